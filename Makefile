@@ -1,0 +1,37 @@
+# The two commands of this project:
+#   make run   builds Tidyline and starts it
+#   make test  builds everything and runs every test (once more under ASan/UBSan)
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+
+.PHONY: run test setup build build-asan bench clean
+
+setup:
+	@bash scripts/setup.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIDYLINE_SANITIZE=ON
+
+build: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: setup $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+run: build
+	@printf '777\r\n123\r\n321\r\n222\r\n333\r\n222\r\n321\r\n222\r\n555\r\n655\r\n777' | $(BUILD)/tidyline-cli --dedupe
+	@echo
+
+test: build build-asan
+	cd $(BUILD) && ctest --output-on-failure
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+
+bench: setup
+	bash bench/compare.sh
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

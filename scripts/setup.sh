@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build, test and run Tidyline.
+# Idempotent: installs nothing when every package is present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make pkg-config ccache python3
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "gbk_texts.h"
+#include "runtime/frame.h"
+#include "runtime/heap.h"
+#include "runtime/value.h"
+
+namespace tl::rt {
+namespace {
+
+TEST(Values, EmptyTextAndByteSetAreNull) {
+  EXPECT_EQ(Text("").block(), nullptr);
+  EXPECT_EQ(ByteSet("").block(), nullptr);
+  Text t("ab");
+  ASSERT_NE(t.block(), nullptr);
+  EXPECT_EQ(t.block()[2], '\0');
+  ByteSet b("xyz");
+  auto* words = static_cast<const std::int32_t*>(b.block());
+  EXPECT_EQ(words[0], 1);
+  EXPECT_EQ(words[1], 3);
+}
+
+TEST(Values, EmptyArrayIsOneZero) {
+  TextArray a;
+  auto* words = static_cast<const std::int32_t*>(a.block());
+  ASSERT_NE(words, nullptr);
+  EXPECT_EQ(words[0], 1);
+  EXPECT_EQ(words[1], 0);
+  EXPECT_EQ(a.size(), 0u);
+}
+
+TEST(Values, ConstantRegionIsNeverFreedAndReallocateCopiesOut) {
+  RegisterProgramConstants();
+  const char* constant = gbk::True.data();
+  EXPECT_TRUE(InConstantRegion(constant));
+  Release(constant);  // must be ignored
+  void* fresh = Reallocate(const_cast<char*>(constant), 2);
+  EXPECT_FALSE(InConstantRegion(fresh));
+  EXPECT_EQ(std::string_view(static_cast<char*>(fresh), 2), gbk::True);
+  Release(fresh);
+}
+
+TEST(Values, DateClamp) {
+  const struct { double in, out; } cases[] = {
+      {3000000.0, 2958465.0}, {-700000.0, -657434.0}, {1.5, 1.5}, {kMinDate, kMinDate}};
+  for (auto c : cases) EXPECT_EQ(ClampDate(c.in), c.out) << c.in;
+}
+
+TEST(Values, OmittedArgumentIsTagZeroOnly) {
+  TypedArg zero = arg::Int(0);
+  EXPECT_TRUE(zero.given());
+  EXPECT_FALSE(arg::Omitted().given());
+}
+
+using ValuesDeathTest = ::testing::Test;
+TEST(ValuesDeathTest, ArrayIndexErrors) {
+  TextArray a(2);
+  EXPECT_EXIT((void)a[0], ::testing::ExitedWithCode(255), "");
+  EXPECT_EXIT((void)a[3], ::testing::ExitedWithCode(255), "");
+}
+
+}  // namespace
+}  // namespace tl::rt
