@@ -210,6 +210,12 @@ TEST_F(Encodings, ReadOnlyAndLockedSources) {
   rt::FileNumber writer = rt::OpenFile(Path("held.txt"), 3, 1);
   EXPECT_TRUE(ReadTextFile(Path("held.txt"), 0).ok);
   rt::CloseFile(writer);
+  // A holder that forbids writing does not keep the source from being read.
+  rt::FileNumber denyWrite = rt::OpenFile(Path("held.txt"), 1, 3);
+  FileText held = ReadTextFile(Path("held.txt"), 0);
+  EXPECT_TRUE(held.ok);
+  EXPECT_EQ(held.text.view(), "abc");
+  rt::CloseFile(denyWrite);
   rt::FileNumber exclusive = rt::OpenFile(Path("held.txt"), 3, 4);
   EXPECT_FALSE(ReadTextFile(Path("held.txt"), 0).ok);
   rt::CloseFile(exclusive);
