@@ -117,7 +117,7 @@ FileText ReadOpenFile(rt::FileNumber f, int requested) {
   std::size_t n = bytes.size();
   if (static_cast<std::int64_t>(n) != length) return r;  // could not read it all
   if (n > 0 && bytes.data()[n - 1] == kEndOfFileMark) --n;
-  if (std::memchr(bytes.data(), 0, n)) return r;  // a NUL would cut the text short
+  if (n > 0 && std::memchr(bytes.data(), 0, n)) return r;  // a NUL would cut the text short
   r.text = IntoText(std::move(bytes), n);
   r.ok = true;
   return r;
