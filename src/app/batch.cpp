@@ -58,7 +58,11 @@ BatchResult Run(std::size_t n, std::string_view (*at)(const void*, std::size_t),
   std::int64_t ok = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string_view path = at(list, i);
-    std::string status = "(" + std::to_string(n) + ":" + std::to_string(i + 1) + ") ";
+    std::string status(1, '(');
+    status += std::to_string(n);
+    status += ':';
+    status += std::to_string(i + 1);
+    status += ") ";
     status += fs::BaseNameOf(path).view();
     status += "\r\n";
     view.SetStatusText(status);

@@ -137,6 +137,51 @@ int DetectHtmlCharset(std::string_view text) {
   }
 }
 
+namespace {
+
+int CodeOfHtmlCharset(int charset) {
+  switch (charset) {
+    case kHtmlUtf8: return kEncodingUtf8;
+    case kHtmlBig5: return kEncodingBig5;
+    case kHtmlBig5Hkscs: return kEncodingBig5Hkscs;
+    default: return 0;
+  }
+}
+
+// What ReadText gives for the whole file: the bytes before the first NUL or
+// 0x1A, without a lead byte cut off by that NUL.
+std::string_view AsReadText(std::string_view bytes) {
+  std::size_t end = bytes.size();
+  if (const void* sub = std::memchr(bytes.data(), 0x1A, end)) end = static_cast<const char*>(sub) - bytes.data();
+  if (const void* nul = std::memchr(bytes.data(), 0, end)) {
+    end = static_cast<const char*>(nul) - bytes.data();
+    if (end > 0 && static_cast<unsigned char>(bytes[end - 1]) >= 0x80 && !OnBoundary(bytes, end)) --end;
+  }
+  return bytes.substr(0, end);
+}
+
+}  // namespace
+
+ContentStart EncodingOfBytes(std::string_view bytes, int requested) {
+  auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  switch (requested) {
+    case kEncodingUtf8:
+    case kEncodingUtf16Le:
+    case kEncodingUtf16Be:
+      return {requested, startsWith(MarkOfEncoding(requested)) ? MarkOfEncoding(requested).size() : 0};
+    case kEncodingAnsi:
+    case kEncodingBig5:
+    case kEncodingBig5Hkscs: return {requested, 0};
+    default: break;
+  }
+  if (startsWith(kUtf8Mark)) return {kEncodingUtf8, kUtf8Mark.size()};
+  if (startsWith(kUtf16LeMark)) return {kEncodingUtf16Le, kUtf16LeMark.size()};
+  if (startsWith(kUtf16BeMark)) return {kEncodingUtf16Be, kUtf16BeMark.size()};
+  if (bytes.empty()) return {kEncodingAnsi, 0};
+  if (int code = CodeOfHtmlCharset(DetectHtmlCharset(AsReadText(bytes)))) return {code, 0};
+  return {kEncodingAnsi, 0};
+}
+
 int PositionForEncoding(rt::FileNumber f, int requested) {
   switch (requested) {
     case kEncodingUtf8:
@@ -160,12 +205,7 @@ int PositionForEncoding(rt::FileNumber f, int requested) {
     int code = 0;
     {
       rt::Text whole = rt::ReadText(f);
-      switch (DetectHtmlCharset(whole.view())) {
-        case kHtmlUtf8: code = kEncodingUtf8; break;
-        case kHtmlBig5: code = kEncodingBig5; break;
-        case kHtmlBig5Hkscs: code = kEncodingBig5Hkscs; break;
-        default: break;
-      }
+      code = CodeOfHtmlCharset(DetectHtmlCharset(whole.view()));
     }
     if (code != 0) {
       rt::SeekFileStart(f);

@@ -35,6 +35,15 @@ std::string_view MarkOfEncoding(int code);
 // and 6 start at offset 0. A requested code outside 0..6 is treated as 0.
 int PositionForEncoding(rt::FileNumber file, int requested);
 
+// The same decision for a file's whole content already in memory: the
+// working code and the offset of the first content byte. Lets a reader read
+// a large file once instead of once for detection and once for content.
+struct ContentStart {
+  int code = kEncodingAnsi;
+  std::size_t start = 0;
+};
+ContentStart EncodingOfBytes(std::string_view bytes, int requested);
+
 // 0 none, 1 UTF-8, 2 Big5, 3 Big5-HKSCS: the first meta tag (inside the head
 // when there is one) that declares one of them decides.
 enum HtmlCharset : int { kHtmlNone = 0, kHtmlUtf8 = 1, kHtmlBig5 = 2, kHtmlBig5Hkscs = 3 };

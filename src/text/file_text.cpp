@@ -22,8 +22,14 @@ constexpr char kEndOfFileMark = 0x1A;
 constexpr std::string_view kProgramCharset = "GB18030";
 
 bool HasHighByte(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return true;
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if (w & 0x8080808080808080ULL) return true;
+  }
+  for (; i < s.size(); ++i)
+    if (static_cast<unsigned char>(s[i]) >= 0x80) return true;
   return false;
 }
 
@@ -79,43 +85,35 @@ std::optional<rt::Text> FallbackDecode(std::string_view bytes, int code) {
   return rt::Text(*text);
 }
 
+// Reads the whole file once; detection and decoding work on that copy.
 FileText ReadOpenFile(rt::FileNumber f, int requested) {
   FileText r;
-  r.code = PositionForEncoding(f, requested);
-  const std::int64_t start = rt::FilePosition(f);
   const std::int64_t length = rt::FileLength(f);
-  if (start < 0 || length < 0 || length > INT32_MAX) {
-    r.code = 0;
-    return r;
-  }
-  r.hadMark = start > 0;
-  rt::ByteSet bytes = rt::ReadBytes(f, length - start);
+  if (length < 0 || length > INT32_MAX || !rt::SeekFileStart(f)) return r;
+  rt::ByteSet bytes = rt::ReadBytes(f, length);
+  if (static_cast<std::int64_t>(bytes.size()) != length) return r;  // could not read it all
+  const ContentStart at = EncodingOfBytes(bytes.view(), requested);
+  const std::string_view content = bytes.view().substr(at.start);
+  r.code = at.code;
+  r.hadMark = at.start > 0;
   std::optional<rt::Text> text;
   if (const char* charset = CharsetOfEncoding(r.code)) {
-    text = ConvertEncodingToText(bytes.view(), charset, kProgramCharset);
-    if (!text || text->empty()) text = FallbackDecode(bytes.view(), r.code);
+    text = ConvertEncodingToText(content, charset, kProgramCharset);
+    if (!text || text->empty()) text = FallbackDecode(content, r.code);
   } else {
     // Text declared or detected as ANSI may be UTF-8 without a mark.
-    text = ConvertEncodingToText(bytes.view(), "UTF-8", kProgramCharset);
-    if (text && !text->empty() && HasHighByte(bytes.view())) {
-      r.code = kEncodingUtf8;
-    }
+    text = ConvertEncodingToText(content, "UTF-8", kProgramCharset);
+    if (text && !text->empty() && HasHighByte(content)) r.code = kEncodingUtf8;
   }
   if (text && !text->empty()) {
     r.text = std::move(*text);
     r.ok = true;
     return r;
   }
-  // The raw bytes as the program's own text, from the start of the file.
+  // The raw bytes of the whole file as the program's own text.
   r.code = kEncodingAnsi;
   r.hadMark = false;
-  if (start != 0) {
-    bytes = rt::ByteSet();
-    rt::SeekFileStart(f);
-    bytes = rt::ReadBytes(f, length);
-  }
   std::size_t n = bytes.size();
-  if (static_cast<std::int64_t>(n) != length) return r;  // could not read it all
   if (n > 0 && bytes.data()[n - 1] == kEndOfFileMark) --n;
   if (n > 0 && std::memchr(bytes.data(), 0, n)) return r;  // a NUL would cut the text short
   r.text = IntoText(std::move(bytes), n);

@@ -96,6 +96,8 @@ TEST_F(Encodings, PositionForEncodingSkipsOnlyRealMarks) {
       {"\xEF\xBB\xBF" "A", 1, 1, 0},  {"\xEF\xBB\xBF" "A", 5, 5, 0}, {"AB", 9, 1, 0},
       {"<meta charset=utf-8>", 0, 2, 0}, {"\xEF\xBB\xBF<meta charset=big5>", 1, 1, 0},
       {"<meta charset='big5-hkscs'>", 0, 6, 0},
+      {"\x1a<meta charset=utf-8>", 0, 1, 0},
+      {std::string("<meta charset=\xb0\0utf-8>", 20), 0, 1, 0},
   };
   for (const Case& c : cases) {
     Put("p", c.bytes);
@@ -104,6 +106,9 @@ TEST_F(Encodings, PositionForEncodingSkipsOnlyRealMarks) {
     EXPECT_EQ(PositionForEncoding(f, c.requested), c.code) << c.bytes << " " << c.requested;
     EXPECT_EQ(rt::FilePosition(f), c.start) << c.bytes << " " << c.requested;
     rt::CloseFile(f);
+    ContentStart inMemory = EncodingOfBytes(c.bytes, c.requested);
+    EXPECT_EQ(inMemory.code, c.code) << c.bytes << " " << c.requested;
+    EXPECT_EQ(inMemory.start, static_cast<std::size_t>(c.start)) << c.bytes << " " << c.requested;
   }
 }
 
