@@ -2,11 +2,11 @@
 
 #include <bit>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "runtime/message_pump.h"
 #include "text/hash.h"
+#include "text/pod_vector.h"
 #include "text/records.h"
 
 namespace tl::text {
@@ -44,7 +44,7 @@ class RecordSet {
 
  private:
   void Resize(std::size_t cap) {
-    auto fresh = std::make_unique<std::uint64_t[]>(cap);  // zeroed
+    auto fresh = PodVector<std::uint64_t>::Zeroed(cap);
     std::size_t mask = cap - 1;
     for (std::size_t i = 0; i < slots_size_; ++i) {
       std::uint64_t slot = slots_[i];
@@ -58,7 +58,7 @@ class RecordSet {
     mask_ = mask;
   }
 
-  std::unique_ptr<std::uint64_t[]> slots_;
+  PodVector<std::uint64_t> slots_;
   std::size_t slots_size_ = 0;
   std::size_t mask_ = 0;
   std::size_t used_ = 0;

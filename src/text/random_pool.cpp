@@ -1,14 +1,25 @@
 #include "text/random_pool.h"
 
+#include <array>
 #include <bit>
 
 #include "runtime/random.h"
 
 namespace tl::text {
+namespace {
+// Without a popcount instruction in the baseline instruction set, a table
+// beats the library's bit-twiddling fallback in the hot select loop.
+constexpr auto kBytePopcount = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned i = 0; i < 256; ++i) t[i] = static_cast<std::uint8_t>(std::popcount(i));
+  return t;
+}();
+}  // namespace
 
 void UniqueRandomPool::Reset() {
   remaining_ = 0;
   bits_.clear();
+  wordCount_.clear();
   tree_.clear();
 }
 
@@ -17,34 +28,47 @@ void UniqueRandomPool::Fill(std::int32_t low, std::int32_t high) {
   std::size_t n = high >= low ? static_cast<std::size_t>(static_cast<std::int64_t>(high) - low + 1) : 0;
   remaining_ = n;
   std::size_t words = (n + 63) / 64;
-  bits_.assign(words, ~0ull);
-  if (n % 64) bits_.back() = (1ull << (n % 64)) - 1;
-  // Fenwick tree (1-based) built in linear time.
-  tree_.assign(words + 1, 0);
-  for (std::size_t w = 1; w <= words; ++w) {
-    tree_[w] += static_cast<std::uint32_t>(std::popcount(bits_[w - 1]));
-    std::size_t parent = w + (w & (~w + 1));
-    if (parent <= words) tree_[parent] += tree_[w];
+  std::size_t blocks = (words + kWordsPerBlock - 1) / kWordsPerBlock;
+  bits_.assign(blocks * kWordsPerBlock, 0);
+  wordCount_.assign(blocks * kWordsPerBlock, 0);
+  for (std::size_t w = 0; w < words; ++w) {
+    bits_[w] = (w + 1 < words || n % 64 == 0) ? ~0ull : (1ull << (n % 64)) - 1;
+    wordCount_[w] = static_cast<std::uint8_t>(std::popcount(bits_[w]));
   }
-  top_ = words ? std::bit_floor(words) : 0;
+  // Fenwick tree (1-based) built in linear time, padded with empty blocks to
+  // a power of two so the descent needs no bounds test.
+  std::size_t padded = blocks ? std::bit_ceil(blocks) : 0;
+  tree_.assign(padded + 1, 0);
+  for (std::size_t b = 1; b <= blocks; ++b) {
+    for (std::size_t w = 0; w < kWordsPerBlock; ++w) tree_[b] += wordCount_[(b - 1) * kWordsPerBlock + w];
+  }
+  for (std::size_t b = 1; b <= padded; ++b) {
+    std::size_t parent = b + (b & (~b + 1));
+    if (parent <= padded) tree_[parent] += tree_[b];
+  }
+  top_ = padded;
 }
 
 std::size_t UniqueRandomPool::TakeKth(std::size_t k) {
-  // Descend the tree to the word holding the k-th remaining entry.
-  std::size_t w = 0;
-  const std::size_t words = bits_.size();
+  // Descend the tree to the block holding the k-th remaining entry.
+  // Past the real blocks every prefix covers all that remains (> k), so the
+  // descent never leaves them. Masks instead of branches: those would be
+  // mispredicted half the time.
+  std::size_t b = 0;
+  const std::size_t blocks = tree_.size() - 1;
   for (std::size_t step = top_; step; step >>= 1) {
-    std::size_t next = w + step;
-    if (next <= words && tree_[next] <= k) {
-      w = next;
-      k -= tree_[next];
-    }
+    std::size_t v = tree_[b + step];
+    std::size_t take = std::size_t{0} - static_cast<std::size_t>(v <= k);  // all ones or zero
+    b += step & take;
+    k -= v & take;
   }
-  // w is the 0-based word now; select its k-th set bit, a byte at a time.
+  // b is the 0-based block now: find the word, then the bit, a byte at a time.
+  std::size_t w = b * kWordsPerBlock;
+  while (k >= wordCount_[w]) k -= wordCount_[w++];
   std::uint64_t word = bits_[w];
   std::size_t bit = 0;
   for (;;) {
-    auto c = static_cast<std::size_t>(std::popcount(word & 0xFF));
+    std::size_t c = kBytePopcount[word & 0xFF];
     if (k < c) break;
     k -= c;
     word >>= 8;
@@ -57,7 +81,8 @@ std::size_t UniqueRandomPool::TakeKth(std::size_t k) {
     }
   }
   bits_[w] &= ~(1ull << bit);
-  for (std::size_t i = w + 1; i <= words; i += i & (~i + 1)) --tree_[i];
+  --wordCount_[w];
+  for (std::size_t i = b + 1; i <= blocks; i += i & (~i + 1)) --tree_[i];
   --remaining_;
   return w * 64 + bit;
 }

@@ -3,9 +3,11 @@
 // counter, then picks position k of the remaining numbers, which stay in
 // ascending order.
 //
-// The remaining numbers are kept as a bitmap over the range with a Fenwick
-// tree of per-word counts, so finding the k-th one costs O(log n) instead of
-// moving the rest of the pool down after every draw.
+// The remaining numbers are kept as a bitmap over the range. A Fenwick tree
+// counts what is left in each 512-bit block (one cache line of the bitmap),
+// and a byte per 64-bit word counts within the block, so finding the k-th
+// remaining number costs O(log n) in a tree small enough to stay in cache,
+// instead of moving the rest of the pool down after every draw.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -35,9 +37,11 @@ class UniqueRandomPool {
 
   std::int32_t low_ = 0;
   std::size_t remaining_ = 0;
-  std::vector<std::uint64_t> bits_;   // 1 = still in the pool
-  std::vector<std::uint32_t> tree_;   // Fenwick tree over popcount(bits_[w])
-  std::size_t top_ = 0;               // highest power of two <= tree size
+  static constexpr std::size_t kWordsPerBlock = 8;
+  std::vector<std::uint64_t> bits_;    // 1 = still in the pool
+  std::vector<std::uint8_t> wordCount_;  // set bits per word
+  std::vector<std::uint32_t> tree_;    // Fenwick tree over the blocks' counts
+  std::size_t top_ = 0;                // highest power of two <= block count
 };
 
 }  // namespace tl::text

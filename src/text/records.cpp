@@ -11,12 +11,13 @@ RecordIndex::RecordIndex(std::string_view text, std::string_view separator)
   if (separator.empty()) {
     // One record: the whole text. The sentinel sits where a separator of
     // length 0 would end.
-    starts32_ = {0};
     count_ = 1;
-    wide_ = text.size() >= std::numeric_limits<std::uint32_t>::max() / 2;
+    wide_ = text.size() >= std::numeric_limits<std::uint32_t>::max();
     if (wide_) {
-      starts64_ = {0, text.size()};
+      starts64_.push_back(0);
+      starts64_.push_back(text.size());
     } else {
+      starts32_.push_back(0);
       starts32_.push_back(static_cast<std::uint32_t>(text.size()));
     }
     return;
@@ -29,7 +30,7 @@ RecordIndex::RecordIndex(std::string_view text, std::string_view separator)
 }
 
 template <typename Off>
-void RecordIndex::Split(std::vector<Off>& starts) {
+void RecordIndex::Split(PodVector<Off>& starts) {
   const char* base = text_.data();
   const std::size_t n = text_.size();
   const std::size_t m = sep_;

@@ -12,7 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
+
+#include "text/pod_vector.h"
 
 namespace tl::text {
 
@@ -27,12 +28,21 @@ class RecordIndex {
     return text_.substr(b, Start(i + 1) - sep_ - b);
   }
   std::string_view text() const { return text_; }
+
+  // Hints for random walks over the records (the shuffle's gather).
+  void PrefetchStart(std::size_t i) const {
+    if (wide_)
+      __builtin_prefetch(&starts64_[i]);
+    else
+      __builtin_prefetch(&starts32_[i]);
+  }
+  void PrefetchRecord(std::size_t i) const { __builtin_prefetch(text_.data() + Start(i)); }
   std::string_view separator() const { return text_.empty() ? std::string_view() : sep_view_; }
 
  private:
   std::size_t Start(std::size_t i) const { return wide_ ? starts64_[i] : starts32_[i]; }
   template <typename Off>
-  void Split(std::vector<Off>& starts);
+  void Split(PodVector<Off>& starts);
 
   std::string_view text_;
   std::string_view sep_view_;
@@ -40,8 +50,8 @@ class RecordIndex {
   std::size_t count_ = 0;
   bool wide_ = false;
   // 32-bit offsets halve the index for every text under 4 GiB.
-  std::vector<std::uint32_t> starts32_;
-  std::vector<std::uint64_t> starts64_;
+  PodVector<std::uint32_t> starts32_;
+  PodVector<std::uint64_t> starts64_;
 };
 
 // True when the byte at `pos` starts a character, given that `from` does
