@@ -160,7 +160,8 @@ double TextToTime(std::string_view text) {
   t.second = field(2);
   if (i < s.size() && !std::string_view(s).substr(i).starts_with(gbk::DateUnitSecond)) return kMinDate;
   if (!IsValidCivil(t)) return kMinDate;
-  return DateTimeFromCivil(t);
+  // 9999-12-31 with a time of day lies past the last valid date-time.
+  return ClampDate(DateTimeFromCivil(t));
 }
 
 Text FloatToText(float value) { return FormatGeneral(static_cast<double>(value), 6); }
