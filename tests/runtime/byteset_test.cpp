@@ -6,8 +6,8 @@
 
 #include "runtime/byteset_commands.h"
 #include "runtime/frame.h"
-#include "runtime/gbk_convert.h"
 #include "runtime/raw_bytes.h"
+#include "support/gbk.h"
 
 namespace tl::rt {
 namespace {
@@ -94,7 +94,7 @@ TEST(ZeroAndPointerBytes, Lengths) {
 }
 
 TEST(ToByteSet, RawBytesOfEachKind) {
-  const std::string zw = testutil::ToGbk("中文");
+  const std::string zw = test::Gbk("中文");
   ByteSet source("x\0y"s);
   void* shorts = array::NewOneDim(3, 2);
   const std::int16_t values[3] = {1, -2, 0x0300};

@@ -9,14 +9,14 @@
 #include "runtime/convert_commands.h"
 #include "runtime/datetime.h"
 #include "runtime/frame.h"
-#include "runtime/gbk_convert.h"
 #include "runtime/number_commands.h"
 #include "runtime/random.h"
+#include "support/gbk.h"
 
 namespace tl::rt {
 namespace {
 
-using testutil::ToGbk;
+using test::Gbk;
 
 // Days from 1899-12-30, computed with Python's datetime (proleptic Gregorian):
 //   (date(y, m, d) - date(1899, 12, 30)).days
@@ -107,8 +107,8 @@ TEST(Calendar, Validity) {
 }
 
 TEST(NormalizeWidth, FullWidthToAscii) {
-  EXPECT_EQ(NormalizeWidth(ToGbk("ＡＢｃ１２３－．")), "ABc123-.");
-  EXPECT_EQ(NormalizeWidth(ToGbk("　中～")), " " + ToGbk("中") + "~");
+  EXPECT_EQ(NormalizeWidth(Gbk("ＡＢｃ１２３－．")), "ABc123-.");
+  EXPECT_EQ(NormalizeWidth(Gbk("　中～")), " " + Gbk("中") + "~");
   EXPECT_EQ(NormalizeWidth("\xA1\xEE\xA1\xEF"), "**");
   EXPECT_EQ(NormalizeWidth("\xA3\xA0x\xA3"), "\xA3\xA0x\xA3");  // A3 A0 is not full-width ASCII
 }
@@ -135,8 +135,8 @@ TEST(ToText, NumbersAndBooleans) {
       {arg::Short(-3), "-3"},
       {arg::Long(-9000000000LL), "-9000000000"},
       {arg::Long(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808"},
-      {arg::Boolean(true), ToGbk("真")},
-      {arg::Boolean(false), ToGbk("假")},
+      {arg::Boolean(true), Gbk("真")},
+      {arg::Boolean(false), Gbk("假")},
       {arg::Omitted(), ""},
   };
   for (const auto& c : cases) {
@@ -167,12 +167,12 @@ TEST(ToText, DateTimes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.utf8);
-    EXPECT_EQ(ToText(arg::DateTime(c.value)), ToGbk(c.utf8));
+    EXPECT_EQ(ToText(arg::DateTime(c.value)), Gbk(c.utf8));
   }
 }
 
 TEST(ToText, TextsByteSetsAndArrays) {
-  const std::string zw = ToGbk("中文");
+  const std::string zw = Gbk("中文");
   EXPECT_EQ(ToText(arg::Text(zw.c_str())), zw);
   EXPECT_TRUE(ToText(arg::Text("")).empty());
 
@@ -194,8 +194,8 @@ TEST(ToText, TextsByteSetsAndArrays) {
 }
 
 TEST(ToInteger, Kinds) {
-  const std::string fullWidth = ToGbk("１２３");
-  const std::string fullMinus = ToGbk("－４２");
+  const std::string fullWidth = Gbk("１２３");
+  const std::string fullMinus = Gbk("－４２");
   const struct {
     TypedArg value;
     std::int32_t expected;
@@ -229,7 +229,7 @@ TEST(ToInteger, Kinds) {
 }
 
 TEST(ToNumber, Kinds) {
-  const std::string fullWidth = ToGbk("－２．５");
+  const std::string fullWidth = Gbk("－２．５");
   TypedArg routine;
   routine.lo = 0xFFFFFFFFu;
   routine.tag = kTagRoutine;
@@ -299,7 +299,7 @@ TEST(ToTime, ParsesValidDatesOnly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.utf8);
-    const std::string text = ToGbk(c.utf8);
+    const std::string text = Gbk(c.utf8);
     EXPECT_DOUBLE_EQ(TextToTime(text), c.expected);
     EXPECT_DOUBLE_EQ(ToTime(arg::Text(text.c_str())), c.expected);
   }

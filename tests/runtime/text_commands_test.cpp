@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "runtime/frame.h"
-#include "runtime/gbk_convert.h"
 #include "runtime/text_commands.h"
+#include "support/gbk.h"
 
 namespace tl::rt {
 namespace {
 
-using testutil::ToGbk;
+using test::Gbk;
 using std::nullopt;
 
 // GBK characters whose trail byte looks like ASCII: 丄 = 81 41 ('A'),
@@ -49,28 +49,28 @@ TEST(FindText, PositionsStartsAndCase) {
 }
 
 TEST(FindText, MatchesOnlyStartOnCharacterBoundaries) {
-  const std::string zhongC = ToGbk("中c");
+  const std::string zhongC = Gbk("中c");
   ASSERT_EQ(zhongC, "\xD6\xD0\x63");
   EXPECT_EQ(FindText(zhongC, "\xD0\x63"), -1);
   EXPECT_EQ(FindTextReverse(zhongC, "\xD0\x63"), -1);
   EXPECT_EQ(FindText(zhongC, "c"), 3);
 
-  const std::string shang = ToGbk("丄x乤y乧");
+  const std::string shang = Gbk("丄x乤y乧");
   EXPECT_EQ(FindText(shang, "A"), -1);
   EXPECT_EQ(FindText(shang, "a", nullopt, true), -1);
   EXPECT_EQ(FindText(shang, "c"), -1);
   EXPECT_EQ(FindText(shang, "y"), 6);
-  EXPECT_EQ(FindText(shang, ToGbk("乧")), 7);
-  EXPECT_EQ(FindTextReverse(shang, ToGbk("丄")), 1);
+  EXPECT_EQ(FindText(shang, Gbk("乧")), 7);
+  EXPECT_EQ(FindTextReverse(shang, Gbk("丄")), 1);
 
-  const std::string path = ToGbk("乗\\b");
+  const std::string path = Gbk("乗\\b");
   EXPECT_EQ(FindText(path, "\\"), 3);
   EXPECT_EQ(FindTextReverse(path, "\\"), 3);
 
   // A start in the middle of a character begins the walk there.
   EXPECT_EQ(FindText(zhongC, "\xD0\x63", 2), 2);
-  EXPECT_EQ(FindText(ToGbk("中文"), ToGbk("文"), 2), -1);
-  EXPECT_EQ(FindText(ToGbk("中文"), ToGbk("文"), 3), 3);
+  EXPECT_EQ(FindText(Gbk("中文"), Gbk("文"), 2), -1);
+  EXPECT_EQ(FindText(Gbk("中文"), Gbk("文"), 3), 3);
 }
 
 TEST(FindText, LoneLeadByteAtTheEndEndsTheWalk) {
@@ -81,7 +81,7 @@ TEST(FindText, LoneLeadByteAtTheEndEndsTheWalk) {
 }
 
 TEST(CutText, CountsPlainBytes) {
-  const std::string zw = ToGbk("中文");
+  const std::string zw = Gbk("中文");
   EXPECT_EQ(LeftText(zw, 1), "\xD6");
   EXPECT_EQ(RightText(zw, 1), "\xC4");
   EXPECT_EQ(MidText(zw, 2, 2), "\xD0\xCE");
@@ -148,11 +148,11 @@ TEST(ReplaceSubtext, Cases) {
 
 TEST(ReplaceSubtext, RespectsCharacterBoundaries) {
   // "A" and "a" inside 丄 / 乤 are trail bytes and stay untouched.
-  const std::string text = ToGbk("丄A乤a");
-  EXPECT_EQ(ReplaceSubtext(text, "a", "-"), ToGbk("丄-乤-"));
-  EXPECT_EQ(ReplaceSubtext(ToGbk("中c"), "\xD0\x63", "x"), ToGbk("中c"));
-  EXPECT_EQ(ReplaceSubtext(ToGbk("乗\\乗"), "\\", "/"), ToGbk("乗/乗"));
-  EXPECT_EQ(ReplaceSubtext(ToGbk("中文中"), ToGbk("中"), ToGbk("大")), ToGbk("大文大"));
+  const std::string text = Gbk("丄A乤a");
+  EXPECT_EQ(ReplaceSubtext(text, "a", "-"), Gbk("丄-乤-"));
+  EXPECT_EQ(ReplaceSubtext(Gbk("中c"), "\xD0\x63", "x"), Gbk("中c"));
+  EXPECT_EQ(ReplaceSubtext(Gbk("乗\\乗"), "\\", "/"), Gbk("乗/乗"));
+  EXPECT_EQ(ReplaceSubtext(Gbk("中文中"), Gbk("中"), Gbk("大")), Gbk("大文大"));
   // A lone lead byte at the end is kept.
   EXPECT_EQ(ReplaceSubtext("ab\xD6", "a", "x"), "xb\xD6");
 }
@@ -212,10 +212,10 @@ TEST(SplitText, EmptyPiecesAreNullAndEmptyResultIsOneZero) {
 
 TEST(SplitText, DoubleByteDelimitersAndTrailBytes) {
   // The trail byte 5C of 乗 is not a backslash delimiter.
-  EXPECT_EQ(Pieces(SplitText(ToGbk("乗\\乗乗"), "\\")), (std::vector<std::string>{ToGbk("乗"), ToGbk("乗乗")}));
-  EXPECT_EQ(Pieces(SplitText(ToGbk("中c,文"), "\xD0\x63")), (std::vector<std::string>{ToGbk("中c,文")}));
-  EXPECT_EQ(Pieces(SplitText(ToGbk("一，二，三"), ToGbk("，"))),
-            (std::vector<std::string>{ToGbk("一"), ToGbk("二"), ToGbk("三")}));
+  EXPECT_EQ(Pieces(SplitText(Gbk("乗\\乗乗"), "\\")), (std::vector<std::string>{Gbk("乗"), Gbk("乗乗")}));
+  EXPECT_EQ(Pieces(SplitText(Gbk("中c,文"), "\xD0\x63")), (std::vector<std::string>{Gbk("中c,文")}));
+  EXPECT_EQ(Pieces(SplitText(Gbk("一，二，三"), Gbk("，"))),
+            (std::vector<std::string>{Gbk("一"), Gbk("二"), Gbk("三")}));
   // A lone lead byte at the end stays in the last piece.
   EXPECT_EQ(Pieces(SplitText("a,b\xD6")), (std::vector<std::string>{"a", "b\xD6"}));
 }
@@ -224,13 +224,13 @@ TEST(TrimBoth, SpacesAndFullWidthSpaces) {
   const struct {
     std::string in, out;
   } cases[] = {
-      {ToGbk("　x "), "x"},
+      {Gbk("　x "), "x"},
       {"\tx ", "\tx"},
       {" x\r\n", "x\r\n"},
       {"   ", ""},
-      {ToGbk("　 　"), ""},
+      {Gbk("　 　"), ""},
       {"", ""},
-      {ToGbk(" 中 文 "), ToGbk("中 文")},
+      {Gbk(" 中 文 "), Gbk("中 文")},
       // B0 A1 is a character: its trail A1 plus a lone A1 is not a space pair.
       {"\xB0\xA1\xA1", "\xB0\xA1\xA1"},
       {"x\xB0\xA1\xA1\xA1", "x\xB0\xA1"},
@@ -244,7 +244,7 @@ TEST(TrimBoth, SpacesAndFullWidthSpaces) {
 
 TEST(ToLower, AsciiOnlyAndTrailBytesKept) {
   EXPECT_EQ(ToLower("AbC-Z@[z"), "abc-z@[z");
-  EXPECT_EQ(ToLower(ToGbk("丄A丆B")), ToGbk("丄a丆b"));
+  EXPECT_EQ(ToLower(Gbk("丄A丆B")), Gbk("丄a丆b"));
   EXPECT_EQ(ToLower("X\xC1"), "x\xC1");
   EXPECT_TRUE(ToLower("").empty());
 }
