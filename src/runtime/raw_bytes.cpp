@@ -1,5 +1,9 @@
 #include "runtime/raw_bytes.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
 #include <cmath>
 #include <cstring>
 
@@ -28,9 +32,11 @@ bool IsSlotKind(std::uint32_t tag) {
 std::string_view RawBytesOf(const TypedArg& value, RawScratch& scratch) {
   const std::uint32_t tag = value.tag;
   if (IsSlotKind(tag)) {
-    std::size_t size = RawSize(tag);
+    // Slot kinds are at most 8 bytes, stored little-endian.
+    static_assert(std::endian::native == std::endian::little);
+    std::size_t size = std::min<std::size_t>(RawSize(tag), sizeof scratch.bytes);
     std::uint64_t word = value.word();
-    for (std::size_t i = 0; i < size; ++i) scratch.bytes[i] = static_cast<char>(word >> (8 * i));
+    std::memcpy(scratch.bytes, &word, size);
     return {scratch.bytes, size};
   }
   if (tag == kTagText) {
