@@ -1,10 +1,10 @@
 #include "app/elapsed_text.h"
 
-#include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "gbk_texts.h"
+#include "runtime/convert_commands.h"
+#include "runtime/number_commands.h"
 
 namespace tl::app {
 
@@ -18,35 +18,7 @@ struct Unit {
 
 constexpr double kTolerance = 0.0000001;
 
-std::string NumberText(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.13g", v);
-  return buf;
-}
-
 }  // namespace
-
-double RoundHalfAway(double x, int digits) {
-  if (x == 0) return 0;
-  const double a = std::fabs(x);
-  double r;
-  if (digits > 0) {
-    const double scale = std::pow(10.0, digits);
-    double i;
-    const double f = std::modf(a * scale + 1e-12, &i);
-    r = (f >= 0.5 ? i + 1 : i) / scale;
-  } else if (digits == 0) {
-    double i;
-    const double f = std::modf(a + 1e-12, &i);
-    r = f >= 0.5 ? i + 1 : i;
-  } else {
-    const double scale = std::pow(10.0, -digits);
-    double i;
-    const double f = std::modf(a / scale + 1e-12, &i);
-    r = (f >= 0.5 ? i + 1 : i) * scale;
-  }
-  return x < 0 ? -r : r;
-}
 
 rt::Text ElapsedText(std::int64_t milliseconds) {
   const Unit ladder[] = {
@@ -58,8 +30,11 @@ rt::Text ElapsedText(std::int64_t milliseconds) {
   for (std::size_t i = 0; i < std::size(ladder); ++i) {
     if (i > 0) v /= ladder[i].factor;
     const bool last = i + 1 == std::size(ladder);
-    if (last || v - ladder[i].limit < -kTolerance)
-      return rt::Text(NumberText(RoundHalfAway(v, 2)) + std::string(ladder[i].suffix));
+    if (last || v - ladder[i].limit < -kTolerance) {
+      std::string out(rt::DoubleToText(rt::Round(v, 2)).view());
+      out += ladder[i].suffix;
+      return rt::Text(out);
+    }
   }
   return {};
 }

@@ -17,8 +17,4 @@ rt::Text ElapsedText(std::int64_t milliseconds);
 // "总 <total> 个文件，成功处理 <processed> 个文件，耗时 <ElapsedText>".
 rt::Text BatchSummary(std::int64_t total, std::int64_t processed, std::int64_t milliseconds);
 
-// Half away from zero with a bias of 1e-12 (the runtime's rounding rule).
-// TODO(lead): replace with the text commands' Round once they are merged.
-double RoundHalfAway(double x, int digits);
-
 }  // namespace tl::app
