@@ -222,26 +222,31 @@ bool LoadFile(BufferHeader* h, std::string_view path) {
   if (!h || path.empty() || path.find('\0') != std::string_view::npos) return false;
   std::FILE* f = std::fopen(std::string(path).c_str(), "rb");
   if (!f) return false;
-  std::string content;
-  char chunk[65536];
-  bool ok = true;
-  for (;;) {
-    std::size_t got = std::fread(chunk, 1, sizeof chunk, f);
-    if (content.size() + got > h->maxCapacity) {
-      ok = false;
+  // Read into a separate block so that a failure leaves the content as it was.
+  BufferHeader fresh;
+  long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+  bool ok = std::fseek(f, 0, SEEK_SET) == 0 && (size <= 0 || Reserve(&fresh, static_cast<std::uint64_t>(size)));
+  while (ok) {
+    if (fresh.length == fresh.capacity && !Reserve(&fresh, static_cast<std::uint64_t>(fresh.length) + 65536)) {
+      ok = false;  // larger than a buffer can hold
       break;
     }
-    content.append(chunk, got);
-    if (got < sizeof chunk) {
+    std::size_t got = std::fread(fresh.data + fresh.length, 1, fresh.capacity - fresh.length, f);
+    fresh.length += static_cast<std::uint32_t>(got);
+    if (got == 0) {
       ok = !std::ferror(f);
       break;
     }
   }
   std::fclose(f);
-  if (!ok) return false;
-  if (!Reserve(h, content.size())) return false;
-  if (!content.empty()) std::memcpy(h->data, content.data(), content.size());
-  h->length = static_cast<std::uint32_t>(content.size());
+  if (!ok) {
+    Release(fresh.data);
+    return false;
+  }
+  Release(h->data);
+  h->data = fresh.data;
+  h->capacity = fresh.capacity;
+  h->length = fresh.length;
   return true;
 }
 
