@@ -205,6 +205,19 @@ TEST_F(StoreBehaviour, AFileThatCannotBeOpenedStillReadsButWritesReportFailure) 
   EXPECT_FALSE(dir.Open(Path("x.ini"), 7));
 }
 
+TEST_F(StoreBehaviour, AFileLostUnderTheStoreIsNoLongerWritten) {
+  SettingsStore store;
+  ASSERT_TRUE(store.Open(Ini(), 0));
+  store.SelectSection("S");
+  ASSERT_TRUE(store.SetTextValue("A", "1"));
+  rt::CloseFile(store.FileNumber());  // the number goes stale behind the store's back
+  EXPECT_FALSE(store.SetTextValue("A", "2"));
+  EXPECT_EQ(store.FileNumber(), 0);
+  EXPECT_FALSE(store.SetTextValue("B", "3"));
+  EXPECT_EQ(store.Content(), "[S]\r\nB=3\r\nA=2");
+  EXPECT_EQ(Disk(), "[S]\r\nA=1");
+}
+
 TEST_F(StoreBehaviour, InMemoryModeLeavesTheFileAlone) {
   Put("Tidyline.ini", "[S]\r\nA=1");
   SettingsStore store;
