@@ -6,6 +6,7 @@
 #include <new>
 
 #include "runtime/heap.h"
+#include "runtime/raw_bytes.h"
 
 namespace tl::rt {
 namespace {
@@ -26,10 +27,6 @@ bool Aliases(const BufferHeader* h, std::string_view bytes) {
   if (!h->data || bytes.empty()) return false;
   std::less<const char*> before;
   return !before(bytes.data(), h->data) && before(bytes.data(), h->data + h->capacity);
-}
-
-void AppendWordBytes(std::uint64_t word, std::size_t size, std::string& out) {
-  for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<char>((word >> (8 * i)) & 0xFF));
 }
 
 void AppendTextWithNul(const char* s, std::string& out) {
@@ -93,10 +90,10 @@ bool AppendRawBufferBytes(const TypedArg& value, std::string& out) {
       return true;
     }
     default: {
-      std::size_t size = RawSize(value.tag);
-      if (size == 0) return false;
-      AppendWordBytes(value.word(), size, out);
-      return true;
+      RawScratch scratch;
+      std::string_view bytes = RawBytesOf(value, scratch);
+      out.append(bytes);
+      return !bytes.empty();
     }
   }
 }

@@ -5,9 +5,10 @@
 #include "gbk_texts.h"
 #include "runtime/file_io.h"
 #include "runtime/files.h"
+#include "runtime/convert_commands.h"
 #include "runtime/message_pump.h"
 #include "runtime/registry.h"
-#include "settings/settings_convert.h"
+#include "runtime/text_commands.h"
 
 namespace tl::settings {
 namespace {
@@ -44,6 +45,15 @@ std::string_view BaseName(std::string_view path) {
 }
 
 std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0')); }
+
+// Every occurrence replaced, byte-exact, character by character.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  return std::string(rt::ReplaceSubtext(text, from, to, std::nullopt, std::nullopt, true).view());
+}
+
+std::string NumberText(double v) { return std::string(rt::DoubleToText(v).view()); }
+std::string FlagText(bool v) { return std::string(rt::ToText(rt::arg::Boolean(v)).view()); }
+std::string TimeText(double v) { return std::string(rt::DateTimeToText(v).view()); }
 
 }  // namespace
 
@@ -124,22 +134,22 @@ rt::Text SettingsStore::GetTextValue(std::string_view key, std::string_view defa
   return rt::Text(ReplaceAll(stored, gbk::SettingsLineBreakMark, kCrLf));
 }
 
-bool SettingsStore::SetNumberValue(std::string_view key, double value) { return Write(key, NumberToText(value)); }
+bool SettingsStore::SetNumberValue(std::string_view key, double value) { return Write(key, NumberText(value)); }
 
 double SettingsStore::GetNumberValue(std::string_view key, double defaultValue) {
-  return TextToNumber(Read(key, NumberToText(defaultValue)));
+  return rt::TextToNumber(Read(key, NumberText(defaultValue)));
 }
 
-bool SettingsStore::SetFlagValue(std::string_view key, bool value) { return Write(key, FlagToText(value)); }
+bool SettingsStore::SetFlagValue(std::string_view key, bool value) { return Write(key, FlagText(value)); }
 
 bool SettingsStore::GetFlagValue(std::string_view key, bool defaultValue) {
-  return Read(key, FlagToText(defaultValue)) == gbk::True;
+  return Read(key, FlagText(defaultValue)) == gbk::True;
 }
 
-bool SettingsStore::SetTimeValue(std::string_view key, double value) { return Write(key, DateTimeToText(value)); }
+bool SettingsStore::SetTimeValue(std::string_view key, double value) { return Write(key, TimeText(value)); }
 
 double SettingsStore::GetTimeValue(std::string_view key, double defaultValue) {
-  return TextToDateTime(Read(key, DateTimeToText(defaultValue)));
+  return rt::TextToTime(Read(key, TimeText(defaultValue)));
 }
 
 // ---------------------------------------------------------------------------

@@ -11,7 +11,7 @@
 #include "runtime/message_pump.h"
 #include "runtime/registry.h"
 #include "runtime/registry_store.h"
-#include "settings/settings_convert.h"
+#include "runtime/text_commands.h"
 #include "store_fixture.h"
 
 namespace tl::testing {
@@ -37,7 +37,7 @@ TEST_F(StoreBehaviour, DiskFollowsEveryWriteAndASecondStoreReadsItBack) {
       store.SelectSection(s);
       ASSERT_TRUE(store.SetTextValue(k, v));
       // A literal mark reads back as a line break, as a stored line break does.
-      model[{s, k}] = settings::ReplaceAll(v, G("┊*┊"), "\r\n");
+      model[{s, k}] = std::string(rt::ReplaceSubtext(v, G("┊*┊"), "\r\n", {}, {}, true).view());
       ASSERT_EQ(Disk(), store.Content()) << "after write " << i;
     }
   }
