@@ -1,6 +1,7 @@
 // A synthetic window with one control of every kind, and a fixture that
 // runs the runtime on the headless backend.
 #pragma once
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
 
