@@ -1,0 +1,71 @@
+#include "cli/input.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tl::cli {
+
+InputBytes::~InputBytes() {
+#ifndef _WIN32
+  if (mapped_) {
+    munmap(data_, size_);
+    return;
+  }
+#endif
+  std::free(data_);
+}
+
+bool InputBytes::ReadStdin() {
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+#else
+  struct stat st;
+  off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
+  if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && pos == 0) {
+    if (st.st_size == 0) return true;
+    std::size_t len = static_cast<std::size_t>(st.st_size);
+    void* p = mmap(nullptr, len, PROT_READ, MAP_PRIVATE | MAP_POPULATE, STDIN_FILENO, 0);
+    if (p != MAP_FAILED) {
+      data_ = static_cast<char*>(p);
+      size_ = len;
+      mapped_ = true;
+      return true;
+    }
+  }
+#endif
+  std::size_t cap = 1 << 20;
+  data_ = static_cast<char*>(std::malloc(cap));
+  if (!data_) return false;
+  for (;;) {
+    if (size_ == cap) {
+      cap *= 2;
+      char* grown = static_cast<char*>(std::realloc(data_, cap));
+      if (!grown) return false;
+      data_ = grown;
+    }
+    std::size_t got = std::fread(data_ + size_, 1, cap - size_, stdin);
+    size_ += got;
+    if (got == 0) return !std::ferror(stdin);
+  }
+}
+
+bool WriteStdout(std::string_view bytes) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return false;
+  return std::fflush(stdout) == 0;
+}
+
+}  // namespace tl::cli

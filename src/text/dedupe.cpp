@@ -1,0 +1,126 @@
+#include "text/dedupe.h"
+
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "runtime/message_pump.h"
+#include "text/hash.h"
+#include "text/pod_vector.h"
+#include "text/records.h"
+
+namespace tl::text {
+namespace {
+
+// Open addressing with linear probing. A slot holds the record's 32-bit hash
+// (upper half) and its index + 1 (lower half; 0 marks an empty slot), so most
+// probes are settled without touching the record bytes, and the table can
+// grow without rehashing the records.
+class RecordSet {
+ public:
+  explicit RecordSet(std::size_t expected) {
+    std::size_t cap = 1024;
+    while (cap < expected * 2) cap <<= 1;
+    Resize(cap);
+  }
+
+  std::size_t SlotFor(std::uint32_t h) const { return h & mask_; }
+  void Prefetch(std::uint32_t h) const { __builtin_prefetch(&slots_[SlotFor(h)]); }
+
+  // Inserts record i unless an equal record is present; true when inserted.
+  bool Insert(const RecordIndex& records, std::size_t i, std::string_view rec, std::uint32_t h) {
+    for (std::size_t s = SlotFor(h);; s = (s + 1) & mask_) {
+      std::uint64_t slot = slots_[s];
+      if (slot == 0) {
+        slots_[s] = (static_cast<std::uint64_t>(h) << 32) | static_cast<std::uint32_t>(i + 1);
+        if (++used_ * 2 > slots_size_) Resize(slots_size_ * 2);
+        return true;
+      }
+      if (static_cast<std::uint32_t>(slot >> 32) == h &&
+          records[static_cast<std::uint32_t>(slot) - 1] == rec)
+        return false;
+    }
+  }
+
+ private:
+  void Resize(std::size_t cap) {
+    auto fresh = PodVector<std::uint64_t>::Zeroed(cap);
+    std::size_t mask = cap - 1;
+    for (std::size_t i = 0; i < slots_size_; ++i) {
+      std::uint64_t slot = slots_[i];
+      if (!slot) continue;
+      std::size_t s = static_cast<std::uint32_t>(slot >> 32) & mask;
+      while (fresh[s]) s = (s + 1) & mask;
+      fresh[s] = slot;
+    }
+    slots_ = std::move(fresh);
+    slots_size_ = cap;
+    mask_ = mask;
+  }
+
+  PodVector<std::uint64_t> slots_;
+  std::size_t slots_size_ = 0;
+  std::size_t mask_ = 0;
+  std::size_t used_ = 0;
+};
+
+}  // namespace
+
+std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view separator) {
+  RecordIndex records(text, separator);
+  const std::size_t n = records.size();
+  if (n < 2) return std::nullopt;
+
+  // Walk from the end: the first time a record is seen there is its last
+  // occurrence, the one that survives. Hashes are computed a few records
+  // ahead so the table slot is already in cache when it is probed.
+  std::vector<bool> keep(n);
+  RecordSet set(n / 4 + 16);
+  rt::YieldClock clock;
+  constexpr std::size_t kAhead = 8;
+  std::uint32_t ring[kAhead];
+  auto hash_of = [&](std::size_t i) { return static_cast<std::uint32_t>(HashBytes(records[i])); };
+  for (std::size_t k = 0; k < kAhead && k < n; ++k) {
+    ring[k] = hash_of(n - 1 - k);
+    set.Prefetch(ring[k]);
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    std::size_t i = n - 1 - k;
+    std::uint32_t h = ring[k % kAhead];
+    if (k + kAhead < n) {
+      std::uint32_t ahead = hash_of(i - kAhead);
+      ring[k % kAhead] = ahead;
+      set.Prefetch(ahead);
+    }
+    keep[i] = set.Insert(records, i, records[i], h);
+    clock.Step();
+  }
+
+  // The result is never longer than the input.
+  Bytes out(text.size());
+  bool started = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!keep[i]) continue;
+    std::string_view rec = records[i];
+    if (started) {
+      out.Append(separator);
+      out.Append(rec);
+    } else if (!rec.empty()) {
+      out.Append(rec);
+      started = true;
+    }
+  }
+  out.Finish();
+  return out;
+}
+
+Bytes DedupeBytes(std::string_view text, std::string_view separator) {
+  auto changed = DedupeIfChanged(text, separator);
+  return changed ? std::move(*changed) : Bytes(text);
+}
+
+rt::Text DedupeRecords(std::string_view text, std::string_view separator) {
+  return DedupeBytes(text, separator).TakeText();
+}
+
+}  // namespace tl::text

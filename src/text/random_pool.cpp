@@ -1,0 +1,108 @@
+#include "text/random_pool.h"
+
+#include <array>
+#include <bit>
+
+#include "runtime/random.h"
+
+namespace tl::text {
+namespace {
+// Without a popcount instruction in the baseline instruction set, a table
+// beats the library's bit-twiddling fallback in the hot select loop.
+constexpr auto kBytePopcount = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned i = 0; i < 256; ++i) t[i] = static_cast<std::uint8_t>(std::popcount(i));
+  return t;
+}();
+}  // namespace
+
+void UniqueRandomPool::Reset() {
+  remaining_ = 0;
+  bits_.clear();
+  wordCount_.clear();
+  tree_.clear();
+}
+
+void UniqueRandomPool::Fill(std::int32_t low, std::int32_t high) {
+  low_ = low;
+  std::size_t n = high >= low ? static_cast<std::size_t>(static_cast<std::int64_t>(high) - low + 1) : 0;
+  remaining_ = n;
+  std::size_t words = (n + 63) / 64;
+  std::size_t blocks = (words + kWordsPerBlock - 1) / kWordsPerBlock;
+  bits_.assign(blocks * kWordsPerBlock, 0);
+  wordCount_.assign(blocks * kWordsPerBlock, 0);
+  for (std::size_t w = 0; w < words; ++w) {
+    bits_[w] = (w + 1 < words || n % 64 == 0) ? ~0ull : (1ull << (n % 64)) - 1;
+    wordCount_[w] = static_cast<std::uint8_t>(std::popcount(bits_[w]));
+  }
+  // Fenwick tree (1-based) built in linear time, padded with empty blocks to
+  // a power of two so the descent needs no bounds test.
+  std::size_t padded = blocks ? std::bit_ceil(blocks) : 0;
+  tree_.assign(padded + 1, 0);
+  for (std::size_t b = 1; b <= blocks; ++b) {
+    for (std::size_t w = 0; w < kWordsPerBlock; ++w) tree_[b] += wordCount_[(b - 1) * kWordsPerBlock + w];
+  }
+  for (std::size_t b = 1; b <= padded; ++b) {
+    std::size_t parent = b + (b & (~b + 1));
+    if (parent <= padded) tree_[parent] += tree_[b];
+  }
+  top_ = padded;
+}
+
+std::size_t UniqueRandomPool::TakeKth(std::size_t k) {
+  // Descend the tree to the block holding the k-th remaining entry.
+  // Past the real blocks every prefix covers all that remains (> k), so the
+  // descent never leaves them. Masks instead of branches: those would be
+  // mispredicted half the time.
+  std::size_t b = 0;
+  const std::size_t blocks = tree_.size() - 1;
+  for (std::size_t step = top_; step; step >>= 1) {
+    std::size_t v = tree_[b + step];
+    std::size_t take = std::size_t{0} - static_cast<std::size_t>(v <= k);  // all ones or zero
+    b += step & take;
+    k -= v & take;
+  }
+  // b is the 0-based block now: find the word, then the bit, a byte at a time.
+  std::size_t w = b * kWordsPerBlock;
+  while (k >= wordCount_[w]) k -= wordCount_[w++];
+  std::uint64_t word = bits_[w];
+  std::size_t bit = 0;
+  for (;;) {
+    std::size_t c = kBytePopcount[word & 0xFF];
+    if (k < c) break;
+    k -= c;
+    word >>= 8;
+    bit += 8;
+  }
+  for (;; word >>= 1, ++bit) {
+    if (word & 1) {
+      if (k == 0) break;
+      --k;
+    }
+  }
+  bits_[w] &= ~(1ull << bit);
+  --wordCount_[w];
+  for (std::size_t i = b + 1; i <= blocks; i += i & (~i + 1)) --tree_[i];
+  --remaining_;
+  return w * 64 + bit;
+}
+
+std::size_t UniqueRandomPool::DrawPosition(std::size_t size) {
+  if (size > kSingleDrawLimit) {
+    std::uint32_t high = rt::NextRandom();
+    std::uint32_t low = rt::NextRandom();
+    return ((high << 15) | low) % size;
+  }
+  // Random(1, size) - 1: no generator output is taken for a single entry.
+  return static_cast<std::size_t>(rt::Random(1, static_cast<std::int32_t>(size)) - 1);
+}
+
+std::int32_t UniqueRandomPool::Draw(std::int32_t low, std::int32_t high) {
+  rt::SeedRandom();
+  if (remaining_ == 0) Fill(low, high);
+  if (remaining_ == 0) return low;  // an empty range (high < low) has nothing to give
+  std::size_t pos = DrawPosition(remaining_);
+  return static_cast<std::int32_t>(low_ + static_cast<std::int64_t>(TakeKth(pos)));
+}
+
+}  // namespace tl::text

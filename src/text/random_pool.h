@@ -1,0 +1,47 @@
+// Hands out the numbers of a range in random order without repetition. Every
+// draw reseeds the runtime generator from the tick count and the seeding
+// counter, then picks position k of the remaining numbers, which stay in
+// ascending order.
+//
+// The remaining numbers are kept as a bitmap over the range. A Fenwick tree
+// counts what is left in each 512-bit block (one cache line of the bitmap),
+// and a byte per 64-bit word counts within the block, so finding the k-th
+// remaining number costs O(log n) in a tree small enough to stay in cache,
+// instead of moving the rest of the pool down after every draw.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tl::text {
+
+class UniqueRandomPool {
+ public:
+  // With more than this many numbers left a single generator output (0..32767)
+  // cannot reach every position, so two outputs are combined.
+  static constexpr std::size_t kSingleDrawLimit = 32768;
+
+  // Returns a number in [low, high]; the first draw after construction or
+  // reset fills the pool with low..high.
+  std::int32_t Draw(std::int32_t low, std::int32_t high);
+  void Reset();
+  std::size_t Remaining() const { return remaining_; }
+
+  // The 0-based position a draw takes from a pool of `size` entries, using
+  // the generator as it is now.
+  static std::size_t DrawPosition(std::size_t size);
+
+ private:
+  void Fill(std::int32_t low, std::int32_t high);
+  std::size_t TakeKth(std::size_t k);  // 0-based rank among remaining entries
+
+  std::int32_t low_ = 0;
+  std::size_t remaining_ = 0;
+  static constexpr std::size_t kWordsPerBlock = 8;
+  std::vector<std::uint64_t> bits_;    // 1 = still in the pool
+  std::vector<std::uint8_t> wordCount_;  // set bits per word
+  std::vector<std::uint32_t> tree_;    // Fenwick tree over the blocks' counts
+  std::size_t top_ = 0;                // highest power of two <= block count
+};
+
+}  // namespace tl::text

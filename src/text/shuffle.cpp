@@ -1,0 +1,54 @@
+#include "text/shuffle.h"
+
+#include <cstdint>
+
+#include "runtime/message_pump.h"
+#include "runtime/random.h"
+#include "text/pod_vector.h"
+#include "text/random_pool.h"
+#include "text/records.h"
+
+namespace tl::text {
+
+Bytes ShuffleBytes(std::string_view text, std::string_view separator) {
+  rt::SeedRandom();
+  if (separator.empty()) separator = "\r\n";
+  RecordIndex records(text, separator);
+  const std::size_t n = records.size();
+  if (n == 0) return Bytes();
+
+  std::size_t total = (n - 1) * separator.size();
+  for (std::size_t i = 0; i < n; ++i) total += records[i].size();
+
+  // Draw the whole order first (the draws do not depend on the records),
+  // then gather the records with prefetching: the gather is a random walk
+  // over the text and would otherwise wait on memory for every record.
+  auto order = PodVector<std::uint32_t>::Uninitialized(n);
+  {
+    UniqueRandomPool pool;
+    rt::YieldClock clock;
+    const auto high = static_cast<std::int32_t>(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      order[i] = static_cast<std::uint32_t>(pool.Draw(1, high) - 1);
+      clock.Step();
+    }
+  }
+
+  // The whole output is returned, whatever bytes the records hold.
+  Bytes out(total);
+  constexpr std::size_t kIndexAhead = 16, kTextAhead = 8;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + kIndexAhead < n) records.PrefetchStart(order[i + kIndexAhead]);
+    if (i + kTextAhead < n) records.PrefetchRecord(order[i + kTextAhead]);
+    out.Append(records[order[i]]);
+    if (i + 1 < n) out.Append(separator);
+  }
+  out.Finish();
+  return out;
+}
+
+rt::Text ShuffleRecords(std::string_view text, std::string_view separator) {
+  return ShuffleBytes(text, separator).TakeText();
+}
+
+}  // namespace tl::text
