@@ -38,9 +38,11 @@ TEST_F(CommandTest, ShowMessageButtonsStyleAndCaption) {
   CallCommand(cmd::kShowMessage, {arg::Int(-12), arg::Int(0), arg::Text("cap")});
   EXPECT_EQ(os.MessageBoxes().back().text, "-12");
   EXPECT_EQ(os.MessageBoxes().back().caption, "cap");
+  ByteSet bytes("xyz");  // a kind the message does not show
   const std::pair<TypedArg, std::string> contents[] = {
       {arg::Boolean(true), Gbk("真")}, {arg::Double(0.1), "0.1"}, {arg::Double(3.0), "3"},
-      {arg::Byte(200), "200"},        {arg::ByteSet(nullptr), ""},
+      {arg::Byte(200), "200"},        {arg::ByteSet(bytes.block()), ""},
+      {arg::DateTime(41740.5), Gbk("2014年4月11日12时")},
   };
   for (auto& [value, text] : contents) {
     os.AnswerMessageBox(platform::kIdOk);

@@ -1,9 +1,7 @@
 #include "runtime/window/window_commands.h"
 
-#include <cinttypes>
-#include <cstdio>
-
 #include "gbk_texts.h"
+#include "runtime/convert_commands.h"
 #include "runtime/message_pump.h"
 #include "runtime/platform/platform.h"
 
@@ -13,39 +11,24 @@ namespace {
 constexpr std::uint32_t kSystemModal = 0x1000;
 constexpr std::uint32_t kTaskModal = 0x2000;
 
-Text BasicToText(const TypedArg& v) {
-  char buf[64];
-  int n = 0;
+// The message shows numbers, booleans, texts and date-times as ToText writes
+// them; any other kind shows an empty text.
+Text ContentText(const TypedArg& v) {
+  if (IsIndirect(v.tag)) return Text();
   switch (BaseTag(v.tag)) {
-    case kTagText: {
-      auto* s = static_cast<const char*>(v.pointer());
-      return s ? Text(std::string_view(s)) : Text();
-    }
-    case kTagByte: n = std::snprintf(buf, sizeof buf, "%u", v.lo & 0xFF); break;
-    case kTagShort: n = std::snprintf(buf, sizeof buf, "%d", static_cast<std::int16_t>(v.lo & 0xFFFF)); break;
-    case kTagInt: n = std::snprintf(buf, sizeof buf, "%d", v.as_int()); break;
-    case kTagLong: n = std::snprintf(buf, sizeof buf, "%" PRId64, v.as_long()); break;
-    case kTagFloat: n = std::snprintf(buf, sizeof buf, "%.6g", static_cast<double>(v.as_float())); break;
-    case kTagDouble: n = std::snprintf(buf, sizeof buf, "%.13g", v.as_double()); break;
-    case kTagBoolean: return Text(v.lo ? gbk::True : gbk::False);
-    default: return Text();
+    case kTagByte: case kTagShort: case kTagInt: case kTagLong: case kTagFloat: case kTagDouble:
+    case kTagBoolean: case kTagDateTime: case kTagText:
+      return ToText(v);
+    default:
+      return Text();
   }
-  return Text(std::string_view(buf, static_cast<std::size_t>(n > 0 ? n : 0)));
 }
-
-AnyToText g_to_text = &BasicToText;
 
 platform::Platform* Os() { return platform::Current(); }
 
 bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 
 }  // namespace
-
-AnyToText SetShowMessageConverter(AnyToText converter) {
-  AnyToText old = g_to_text;
-  g_to_text = converter ? converter : &BasicToText;
-  return old;
-}
 
 std::int32_t ShowMessage(std::string_view content, std::int32_t flags, std::optional<std::string_view> caption) {
   platform::Platform* os = Os();
@@ -138,7 +121,7 @@ std::optional<std::string_view> OptText(int argc, const TypedArg* args, int i) {
 }
 
 void ShowMessageBody(ResultRecord& r, int argc, const TypedArg* args) {
-  Text content = argc > 0 && args[0].given() ? g_to_text(args[0]) : Text();
+  Text content = argc > 0 && args[0].given() ? ContentText(args[0]) : Text();
   ReturnInt(r, ShowMessage(content.view(), ArgInt(argc, args, 1).value_or(0), OptText(argc, args, 2)));
 }
 void GetClipboardTextBody(ResultRecord& r, int, const TypedArg*) { ReturnText(r, GetClipboardText()); }

@@ -34,12 +34,6 @@ bool LoadWindow(std::uint32_t window, std::optional<std::uint32_t> parent = std:
 // into pairs; a trailing "||" or an empty name ends the list.
 std::vector<std::pair<std::string, std::string>> ParseFileFilter(std::string_view filter);
 
-// How ShowMessage turns an "any" argument into text. The default covers
-// texts, integers, floating kinds and booleans; the text commands install the
-// full conversion (date-times included).
-using AnyToText = Text (*)(const TypedArg& value);
-AnyToText SetShowMessageConverter(AnyToText converter);
-
 // A window or control reference in the frame: a long (window << 32 | unit),
 // or an int holding a window id alone.
 TypedArg ControlArg(ControlRef ref);
