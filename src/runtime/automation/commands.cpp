@@ -376,8 +376,15 @@ int AutomationErrorOf(HResult hr) {
 // ---------------------------------------------------------------------------
 // Object, VariantValue
 
-Object::Object(const Object& o) { AssignObject(h_, o.h_); }
-Object::~Object() { ReleaseObject(h_); }
+// Variables come and go without touching the last error, which belongs to
+// the commands the program calls.
+Object::Object(const Object& o) : h_{o.h_.object, nullptr} {
+  if (h_.object) h_.object->AddRef();
+}
+Object::~Object() {
+  if (h_.object) h_.object->Release();
+  Release(h_.aux);
+}
 
 Object Object::Adopt(ObjectHolder* block) {
   Object o;
