@@ -66,10 +66,10 @@ class RecordSet {
 
 }  // namespace
 
-Bytes DedupeBytes(std::string_view text, std::string_view separator) {
+std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view separator) {
   RecordIndex records(text, separator);
   const std::size_t n = records.size();
-  if (n < 2) return Bytes(text);
+  if (n < 2) return std::nullopt;
 
   // Walk from the end: the first time a record is seen there is its last
   // occurrence, the one that survives. Hashes are computed a few records
@@ -112,6 +112,11 @@ Bytes DedupeBytes(std::string_view text, std::string_view separator) {
   }
   out.Finish();
   return out;
+}
+
+Bytes DedupeBytes(std::string_view text, std::string_view separator) {
+  auto changed = DedupeIfChanged(text, separator);
+  return changed ? std::move(*changed) : Bytes(text);
 }
 
 rt::Text DedupeRecords(std::string_view text, std::string_view separator) {

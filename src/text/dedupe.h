@@ -4,6 +4,7 @@
 // record adds nothing and the next kept record gets no separator in front.
 // With fewer than two records the text comes back unchanged, byte for byte.
 #pragma once
+#include <optional>
 #include <string_view>
 
 #include "runtime/value.h"
@@ -13,6 +14,8 @@ namespace tl::text {
 
 // Works on raw bytes (NUL is an ordinary byte here).
 Bytes DedupeBytes(std::string_view text, std::string_view separator);
+// The same, but nothing (no copy) when the text would come back unchanged.
+std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view separator);
 rt::Text DedupeRecords(std::string_view text, std::string_view separator);
 
 }  // namespace tl::text

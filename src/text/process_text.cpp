@@ -27,7 +27,10 @@ std::string EffectiveSeparator(ProcessOptions& options, std::string_view text) {
 Bytes ProcessBytes(std::string_view text, ProcessOptions& options) {
   std::optional<Bytes> current;
   auto view = [&] { return current ? current->view() : text; };
-  if (options.Dedupe()) current = DedupeBytes(view(), EffectiveSeparator(options, view()));
+  if (options.Dedupe()) {
+    // Fewer than two records: the text stays as it is, so avoid a copy.
+    if (auto changed = DedupeIfChanged(view(), EffectiveSeparator(options, view()))) current = std::move(changed);
+  }
   if (options.Shuffle()) current = ShuffleBytes(view(), EffectiveSeparator(options, view()));
   return current ? std::move(*current) : Bytes(text);
 }

@@ -1,0 +1,86 @@
+// The operating-system side of the file, directory-search and run-program
+// commands. files.cpp and file_search.cpp are written against this header
+// only; file_io_posix.cpp implements it for Linux and a Win32 file can
+// implement it with CreateFileA / FindFirstFileA / CreateProcessA.
+//
+// Paths and names cross this boundary as the program's own GBK texts; an
+// implementation whose file system speaks another encoding converts them.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tl::rt::fileio {
+
+// The platform's path separator; path logic is written against it.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+enum class Access { kRead, kWrite, kReadWrite };
+enum class Disposition {
+  kOpenExisting,      // the file must exist
+  kCreateOrTruncate,  // made empty once the sharing check has passed
+  kOpenOrCreate,      // never truncated
+};
+// What other openers of the same file may still do.
+enum class Share { kReadWrite = 1, kWrite = 2, kRead = 3, kNone = 4 };
+
+// Opens a regular file (never a directory). On POSIX the sharing rules hold
+// between Tidyline processes (and between handles of one process) through
+// advisory locks; programs that take no locks are not held back.
+Handle Open(std::string_view path, Access access, Disposition disposition, Share share);
+void Close(Handle h);
+// Bytes read (0 at the end), or -1 on failure. Reads until n or the end.
+std::int64_t ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t n);
+// Writes all n bytes or fails.
+bool WriteAt(Handle h, std::int64_t offset, const void* data, std::size_t n);
+std::int64_t Size(Handle h);  // -1 on failure
+bool Resize(Handle h, std::int64_t size);
+
+// Creates one directory: false if it exists or its parent does not.
+bool MakeDirectory(std::string_view path);
+// Renames over an existing file (same directory).
+bool Rename(std::string_view from, std::string_view to);
+bool RemoveFile(std::string_view path);
+
+// Directory search as the Windows find-first/find-next pair works: the
+// pattern's last component may hold "*" and "?" (ASCII case-insensitive;
+// a pattern ending in ".*" also matches names without a dot); names come
+// without their directory, "." and ".." included.
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrSystem = 0x04;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+
+struct DirEntry {
+  std::string name;  // GBK
+  std::uint32_t attributes = 0;
+};
+class DirSearch;
+// Null when nothing matches (or the directory cannot be read).
+DirSearch* FindFirst(std::string_view pattern, DirEntry& first);
+bool FindNext(DirSearch* search, DirEntry& next);
+void FindClose(DirSearch* search);
+// The matching rule of FindFirst, exposed for tests and for ListFiles users.
+bool WildcardMatches(std::string_view pattern, std::string_view name);
+
+// The running program's own file, as a GBK path.
+std::string ExecutablePath();
+
+// Starts a command line (split like a shell would split words, without
+// expanding anything) with this process's current directory and
+// environment. With `wait`, waits for the end of the process; otherwise
+// returns once it has started. The window mode is kept for platforms that
+// have one. False when the program cannot be started.
+bool RunProgram(std::string_view commandLine, bool wait, int windowMode);
+
+}  // namespace tl::rt::fileio

@@ -1,0 +1,421 @@
+// Linux implementation of file_io.h.
+//
+// Sharing modes: every Tidyline opener takes shared open-file-description
+// locks on four marker bytes far beyond any real content: "reads", "writes",
+// "forbids reading", "forbids writing". After taking its own markers, an
+// opener checks for the markers of others that its access or its sharing
+// rule conflicts with, and gives up on a conflict. Two openers racing each
+// other may both give up; they never both succeed. Programs that take no
+// locks are not affected (the locks are advisory).
+#include <fcntl.h>
+#include <dirent.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include "runtime/file_io.h"
+#include "runtime/iconv_adapter.h"
+
+extern char** environ;
+
+namespace tl::rt::fileio {
+
+namespace {
+
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+// Converts all of `s`; nullopt when any part does not convert.
+std::optional<std::string> Recode(std::string_view s, const char* to, const char* from) {
+  CharsetConverter conv(to, from);
+  if (!conv.ok()) return std::nullopt;
+  std::string out(s.size() * 2 + 8, '\0');
+  const char* in = s.data();
+  std::size_t inLeft = s.size();
+  char* o = out.data();
+  std::size_t oLeft = out.size();
+  if (conv.Convert(in, inLeft, o, oLeft) != CharsetConverter::Status::kDone) return std::nullopt;
+  out.resize(out.size() - oLeft);
+  return out;
+}
+
+// The program's GBK path as the file system's UTF-8 name. Bytes that are not
+// valid GB18030 are passed on unchanged rather than guessed at.
+std::string ToOs(std::string_view path) {
+  if (IsAscii(path)) return std::string(path);
+  auto r = Recode(path, "UTF-8", "GB18030");
+  return r ? *r : std::string(path);
+}
+
+std::string FromOs(std::string_view name) {
+  if (IsAscii(name)) return std::string(name);
+  auto r = Recode(name, "GB18030", "UTF-8");
+  return r ? *r : std::string(name);
+}
+
+struct PosixFile {
+  int fd = -1;
+  int lockFd = -1;  // fd itself, or a read-only twin when fd cannot read
+};
+
+constexpr off_t kMarkerBase = static_cast<off_t>(LLONG_MAX) - 16;
+enum Marker { kReads = 0, kWrites = 1, kForbidsRead = 2, kForbidsWrite = 3 };
+
+bool TakeMarker(int fd, Marker m) {
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kMarkerBase + m;
+  fl.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// True when some other opener holds marker m.
+bool OthersHold(int fd, Marker m) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kMarkerBase + m;
+  fl.l_len = 1;
+  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+bool ApplySharing(int lockFd, bool reads, bool writes, Share share) {
+  const bool forbidsRead = share == Share::kWrite || share == Share::kNone;
+  const bool forbidsWrite = share == Share::kRead || share == Share::kNone;
+  if (reads && !TakeMarker(lockFd, kReads)) return false;
+  if (writes && !TakeMarker(lockFd, kWrites)) return false;
+  if (forbidsRead && !TakeMarker(lockFd, kForbidsRead)) return false;
+  if (forbidsWrite && !TakeMarker(lockFd, kForbidsWrite)) return false;
+  if (forbidsRead && OthersHold(lockFd, kReads)) return false;
+  if (forbidsWrite && OthersHold(lockFd, kWrites)) return false;
+  if (reads && OthersHold(lockFd, kForbidsRead)) return false;
+  if (writes && OthersHold(lockFd, kForbidsWrite)) return false;
+  return true;
+}
+
+PosixFile* Get(Handle h) { return reinterpret_cast<PosixFile*>(h); }
+
+void CloseFds(PosixFile& f) {
+  if (f.lockFd >= 0 && f.lockFd != f.fd) ::close(f.lockFd);
+  if (f.fd >= 0) ::close(f.fd);
+}
+
+}  // namespace
+
+Handle Open(std::string_view path, Access access, Disposition disposition, Share share) {
+  if (path.empty()) return kNoHandle;
+  int flags = O_CLOEXEC;
+  flags |= access == Access::kRead ? O_RDONLY : access == Access::kWrite ? O_WRONLY : O_RDWR;
+  if (disposition != Disposition::kOpenExisting) flags |= O_CREAT;
+  const std::string os = ToOs(path);
+  PosixFile f;
+  f.fd = ::open(os.c_str(), flags, 0666);
+  if (f.fd < 0) return kNoHandle;
+  struct stat st {};
+  if (fstat(f.fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    CloseFds(f);
+    return kNoHandle;
+  }
+  // Read locks need a descriptor open for reading.
+  f.lockFd = access == Access::kWrite ? ::open(os.c_str(), O_RDONLY | O_CLOEXEC) : f.fd;
+  if (f.lockFd >= 0 &&
+      !ApplySharing(f.lockFd, access != Access::kWrite, access != Access::kRead, share)) {
+    CloseFds(f);
+    return kNoHandle;
+  }
+  if (disposition == Disposition::kCreateOrTruncate && ftruncate(f.fd, 0) != 0) {
+    CloseFds(f);
+    return kNoHandle;
+  }
+  return reinterpret_cast<Handle>(new PosixFile(f));
+}
+
+void Close(Handle h) {
+  if (h == kNoHandle) return;
+  PosixFile* f = Get(h);
+  CloseFds(*f);
+  delete f;
+}
+
+std::int64_t ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t n) {
+  if (h == kNoHandle || offset < 0) return -1;
+  auto* p = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pread(Get(h)->fd, p + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+bool WriteAt(Handle h, std::int64_t offset, const void* data, std::size_t n) {
+  if (h == kNoHandle || offset < 0) return false;
+  auto* p = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pwrite(Get(h)->fd, p + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (r == 0) return false;
+    done += static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+std::int64_t Size(Handle h) {
+  if (h == kNoHandle) return -1;
+  struct stat st {};
+  if (fstat(Get(h)->fd, &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+bool Resize(Handle h, std::int64_t size) {
+  if (h == kNoHandle || size < 0) return false;
+  return ftruncate(Get(h)->fd, static_cast<off_t>(size)) == 0;
+}
+
+bool MakeDirectory(std::string_view path) {
+  if (path.empty()) return false;
+  return ::mkdir(ToOs(path).c_str(), 0777) == 0;
+}
+
+bool Rename(std::string_view from, std::string_view to) {
+  return ::rename(ToOs(from).c_str(), ToOs(to).c_str()) == 0;
+}
+
+bool RemoveFile(std::string_view path) { return ::unlink(ToOs(path).c_str()) == 0; }
+
+// ---------------------------------------------------------------------------
+// Directory search
+
+namespace {
+
+// Length of the character at s[i]: a byte of 0x80 or above starts a pair.
+std::size_t CharLen(std::string_view s, std::size_t i) {
+  return (static_cast<unsigned char>(s[i]) >= 0x80 && i + 1 < s.size()) ? 2 : 1;
+}
+
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool Glob(std::string_view p, std::string_view s) {
+  std::size_t pi = 0, si = 0;
+  std::size_t starP = std::string_view::npos, starS = 0;
+  while (si < s.size()) {
+    if (pi < p.size() && p[pi] == '*') {
+      starP = ++pi;
+      starS = si;
+      continue;
+    }
+    if (pi < p.size()) {
+      std::size_t pl = CharLen(p, pi), sl = CharLen(s, si);
+      bool same = false;
+      if (p[pi] == '?') {
+        same = true;
+        pl = 1;
+      } else if (pl == sl) {
+        same = pl == 1 ? Fold(p[pi]) == Fold(s[si]) : p.substr(pi, 2) == s.substr(si, 2);
+      }
+      if (same) {
+        pi += pl;
+        si += sl;
+        continue;
+      }
+    }
+    if (starP == std::string_view::npos) return false;
+    pi = starP;
+    starS += CharLen(s, starS);
+    si = starS;
+  }
+  while (pi < p.size() && p[pi] == '*') ++pi;
+  return pi == p.size();
+}
+
+bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+std::uint32_t AttributesOf(const struct stat& st, bool writable, std::string_view name) {
+  std::uint32_t a = 0;
+  if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
+  if (S_ISREG(st.st_mode)) a |= kAttrArchive;
+  if (!writable) a |= kAttrReadOnly;
+  if (!name.empty() && name[0] == '.') a |= kAttrHidden;
+  return a;
+}
+
+}  // namespace
+
+bool WildcardMatches(std::string_view pattern, std::string_view name) {
+  if (Glob(pattern, name)) return true;
+  // "a.*" also matches "a", and "*.*" everything, as the Windows search does.
+  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
+      name.find('.') == std::string_view::npos)
+    return Glob(pattern.substr(0, pattern.size() - 2), name);
+  return false;
+}
+
+class DirSearch {
+ public:
+  DIR* dir = nullptr;
+  std::string pattern;  // GBK last component
+};
+
+namespace {
+
+bool Accept(DirSearch* s, DirEntry& out) {
+  while (struct dirent* d = ::readdir(s->dir)) {
+    std::string name = FromOs(d->d_name);
+    if (!WildcardMatches(s->pattern, name)) continue;
+    struct stat st {};
+    int dfd = dirfd(s->dir);
+    if (fstatat(dfd, d->d_name, &st, 0) != 0 && fstatat(dfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+      continue;  // vanished meanwhile
+    bool writable = faccessat(dfd, d->d_name, W_OK, 0) == 0;
+    out.attributes = AttributesOf(st, writable, name);
+    out.name = std::move(name);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+DirSearch* FindFirst(std::string_view pattern, DirEntry& first) {
+  if (pattern.empty()) return nullptr;
+  std::size_t slash = pattern.rfind(kSeparator);
+  std::string dir = slash == std::string_view::npos ? std::string(".")
+                    : slash == 0                    ? std::string(1, kSeparator)
+                                                    : std::string(pattern.substr(0, slash));
+  std::string_view last = slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
+  if (last.empty()) return nullptr;
+  auto* s = new DirSearch;
+  s->pattern = std::string(last);
+  if (!HasWildcard(last)) {
+    // A plain name is looked up as it is spelled: the file system decides
+    // about case, so what is found here is what an open would find.
+    struct stat st {};
+    const std::string os = ToOs(pattern);
+    if (::stat(os.c_str(), &st) != 0 && ::lstat(os.c_str(), &st) != 0) {
+      delete s;
+      return nullptr;
+    }
+    first.name = std::string(last);
+    first.attributes = AttributesOf(st, ::access(os.c_str(), W_OK) == 0, last);
+    return s;  // no directory stream: the next call ends the search
+  }
+  s->dir = ::opendir(ToOs(dir).c_str());
+  if (!s->dir || !Accept(s, first)) {
+    FindClose(s);
+    return nullptr;
+  }
+  return s;
+}
+
+bool FindNext(DirSearch* search, DirEntry& next) {
+  if (!search || !search->dir) return false;
+  return Accept(search, next);
+}
+
+void FindClose(DirSearch* search) {
+  if (!search) return;
+  if (search->dir) ::closedir(search->dir);
+  delete search;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string ExecutablePath() {
+  std::string buf(4096, '\0');
+  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return {};
+  buf.resize(static_cast<std::size_t>(n));
+  return FromOs(buf);
+}
+
+namespace {
+
+// Splits a command line into words: blanks separate words, double quotes
+// group, a backslash before a double quote escapes it (the Windows rules,
+// simplified; nothing is expanded).
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> words;
+  std::string cur;
+  bool inWord = false, quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '\\' && i + 1 < line.size() && line[i + 1] == '"') {
+      cur.push_back('"');
+      inWord = true;
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (inWord) words.push_back(std::move(cur));
+      cur.clear();
+      inWord = false;
+    } else {
+      cur.push_back(c);
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(std::move(cur));
+  return words;
+}
+
+std::vector<pid_t>& Unwaited() {
+  static std::vector<pid_t> pids;
+  return pids;
+}
+
+void ReapFinished() {
+  auto& pids = Unwaited();
+  for (std::size_t i = 0; i < pids.size();) {
+    if (::waitpid(pids[i], nullptr, WNOHANG) != 0) {
+      pids[i] = pids.back();
+      pids.pop_back();
+    } else {
+      ++i;
+    }
+  }
+}
+
+}  // namespace
+
+bool RunProgram(std::string_view commandLine, bool wait, int /*windowMode: no equivalent here*/) {
+  ReapFinished();
+  std::vector<std::string> words = SplitCommandLine(commandLine);
+  if (words.empty()) return false;
+  for (auto& w : words) w = ToOs(w);
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  if (wait) {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  } else {
+    Unwaited().push_back(pid);
+  }
+  return true;
+}
+
+}  // namespace tl::rt::fileio

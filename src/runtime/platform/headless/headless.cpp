@@ -1,0 +1,581 @@
+#include "runtime/platform/headless/headless.h"
+
+#include <iconv.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tl::platform::headless {
+namespace {
+
+[[noreturn]] void DefaultFailure(const std::string& what) {
+  std::fprintf(stderr, "headless backend: %s\n", what.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+const char* IconvName(unsigned code_page) {
+  switch (code_page) {
+    case 0:
+    case 936: return "CP936";
+    case 950: return "CP950";
+    case 65001: return "UTF-8";
+    default: return nullptr;
+  }
+}
+
+// One iconv pass; an invalid sequence fails (strict) or becomes `bad`,
+// skipping `unit` input bytes.
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in, bool strict,
+                                   std::string_view bad, std::size_t unit) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out;
+  char buf[1024];
+  char* src = const_cast<char*>(in.data());
+  std::size_t left = in.size();
+  std::optional<std::string> result;
+  while (true) {
+    char* dst = buf;
+    std::size_t room = sizeof buf;
+    std::size_t rc = iconv(cd, left ? &src : nullptr, left ? &left : nullptr, &dst, &room);
+    out.append(buf, static_cast<std::size_t>(dst - buf));
+    if (rc != static_cast<std::size_t>(-1)) {
+      if (left == 0) {
+        result = std::move(out);
+        break;
+      }
+      continue;
+    }
+    if (errno == E2BIG) continue;
+    if (strict) break;
+    // EILSEQ or a truncated tail (EINVAL): replace and step on.
+    out.append(bad);
+    std::size_t skip = std::min(unit, left);
+    src += skip;
+    left -= skip;
+    if (left == 0) {
+      result = std::move(out);
+      break;
+    }
+  }
+  iconv_close(cd);
+  return result;
+}
+
+std::string RegistryKey(RegistryRoot root, std::string_view key, std::string_view name) {
+  int r = static_cast<int>(root);
+  if (r < 1 || r > 5) r = static_cast<int>(RegistryRoot::kCurrentUser);
+  return std::to_string(r) + "|" + Lower(key) + "|" + Lower(name);
+}
+
+}  // namespace
+
+Headless::Headless() : fail_(&DefaultFailure) {}
+Headless::~Headless() = default;
+
+void Headless::Fail(const std::string& what) {
+  (fail_ ? fail_ : &DefaultFailure)(what);
+  // A handler that returns leaves the backend in no state to go on.
+  DefaultFailure(what);
+}
+
+Widget* Headless::Get(Handle w) {
+  auto it = widgets_.find(w);
+  return it == widgets_.end() ? nullptr : &it->second;
+}
+
+const Widget* Headless::Find(Handle w) const {
+  auto it = widgets_.find(w);
+  return it == widgets_.end() ? nullptr : &it->second;
+}
+
+std::vector<Handle> Headless::TopLevels() const { return top_levels_; }
+
+void Headless::Send(Handle w, const Event& e) {
+  if (sink_ && Get(w)) sink_->OnEvent(w, e);
+}
+
+// ---------------------------------------------------------------------------
+// Scripting
+
+void Headless::Post(std::uint32_t delay_ms, std::function<void()> action) {
+  pending_.push_back({now_ + delay_ms, seq_++, std::move(action)});
+}
+
+void Headless::At(std::uint32_t delay_ms, std::function<void()> action) { Post(delay_ms, std::move(action)); }
+
+void Headless::Click(Handle w, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w] {
+    Widget* x = Get(w);
+    if (!x || !x->enabled || !x->visible) return;  // a user cannot click it
+    Event down{EventType::kMouseDown};
+    down.x = down.y = 1;
+    Send(w, down);
+    Event up = down;
+    up.type = EventType::kMouseUp;
+    Send(w, up);
+    x = Get(w);
+    if (!x) return;
+    // An automatic check box toggles itself before it reports the click.
+    if (x->spec.kind == WidgetKind::kCheckBox) x->checked = !x->checked;
+    Send(w, Event{EventType::kClick});
+  });
+}
+
+void Headless::RightClick(Handle w, int x, int y, int key_state, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, x, y, key_state] {
+    const Widget* target = Get(w);
+    if (!target || !target->enabled || !target->visible) return;
+    Event e{EventType::kMouseDown};
+    e.button = 2;
+    e.x = x;
+    e.y = y;
+    e.key_state = key_state;
+    Send(w, e);
+    e.type = EventType::kMouseUp;
+    Send(w, e);
+  });
+}
+
+void Headless::DoubleClick(Handle w, int x, int y, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, x, y] {
+    Event e{EventType::kDoubleClick};
+    e.x = x;
+    e.y = y;
+    Send(w, e);
+  });
+}
+
+void Headless::MoveMouse(Handle w, int x, int y, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, x, y] {
+    if (hover_ != w) {
+      if (hover_ != kNoHandle) Send(hover_, Event{EventType::kMouseLeave});
+      hover_ = Get(w) ? w : kNoHandle;
+      if (hover_ != kNoHandle) Send(w, Event{EventType::kMouseEnter});
+    }
+    Event e{EventType::kMouseMove};
+    e.x = x;
+    e.y = y;
+    Send(w, e);
+  });
+}
+
+void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, steps, key_state] {
+    Event e{EventType::kWheel};
+    e.wheel_delta = steps * 120;
+    e.key_state = key_state;
+    Send(w, e);
+  });
+}
+
+void Headless::Key(Handle w, int virtual_key, int key_state, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, virtual_key, key_state] {
+    Event e{EventType::kKeyDown};
+    e.key = virtual_key;
+    e.key_state = key_state;
+    Send(w, e);
+    e.type = EventType::kKeyUp;
+    Send(w, e);
+  });
+}
+
+void Headless::Type(Handle w, std::string_view text, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, text = std::string(text)] {
+    for (std::size_t i = 0; i < text.size();) {
+      auto b = static_cast<unsigned char>(text[i]);
+      std::size_t n = (b >= 0x80 && i + 1 < text.size()) ? 2 : 1;
+      Event e{EventType::kChar};
+      e.key = n == 2 ? (b << 8) | static_cast<unsigned char>(text[i + 1]) : b;
+      Send(w, e);
+      Widget* x = Get(w);
+      if (!x) return;
+      if (x->spec.kind == WidgetKind::kEditBox && x->enabled && x->spec.input_mode != 1) {
+        x->text.append(text, i, n);
+        Send(w, Event{EventType::kTextChanged});
+      }
+      i += n;
+    }
+  });
+}
+
+void Headless::Select(Handle combo, int index, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, combo, index] {
+    Widget* x = Get(combo);
+    if (!x || index < 0 || index >= static_cast<int>(x->items.size())) return;
+    x->selection = index;
+    Send(combo, Event{EventType::kSelectionChanged});
+  });
+}
+
+void Headless::Close(Handle window, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, window] { Send(window, Event{EventType::kCloseRequest}); });
+}
+
+// ---------------------------------------------------------------------------
+// Loop
+
+bool Headless::RunNextDue(std::uint64_t limit) {
+  auto input = std::min_element(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
+    return a.due != b.due ? a.due < b.due : a.seq < b.seq;
+  });
+  auto timer = std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
+    return a.second.next_due != b.second.next_due ? a.second.next_due < b.second.next_due : a.first < b.first;
+  });
+  bool have_input = input != pending_.end() && input->due <= limit;
+  bool have_timer = timer != timers_.end() && timer->second.next_due <= limit;
+  if (!have_input && !have_timer) return false;
+  // Input due at the same moment as a timer goes first.
+  if (have_input && (!have_timer || input->due <= timer->second.next_due)) {
+    Pending p = std::move(*input);
+    pending_.erase(input);
+    now_ = std::max(now_, p.due);
+    p.action();
+    return true;
+  }
+  TimerId id = timer->first;
+  now_ = std::max(now_, timer->second.next_due);
+  timer->second.next_due += timer->second.period;
+  Event e{EventType::kTimer};
+  e.timer = id;
+  if (sink_) sink_->OnEvent(kNoHandle, e);
+  return true;
+}
+
+int Headless::RunLoop() {
+  while (!quit_) {
+    if (!RunNextDue(loop_limit_)) {
+      if (pending_.empty() && timers_.empty())
+        Fail("the message loop waits for input that no script will send");
+      Fail("the message loop ran past its time limit");
+    }
+  }
+  int code = *quit_;
+  quit_.reset();
+  return code;
+}
+
+void Headless::PostQuit(int code) {
+  if (!quit_) quit_ = code;
+}
+
+void Headless::PumpPending() {
+  while (RunNextDue(now_)) {
+  }
+}
+
+bool Headless::RunFor(std::uint32_t ms) {
+  std::uint64_t end = now_ + ms;
+  while (!quit_ && RunNextDue(end)) {
+  }
+  if (!quit_) now_ = std::max(now_, end);
+  return quit_.has_value();
+}
+
+// ---------------------------------------------------------------------------
+// Widgets
+
+Handle Headless::CreateWidget(const WidgetSpec& spec) {
+  Handle h = next_handle_++;
+  Widget w;
+  w.spec = spec;
+  w.rect = spec.rect;
+  w.enabled = !spec.disabled;
+  w.text = spec.text;
+  w.text_colour = spec.text_colour;
+  if (spec.parent != kNoHandle) {
+    Widget* p = Get(spec.parent);
+    if (!p) return kNoHandle;
+    w.parent = spec.parent;
+    p->children.push_back(h);  // new windows go to the bottom of the stack
+  } else {
+    top_levels_.push_back(h);
+  }
+  widgets_.emplace(h, std::move(w));
+  return h;
+}
+
+void Headless::Unlink(Handle w) {
+  Widget* x = Get(w);
+  if (!x) return;
+  if (x->parent != kNoHandle) {
+    if (Widget* p = Get(x->parent)) std::erase(p->children, w);
+  } else {
+    std::erase(top_levels_, w);
+  }
+}
+
+void Headless::DestroyWidget(Handle w) {
+  Widget* x = Get(w);
+  if (!x) return;
+  for (Handle c : std::vector<Handle>(x->children)) DestroyWidget(c);
+  Unlink(w);
+  if (focus_ == w) focus_ = kNoHandle;
+  if (hover_ == w) hover_ = kNoHandle;
+  widgets_.erase(w);
+}
+
+Rect Headless::GetRect(Handle w) {
+  const Widget* x = Get(w);
+  return x ? x->rect : Rect{};
+}
+
+void Headless::SetRect(Handle w, const Rect& r) {
+  if (Widget* x = Get(w)) x->rect = r;
+}
+
+Handle Headless::GetParent(Handle w) {
+  const Widget* x = Get(w);
+  return x ? x->parent : kNoHandle;
+}
+
+void Headless::SetParent(Handle w, Handle parent) {
+  Widget* x = Get(w);
+  Widget* p = Get(parent);
+  if (!x || !p || x->parent == parent) return;
+  // Refuse a cycle: the new parent must not lie inside w.
+  for (Handle a = parent; a != kNoHandle; a = Get(a)->parent)
+    if (a == w) return;
+  Unlink(w);
+  x->parent = parent;
+  p->children.insert(p->children.begin(), w);
+}
+
+void Headless::PlaceTop(Handle w) {
+  Widget* x = Get(w);
+  if (!x || x->parent == kNoHandle) return;
+  auto& c = Get(x->parent)->children;
+  std::erase(c, w);
+  c.insert(c.begin(), w);
+}
+
+void Headless::PlaceBelow(Handle w, Handle sibling) {
+  Widget* x = Get(w);
+  Widget* s = Get(sibling);
+  if (!x || !s || x->parent == kNoHandle || s->parent != x->parent || w == sibling) return;
+  auto& c = Get(x->parent)->children;
+  std::erase(c, w);
+  c.insert(std::find(c.begin(), c.end(), sibling) + 1, w);
+}
+
+void Headless::SetVisible(Handle w, bool visible) {
+  if (Widget* x = Get(w)) x->visible = visible;
+}
+bool Headless::IsVisible(Handle w) {
+  const Widget* x = Get(w);
+  return x && x->visible;
+}
+void Headless::SetEnabled(Handle w, bool enabled) {
+  if (Widget* x = Get(w)) x->enabled = enabled;
+}
+bool Headless::IsEnabled(Handle w) {
+  const Widget* x = Get(w);
+  return x && x->enabled;
+}
+void Headless::SetFocus(Handle w) {
+  if (Get(w)) focus_ = w;
+}
+void Headless::SetText(Handle w, std::string_view text) {
+  if (Widget* x = Get(w)) x->text = text;
+}
+std::string Headless::GetText(Handle w) {
+  const Widget* x = Get(w);
+  return x ? x->text : std::string();
+}
+void Headless::SetTextColour(Handle w, std::uint32_t colour) {
+  if (Widget* x = Get(w)) x->text_colour = colour;
+}
+void Headless::SetChecked(Handle w, bool checked) {
+  if (Widget* x = Get(w)) x->checked = checked;
+}
+bool Headless::IsChecked(Handle w) {
+  const Widget* x = Get(w);
+  return x && x->checked;
+}
+void Headless::AddItem(Handle combo, std::string_view item) {
+  if (Widget* x = Get(combo)) x->items.emplace_back(item);
+}
+int Headless::ItemCount(Handle combo) {
+  const Widget* x = Get(combo);
+  return x ? static_cast<int>(std::min<std::size_t>(x->items.size(), INT_MAX)) : 0;
+}
+void Headless::SetSelection(Handle combo, int index) {
+  Widget* x = Get(combo);
+  if (!x) return;
+  // As the native control: an index outside the list selects nothing.
+  x->selection = (index >= 0 && index < static_cast<int>(x->items.size())) ? index : -1;
+  if (x->selection >= 0 && x->spec.combo_type != 2) x->text = x->items[static_cast<std::size_t>(index)];
+}
+int Headless::GetSelection(Handle combo) {
+  const Widget* x = Get(combo);
+  return x ? x->selection : -1;
+}
+void Headless::SetProgressRange(Handle bar, int minimum, int maximum) {
+  if (Widget* x = Get(bar)) {
+    x->progress_min = minimum;
+    x->progress_max = maximum;
+    x->progress_pos = std::clamp(x->progress_pos, std::min(minimum, maximum), std::max(minimum, maximum));
+  }
+}
+void Headless::SetProgressPosition(Handle bar, int position) {
+  if (Widget* x = Get(bar))
+    x->progress_pos = std::clamp(position, std::min(x->progress_min, x->progress_max),
+                                 std::max(x->progress_min, x->progress_max));
+}
+int Headless::GetProgressPosition(Handle bar) {
+  const Widget* x = Get(bar);
+  return x ? x->progress_pos : 0;
+}
+void Headless::SetPictures(Handle w, std::span<const std::string> images, std::uint32_t transparent) {
+  if (Widget* x = Get(w)) {
+    x->pictures.assign(images.begin(), images.end());
+    x->transparent = transparent;
+  }
+}
+void Headless::SetCursor(Handle w, std::string_view cursor) {
+  if (Widget* x = Get(w)) x->cursor = cursor;
+}
+
+// ---------------------------------------------------------------------------
+// Timers
+
+TimerId Headless::StartTimer(std::uint32_t period_ms) {
+  if (period_ms == 0) return 0;
+  TimerId id = next_timer_++;
+  timers_[id] = Timer{period_ms, now_ + period_ms};
+  return id;
+}
+
+void Headless::StopTimer(TimerId timer) { timers_.erase(timer); }
+
+// ---------------------------------------------------------------------------
+// Dialogs, clipboard, shell, registry
+
+int Headless::MessageBox(std::string_view text, std::string_view caption, std::uint32_t style) {
+  boxes_.push_back({std::string(text), std::string(caption), style});
+  if (box_answers_.empty())
+    Fail("message box without a queued answer: caption [" + std::string(caption) + "] text [" +
+         std::string(text) + "]");
+  int answer = box_answers_.front();
+  box_answers_.pop_front();
+  return answer;
+}
+
+std::optional<std::vector<std::string>> Headless::OpenFilesDialog(const OpenFilesRequest& request) {
+  file_requests_.push_back(request);
+  if (file_answers_.empty()) Fail("open-files dialog without a queued answer: " + request.title);
+  auto answer = std::move(file_answers_.front());
+  file_answers_.pop_front();
+  // The native dialog changes the current directory to the files' folder
+  // unless asked to keep it.
+  if (answer && !answer->empty() && !request.keep_current_directory) {
+    auto slash = answer->front().rfind('/');
+    if (slash != std::string::npos) (void)SetCurrentDirectory(answer->front().substr(0, slash ? slash : 1));
+  }
+  return answer;
+}
+
+std::optional<std::string> Headless::BrowseForFolder(std::string_view title, std::string_view initial) {
+  (void)title;
+  folder_requests_.emplace_back(initial);
+  if (folder_answers_.empty()) Fail("folder dialog without a queued answer");
+  auto answer = std::move(folder_answers_.front());
+  folder_answers_.pop_front();
+  return answer;
+}
+
+std::optional<std::string> Headless::GetClipboardText() {
+  if (clipboard_fails_) return std::nullopt;
+  return clipboard_;
+}
+
+bool Headless::SetClipboardText(std::string_view text) {
+  if (clipboard_fails_) return false;
+  clipboard_ = std::string(text);
+  return true;
+}
+
+bool Headless::OpenDocument(std::string_view target, std::string_view verb, int show) {
+  documents_.push_back({std::string(target), std::string(verb), show});
+  return open_document_ok_;
+}
+
+bool Headless::RunProgram(std::string_view command_line, bool wait, int show) {
+  programs_.push_back({std::string(command_line), wait, show});
+  return run_program_ok_;
+}
+
+bool Headless::OpenFolder(std::string_view path, bool new_window, bool select) {
+  std::string line = std::string(select ? "browse-select " : "browse ") + (new_window ? "new " : "") + std::string(path);
+  programs_.push_back({line, false, 1});
+  return run_program_ok_;
+}
+
+RegistryValue Headless::ReadRegistry(RegistryRoot root, std::string_view key, std::string_view name) {
+  auto it = registry_.find(RegistryKey(root, key, name));
+  return it == registry_.end() ? RegistryValue{} : it->second;
+}
+
+bool Headless::WriteRegistry(RegistryRoot root, std::string_view key, std::string_view name,
+                             const RegistryValue& value) {
+  registry_[RegistryKey(root, key, name)] = value;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Process and code pages
+
+std::string Headless::ProgramPath() {
+  if (!program_path_.empty()) return program_path_;
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string Headless::CurrentDirectory() {
+  char buf[4096];
+  return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+bool Headless::SetCurrentDirectory(std::string_view path) {
+  return !path.empty() && chdir(std::string(path).c_str()) == 0;
+}
+
+std::optional<std::u16string> Headless::ToWide(unsigned code_page, std::string_view bytes, bool strict) {
+  const char* name = IconvName(code_page);
+  if (!name) return std::nullopt;
+  static constexpr char kReplacement[] = {'\xFD', '\xFF'};  // U+FFFD little-endian
+  auto raw = Convert("UTF-16LE", name, bytes, strict, std::string_view(kReplacement, 2), 1);
+  if (!raw) return std::nullopt;
+  std::u16string out(raw->size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>((*raw)[2 * i]) |
+                                   (static_cast<unsigned char>((*raw)[2 * i + 1]) << 8));
+  return out;
+}
+
+std::optional<std::string> Headless::FromWide(unsigned code_page, std::u16string_view text, bool strict) {
+  const char* name = IconvName(code_page);
+  if (!name) return std::nullopt;
+  std::string raw;
+  raw.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    raw.push_back(static_cast<char>(c & 0xFF));
+    raw.push_back(static_cast<char>(c >> 8));
+  }
+  return Convert(name, "UTF-16LE", raw, strict, "?", 2);
+}
+
+}  // namespace tl::platform::headless

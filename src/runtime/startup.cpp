@@ -1,0 +1,128 @@
+#include "runtime/startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "gbk_texts.h"
+#include "runtime/errors.h"
+#include "runtime/heap.h"
+#include "runtime/message_pump.h"
+#include "runtime/platform/platform.h"
+
+namespace tl::rt {
+namespace {
+
+struct AppState {
+  std::string program_directory;
+  std::string program_file;
+  std::thread::id main_thread;
+  bool initialised = false;
+  bool shutting_down = false;
+  bool runtime_window = false;
+};
+
+AppState& App() {
+  static AppState s;
+  return s;
+}
+
+// The runtime error dialog: no owner, caption "错误", the error icon.
+void PresentError(std::string_view text) {
+  constexpr std::uint32_t kIconError = 0x10;
+  if (platform::Platform* p = platform::Current()) {
+    p->MessageBox(text, gbk::RuntimeErrorCaption, kIconError);
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+void PumpPending() {
+  if (platform::Platform* p = platform::Current()) p->PumpPending();
+}
+
+}  // namespace
+
+void InitRuntime(const RuntimeImage& image) {
+  AppState& app = App();
+  app.shutting_down = false;
+  SetErrorPresenter(&PresentError);
+  SetExitHandler(&ShutdownRuntime);
+  SetPumpHandler(&PumpPending);
+  platform::Platform* os = platform::Current();
+  if (!os) FatalError(gbk::ErrTemplateSegment);  // no backend: nothing can be shown
+
+  // 1-2. The heap is the C++ allocator; automation objects are created on
+  // demand by the backend's hook, so there is nothing to initialise here.
+
+  // 3. The program directory becomes the current directory.
+  std::string path = os->ProgramPath();
+  std::size_t cut = path.rfind(kPathSeparator);
+  if (cut == std::string::npos) {
+    app.program_directory.clear();
+    app.program_file = path;
+  } else {
+    app.program_directory = path.substr(0, cut);
+    app.program_file = path.substr(cut + 1);
+    // "/prog" lives in the root, which has no name without its separator.
+    (void)os->SetCurrentDirectory(app.program_directory.empty() ? std::string(1, kPathSeparator)
+                                                                : app.program_directory);
+  }
+
+  // 4-5. Hidden runtime window; main thread.
+  os->StartRuntimeWindow();
+  app.runtime_window = true;
+  app.main_thread = std::this_thread::get_id();
+
+  // 6. The program's constant texts.
+  RegisterProgramConstants();
+
+  // 9-10. Templates and their handlers.
+  SetStartupFinished(false);
+  AttachEventSink();
+  app.initialised = true;
+  if (!LoadTemplates(image.template_segment, image.resolve_handler)) FatalError(gbk::ErrTemplateSegment);
+}
+
+int RunMessageLoop() {
+  SetStartupFinished(true);
+  platform::Platform* os = platform::Current();
+  if (!os || LoadedWindowCount() == 0) return 0;
+  return os->RunLoop();
+}
+
+bool ShuttingDown() { return App().shutting_down; }
+
+void ShutdownRuntime(int code) {
+  AppState& app = App();
+  // 1. Another thread only hands the code to the UI thread.
+  if (app.initialised && std::this_thread::get_id() != app.main_thread) {
+    if (platform::Platform* p = platform::Current()) p->ForwardExit(code);
+    if (!app.shutting_down) std::_Exit(code);
+    return;
+  }
+  // 2. Under way (a second call finds nothing left to do but the hook,
+  // which has been forgotten).
+  app.shutting_down = true;
+  // 3. The window registry goes, without events.
+  ClearTemplates();
+  // 4. The application's global cleanup, once.
+  RunShutdownHookOnce();
+  // 5-8. Libraries, the hidden window, automation. The constant region
+  // stays registered: static owners may still release constant texts while
+  // the process ends, and that must stay a no-op.
+  if (app.runtime_window) {
+    if (platform::Platform* p = platform::Current()) {
+      p->StopRuntimeWindow();
+      p->SetEventSink(nullptr);
+    }
+    app.runtime_window = false;
+  }
+  SetStartupFinished(false);
+  app.initialised = false;
+}
+
+const std::string& ProgramDirectoryPath() { return App().program_directory; }
+const std::string& ProgramFileName() { return App().program_file; }
+
+}  // namespace tl::rt

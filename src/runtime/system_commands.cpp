@@ -1,0 +1,50 @@
+#include "runtime/system_commands.h"
+
+#include <string>
+
+#include "runtime/file_io.h"
+
+namespace tl::rt {
+
+namespace {
+
+std::string& Recorded() {
+  static std::string dir;
+  return dir;
+}
+
+std::string WithoutTrailingSeparator(std::string_view d) {
+  while (d.size() > 1 && d.back() == fileio::kSeparator) d.remove_suffix(1);
+  return std::string(d);
+}
+
+}  // namespace
+
+void SetProgramDirectory(std::string_view directory) { Recorded() = WithoutTrailingSeparator(directory); }
+
+Text ProgramDirectory() {
+  std::string& dir = Recorded();
+  if (dir.empty()) {
+    std::string exe = fileio::ExecutablePath();
+    std::size_t slash = exe.rfind(fileio::kSeparator);
+    if (slash != std::string::npos) dir = WithoutTrailingSeparator(exe.substr(0, slash == 0 ? 1 : slash));
+  }
+  return Text(dir);
+}
+
+bool RunProgram(std::string_view commandLine, std::optional<bool> wait, std::optional<int> windowMode) {
+  if (commandLine.empty()) return false;
+  int mode = windowMode.value_or(2);
+  mode = mode < 1 ? 1 : mode > 6 ? 6 : mode;
+  return fileio::RunProgram(commandLine, wait.value_or(false), mode);
+}
+
+const Command kProgramDirectory{"ProgramDirectory", [](ResultRecord& r, int, const TypedArg*) {
+  ReturnText(r, ProgramDirectory());
+}};
+
+const Command kRunProgram{"RunProgram", [](ResultRecord& r, int argc, const TypedArg* args) {
+  ReturnBool(r, RunProgram(ArgText(argc, args, 0), ArgBool(argc, args, 1), ArgInt(argc, args, 2)));
+}};
+
+}  // namespace tl::rt

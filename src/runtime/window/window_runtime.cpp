@@ -1,0 +1,551 @@
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+#include "gbk_texts.h"
+#include "runtime/errors.h"
+#include "runtime/window/window_internal.h"
+
+namespace tl::rt {
+namespace win {
+namespace {
+
+struct State {
+  std::vector<std::unique_ptr<TemplateEntry>> templates;
+  std::vector<std::unique_ptr<LoadedWindow>> loaded;
+  std::vector<std::unique_ptr<LoadedWindow>> graveyard;
+  std::map<platform::TimerId, Control*> timers;
+  int depth = 0;
+  bool startup_finished = false;
+};
+
+State& S() {
+  static State s;
+  return s;
+}
+
+platform::Platform& Os() {
+  platform::Platform* p = platform::Current();
+  if (!p) FatalError(gbk::ErrWindowNotLoaded);  // no window system installed
+  return *p;
+}
+
+TemplateEntry* FindTemplate(std::uint32_t window) {
+  for (auto& t : S().templates)
+    if (t->tpl.id == window) return t.get();
+  return nullptr;
+}
+
+LoadedWindow* FindLoaded(std::uint32_t window) {
+  for (auto& w : S().loaded)
+    if (w->id == window && !w->dead) return w.get();
+  return nullptr;
+}
+
+// Index of a unit in its window: 0 for the window (0 or its own unit id),
+// first in table order otherwise. -1 when unknown or a menu.
+int UnitIndex(const TemplateEntry& t, std::uint32_t unit) {
+  const auto& units = t.tpl.units;
+  if (unit == 0) return 0;
+  for (std::size_t i = 0; i < units.size(); ++i)
+    if (units[i].id == unit) return units[i].menu ? -1 : static_cast<int>(i);
+  return -1;
+}
+
+Control* ControlOf(LoadedWindow* w, int index) {
+  if (!w || index < 0 || static_cast<std::size_t>(index) >= w->controls.size()) return nullptr;
+  return w->controls[static_cast<std::size_t>(index)].get();
+}
+
+void FreeGraveyardIfIdle() {
+  if (S().depth == 0) S().graveyard.clear();
+}
+
+// Tears a loaded window down; no events are raised here.
+void Dismantle(LoadedWindow* w) {
+  if (w->dead) return;
+  w->dead = true;
+  for (auto it = w->controls.rbegin(); it != w->controls.rend(); ++it)
+    if (*it) (*it)->Teardown();
+  if (platform::Platform* p = platform::Current()) {
+    // Controls moved into another window's widget would survive its owner.
+    for (auto& c : w->controls)
+      if (c && c->handle() && c.get() != w->controls[0].get()) p->DestroyWidget(c->handle());
+    if (w->handle()) p->DestroyWidget(w->handle());
+  }
+  for (auto& u : w->entry->tpl.units) u.object_slot = 0;
+  auto& loaded = S().loaded;
+  auto it = std::find_if(loaded.begin(), loaded.end(), [w](auto& p) { return p.get() == w; });
+  if (it != loaded.end()) {
+    S().graveyard.push_back(std::move(*it));
+    loaded.erase(it);
+  }
+}
+
+class Sink final : public platform::EventSink {
+ public:
+  platform::EventReply OnEvent(platform::Handle widget, const platform::Event& e) override;
+};
+Sink g_sink;
+
+std::pair<LoadedWindow*, Control*> ByHandle(platform::Handle h) {
+  if (h == platform::kNoHandle) return {nullptr, nullptr};
+  for (auto& w : S().loaded) {
+    if (w->dead) continue;
+    for (auto& c : w->controls)
+      if (c && c->handle() == h) return {w.get(), c.get()};
+  }
+  return {nullptr, nullptr};
+}
+
+platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Event& e) {
+  using platform::EventType;
+  platform::EventReply reply;
+  DispatchScope scope;
+  if (e.type == EventType::kTimer) {
+    auto it = S().timers.find(e.timer);
+    if (it != S().timers.end() && it->second->alive()) it->second->OnEvent(e, reply);
+    return reply;
+  }
+  auto [w, c] = ByHandle(widget);
+  if (!w || !c) return reply;
+  std::uint32_t window = w->id;
+  std::uint32_t unit = c->unit().id;
+
+  // Mouse, key and character input becomes the shared negative events first.
+  std::int32_t args[3] = {e.x, e.y, e.key_state};
+  int event = 0;
+  int argc = 3;
+  switch (e.type) {
+    case EventType::kMouseDown: event = e.button == 2 ? kEventRightDown : kEventLeftDown; break;
+    case EventType::kMouseUp: event = e.button == 2 ? kEventRightUp : kEventLeftUp; break;
+    case EventType::kDoubleClick: event = kEventDoubleClick; break;
+    case EventType::kMouseMove: event = kEventMouseMove; break;
+    case EventType::kKeyDown:
+    case EventType::kKeyUp:
+      event = e.type == EventType::kKeyDown ? kEventKeyDown : kEventKeyUp;
+      args[0] = e.key;
+      args[1] = e.key_state;
+      argc = 2;
+      break;
+    case EventType::kChar:
+      event = kEventChar;
+      args[0] = e.key;
+      argc = 1;
+      break;
+    case EventType::kWheel:
+      event = kEventWheel;
+      args[0] = e.wheel_delta / 120;
+      args[1] = e.key_state;
+      argc = 2;
+      break;
+    default: break;
+  }
+  if (event != 0) {
+    reply.handled = RaiseEvent(window, unit, event, std::span<const std::int32_t>(args, argc)).handled;
+    if (!c->alive()) return reply;
+  }
+  if (e.type == EventType::kCloseRequest && c == w->controls[0].get()) {
+    RequestClose(window);
+    return reply;
+  }
+  if (e.type == EventType::kDestroyed) {
+    if (c == w->controls[0].get()) DestroyWindow(window);
+    return reply;
+  }
+  c->OnEvent(e, reply);
+  return reply;
+}
+
+}  // namespace
+
+DispatchScope::DispatchScope() { ++S().depth; }
+DispatchScope::~DispatchScope() {
+  --S().depth;
+  FreeGraveyardIfIdle();
+}
+
+tpl::Unit& Control::unit() const { return window_->entry->tpl.units[index_]; }
+bool Control::alive() const { return !window_->dead; }
+PropertyValue Control::Get(int) { return std::int32_t{0}; }
+void Control::Set(int, const PropertyValue&) {}
+void Control::OnEvent(const platform::Event&, platform::EventReply&) {}
+platform::Platform& Control::Os() { return win::Os(); }
+
+EventOutcome Control::Raise(int event, std::span<const std::int32_t> args) {
+  if (!alive()) return {};
+  return RaiseEvent(window_->id, unit().id, event, args);
+}
+
+void RegisterTimer(platform::TimerId id, Control* control) { S().timers[id] = control; }
+void UnregisterTimer(platform::TimerId id) { S().timers.erase(id); }
+
+std::vector<Control*> RadioGroupOf(Control* radio) {
+  std::vector<Control*> group;
+  if (!radio->alive()) return group;
+  platform::Handle parent = Os().GetParent(radio->handle());
+  for (auto& c : radio->window()->controls)
+    if (c && c->IsRadio() && c->handle() && Os().GetParent(c->handle()) == parent) group.push_back(c.get());
+  return group;
+}
+
+}  // namespace win
+
+using namespace win;
+
+// ---------------------------------------------------------------------------
+// Templates
+
+bool LoadTemplates(std::string_view segment, const HandlerResolver& resolve) {
+  ClearTemplates();
+  auto seg = tpl::ReadTemplateSegment(segment);
+  if (!seg) return false;
+  std::vector<std::unique_ptr<TemplateEntry>> entries;
+  for (auto& w : seg->windows) {
+    auto e = std::make_unique<TemplateEntry>();
+    e->handlers.resize(w.units.size());
+    for (std::size_t i = 0; i < w.units.size(); ++i) {
+      if (w.units[i].menu) continue;
+      for (const auto& b : w.units[i].events) {
+        if (b.handler == tpl::kNoHandler) continue;
+        EventHandler h = resolve ? resolve(b.handler) : EventHandler();
+        if (!h) return false;
+        e->handlers[i].emplace_back(b.event, std::move(h));
+      }
+    }
+    e->tpl = std::move(w);
+    entries.push_back(std::move(e));
+  }
+  S().templates = std::move(entries);
+  return true;
+}
+
+void ClearTemplates() {
+  {
+    DispatchScope scope;
+    while (!S().loaded.empty()) Dismantle(S().loaded.back().get());
+  }
+  S().timers.clear();
+  S().templates.clear();
+}
+
+tpl::Unit* FindUnit(std::uint32_t window, std::uint32_t unit) {
+  TemplateEntry* t = FindTemplate(window);
+  if (!t) return nullptr;
+  int i = UnitIndex(*t, unit);
+  return i < 0 ? nullptr : &t->tpl.units[static_cast<std::size_t>(i)];
+}
+
+bool IsWindowLoaded(std::uint32_t window) { return FindLoaded(window) != nullptr; }
+std::size_t LoadedWindowCount() { return S().loaded.size(); }
+
+platform::Handle WidgetOf(ControlRef ref) {
+  LoadedWindow* w = FindLoaded(ref.window);
+  if (!w) return platform::kNoHandle;
+  Control* c = ControlOf(w, UnitIndex(*w->entry, ref.unit));
+  return c ? c->handle() : platform::kNoHandle;
+}
+
+void SetStartupFinished(bool finished) { S().startup_finished = finished; }
+bool StartupFinished() { return S().startup_finished; }
+
+void AttachEventSink() {
+  if (platform::Platform* p = platform::Current()) p->SetEventSink(&g_sink);
+}
+void DetachEventSink() {
+  if (platform::Platform* p = platform::Current()) p->SetEventSink(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool modal) {
+  (void)modal;  // modal loading is not used by the application; built as modeless
+  TemplateEntry* t = FindTemplate(window);
+  if (!t || !platform::Current()) return false;
+  if (FindLoaded(window)) return true;  // one instance per window
+  platform::Handle parent_handle = platform::kNoHandle;
+  if (parent) {
+    LoadedWindow* p = FindLoaded(*parent);
+    if (!p) return false;
+    parent_handle = p->handle();
+  }
+  auto& units = t->tpl.units;
+  if (units.empty() || units[0].kind != tpl::kKindWindow) return false;
+
+  DispatchScope scope;
+  auto owned = std::make_unique<LoadedWindow>();
+  LoadedWindow* w = owned.get();
+  w->id = window;
+  w->entry = t;
+  w->controls.resize(units.size());
+  S().loaded.push_back(std::move(owned));
+  auto fail = [&] {
+    Dismantle(w);
+    return false;
+  };
+
+  // 1. The window from unit 0.
+  auto make = [&](std::size_t i, platform::Handle parent_widget, int child_id) {
+    auto props = tpl::ReadProps(units[i].kind, units[i].properties);
+    auto control = MakeControl(units[i].kind, w, i);
+    if (!props || !control) return false;
+    Control* c = control.get();
+    w->controls[i] = std::move(control);
+    if (!c->Create(*props, parent_widget, child_id)) return false;
+    units[i].object_slot = static_cast<std::uint32_t>(i + 1);  // marks "created"
+    return true;
+  };
+  if (!make(0, parent_handle, 0)) return fail();
+  platform::Handle main = w->handle();
+
+  // 2. Controls from the last unit to the first, child ids 100, 110, ...
+  int child_id = 100;
+  for (std::size_t i = units.size(); i-- > 1;) {
+    if (units[i].menu) continue;
+    if (!make(i, main, child_id)) return fail();
+    child_id += 10;
+  }
+  platform::Platform& os = Os();
+
+  // 3. Into their containers.
+  for (std::size_t i = 1; i < units.size(); ++i) {
+    Control* c = ControlOf(w, static_cast<int>(i));
+    if (!c || !c->handle() || units[i].parent == 0) continue;
+    Control* box = ControlOf(w, UnitIndex(*t, units[i].parent));
+    if (box && box != c && box->handle() && box->CanHoldControls()) os.SetParent(c->handle(), box->handle());
+  }
+
+  // 4. Cursors: empty or all-zero data keeps the arrow.
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    Control* c = ControlOf(w, static_cast<int>(i));
+    const std::string& cur = units[i].cursor;
+    if (c && c->handle() && cur.find_first_not_of('\0') != std::string::npos) os.SetCursor(c->handle(), cur);
+  }
+
+  // 5. Sibling (and tab) order follows the template order.
+  for (std::size_t i = 1; i < units.size(); ++i) {
+    Control* c = ControlOf(w, static_cast<int>(i));
+    if (!c || !c->handle()) continue;
+    platform::Handle pa = os.GetParent(c->handle());
+    platform::Handle above = platform::kNoHandle;
+    for (std::size_t j = i - 1; j >= 1 && above == platform::kNoHandle; --j) {
+      Control* d = ControlOf(w, static_cast<int>(j));
+      if (d && d->handle() && os.GetParent(d->handle()) == pa) above = d->handle();
+    }
+    if (above) os.PlaceBelow(c->handle(), above);
+    else os.PlaceTop(c->handle());
+  }
+
+  // 6. Visibility of the controls, then the window itself.
+  for (std::size_t i = 1; i < units.size(); ++i) {
+    Control* c = ControlOf(w, static_cast<int>(i));
+    if (c && c->handle()) os.SetVisible(c->handle(), units[i].flags & tpl::kFlagVisible);
+  }
+  os.SetVisible(main, units[0].flags & tpl::kFlagVisible);
+
+  // 7. Created, then events 3 and 4, each only while the window exists.
+  for (int event : {static_cast<int>(kEventCreated), 3, 4}) {
+    if (w->dead) return true;
+    RaiseEvent(window, 0, event);
+  }
+  if (w->dead) return true;
+
+  // 8. Controls finish their set-up; the focus goes back where it was.
+  platform::Handle focus = os.GetFocus();
+  for (std::size_t i = units.size(); i-- > 1;) {
+    if (w->dead) return true;
+    if (Control* c = ControlOf(w, static_cast<int>(i))) c->Finish();
+  }
+  if (!w->dead && os.GetFocus() != focus && focus != platform::kNoHandle) os.SetFocus(focus);
+  return true;
+}
+
+bool RequestClose(std::uint32_t window) {
+  LoadedWindow* w = FindLoaded(window);
+  if (!w || w->destroying) return false;
+  DispatchScope scope;
+  EventOutcome o = RaiseEvent(window, 0, kEventMayClose);
+  if (w->dead) return true;
+  if (o.handled && o.result && *o.result == 0) return false;
+  DestroyWindow(window);
+  return true;
+}
+
+void DestroyWindow(std::uint32_t window) {
+  LoadedWindow* w = FindLoaded(window);
+  if (!w || w->destroying) return;
+  DispatchScope scope;
+  w->destroying = true;
+  RaiseEvent(window, 0, kEventDestroying);
+  Dismantle(w);
+  if (S().startup_finished && S().loaded.empty()) Os().PostQuit(0);
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+std::int32_t PropertyAsInt(const PropertyValue& v) {
+  if (auto* i = std::get_if<std::int32_t>(&v)) return *i;
+  if (auto* b = std::get_if<bool>(&v)) return *b ? 1 : 0;
+  const std::string& s = std::get<std::string>(v);
+  std::int32_t out = 0;
+  std::size_t start = s.find_first_not_of(" \t");
+  if (start == std::string::npos) return 0;
+  std::from_chars(s.data() + start, s.data() + s.size(), out);
+  return out;
+}
+
+bool PropertyAsBool(const PropertyValue& v) {
+  if (auto* b = std::get_if<bool>(&v)) return *b;
+  if (auto* i = std::get_if<std::int32_t>(&v)) return *i != 0;
+  return std::get<std::string>(v) == gbk::True;
+}
+
+std::string PropertyAsText(const PropertyValue& v) {
+  if (auto* s = std::get_if<std::string>(&v)) return *s;
+  if (auto* b = std::get_if<bool>(&v)) return std::string(*b ? gbk::True : gbk::False);
+  return std::to_string(std::get<std::int32_t>(v));
+}
+
+namespace {
+
+// Window unit rectangles are on the screen; controls' are relative to the
+// parent's client area. The backend answers both the same way.
+struct Target {
+  TemplateEntry* entry;
+  tpl::Unit* unit;
+  Control* control;  // null before the control exists
+};
+
+Target Resolve(std::uint32_t window, std::uint32_t unit) {
+  TemplateEntry* t = FindTemplate(window);
+  if (!t) FatalError(gbk::ErrControlWindowNotLoaded);
+  int i = UnitIndex(*t, unit);
+  if (i < 0) FatalError(gbk::ErrNoSuchWindowOrControl);
+  return {t, &t->tpl.units[static_cast<std::size_t>(i)], ControlOf(FindLoaded(window), i)};
+}
+
+constexpr std::int32_t kMaxExtent = 32627;
+
+}  // namespace
+
+PropertyValue GetControlProperty(std::uint32_t window, std::uint32_t unit, int number, int index) {
+  (void)index;  // the application always passes -1
+  Target t = Resolve(window, unit);
+  platform::Handle h = t.control ? t.control->handle() : platform::kNoHandle;
+  tpl::Unit& u = *t.unit;
+  if (number >= 0 && number <= 3) {
+    if (h) {
+      platform::Rect r = Os().GetRect(h);
+      const int v[4] = {r.left, r.top, r.width, r.height};
+      return std::int32_t{v[number]};
+    }
+    const std::int32_t v[4] = {u.left, u.top, u.width, u.height};
+    return v[number];
+  }
+  switch (number) {
+    case 4: return u.tag;
+    case 5: return h ? Os().IsVisible(h) : (u.flags & tpl::kFlagVisible) != 0;
+    case 6: return h ? !Os().IsEnabled(h) : (u.flags & tpl::kFlagDisabled) != 0;
+    case 7: return u.cursor;
+    default: break;
+  }
+  if (!t.control) FatalError(gbk::ErrWindowNotLoaded);
+  return t.control->Get(number - 8);
+}
+
+void SetControlProperty(std::uint32_t window, std::uint32_t unit, int number, const PropertyValue& value,
+                        int index) {
+  (void)index;
+  Target t = Resolve(window, unit);
+  platform::Handle h = t.control ? t.control->handle() : platform::kNoHandle;
+  tpl::Unit& u = *t.unit;
+  auto set_flag = [&](std::uint32_t bit, bool on) { u.flags = on ? (u.flags | bit) : (u.flags & ~bit); };
+  if (number >= 0 && number <= 3) {
+    std::int32_t v = PropertyAsInt(value);
+    if (number >= 2) v = std::clamp(v, 0, kMaxExtent);
+    std::int32_t* field[4] = {&u.left, &u.top, &u.width, &u.height};
+    *field[number] = v;
+    if (h) {
+      platform::Rect r = Os().GetRect(h);
+      int* live[4] = {&r.left, &r.top, &r.width, &r.height};
+      *live[number] = v;
+      Os().SetRect(h, r);
+    }
+    return;
+  }
+  switch (number) {
+    case 4: u.tag = PropertyAsText(value); return;
+    case 5:
+      set_flag(tpl::kFlagVisible, PropertyAsBool(value));
+      if (h) Os().SetVisible(h, PropertyAsBool(value));
+      return;
+    case 6:
+      set_flag(tpl::kFlagDisabled, PropertyAsBool(value));
+      if (h) Os().SetEnabled(h, !PropertyAsBool(value));
+      return;
+    case 7:
+      u.cursor = PropertyAsText(value);
+      if (h) Os().SetCursor(h, u.cursor);
+      return;
+    default: break;
+  }
+  if (!t.control) FatalError(gbk::ErrWindowNotLoaded);
+  t.control->Set(number - 8, value);
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+EventOutcome RaiseEvent(std::uint32_t window, std::uint32_t unit, int event, std::span<const std::int32_t> args) {
+  LoadedWindow* w = FindLoaded(window);
+  if (!w) FatalError(gbk::ErrEventWindowMissing);
+  int i = UnitIndex(*w->entry, unit);
+  if (i < 0) FatalError(gbk::ErrEventControlMissing);
+  if (!ControlOf(w, i)) FatalError(gbk::ErrEventControlInvalid);
+  for (auto& [number, handler] : w->entry->handlers[static_cast<std::size_t>(i)]) {
+    if (number != event) continue;
+    DispatchScope scope;
+    EventHandler call = handler;  // the entry may be replaced while it runs
+    return {true, call(args)};
+  }
+  return {};
+}
+
+// ---------------------------------------------------------------------------
+// Re-parenting and moving
+
+void SetParentWindow(ControlRef target, ControlRef parent) {
+  LoadedWindow* tw = FindLoaded(target.window);
+  LoadedWindow* pw = FindLoaded(parent.window);
+  if (!tw || !pw) return;
+  Control* c = ControlOf(tw, UnitIndex(*tw->entry, target.unit));
+  Control* p = ControlOf(pw, UnitIndex(*pw->entry, parent.unit));
+  if (!c || !p || c == p || !c->handle() || !p->handle() || !p->CanHoldControls()) return;
+  if (Os().GetParent(c->handle()) != p->handle()) Os().SetParent(c->handle(), p->handle());
+}
+
+void MoveControl(ControlRef target, std::optional<std::int32_t> left, std::optional<std::int32_t> top,
+                 std::optional<std::int32_t> width, std::optional<std::int32_t> height) {
+  LoadedWindow* w = FindLoaded(target.window);
+  if (!w) return;
+  int i = UnitIndex(*w->entry, target.unit);
+  Control* c = ControlOf(w, i);
+  if (!c) return;
+  tpl::Unit& u = w->entry->tpl.units[static_cast<std::size_t>(i)];
+  platform::Rect old = c->handle() ? Os().GetRect(c->handle()) : platform::Rect{u.left, u.top, u.width, u.height};
+  platform::Rect r = old;
+  if (left) r.left = *left;
+  if (top) r.top = *top;
+  if (width && *width != -1) r.width = std::clamp(*width, 0, kMaxExtent);
+  if (height && *height != -1) r.height = std::clamp(*height, 0, kMaxExtent);
+  if (r == old) return;
+  u.left = r.left;
+  u.top = r.top;
+  u.width = r.width;
+  u.height = r.height;
+  if (c->handle()) Os().SetRect(c->handle(), r);
+}
+
+}  // namespace tl::rt

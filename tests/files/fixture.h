@@ -1,0 +1,58 @@
+// Shared helpers of the file tests: a fresh temporary directory per test and
+// conversions between the sources' UTF-8 and the program's GBK.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "runtime/iconv_adapter.h"
+
+namespace tl::testing {
+
+inline std::string Recode(std::string_view s, const char* to, const char* from) {
+  rt::CharsetConverter c(to, from);
+  std::string out(s.size() * 4 + 8, '\0');
+  const char* in = s.data();
+  std::size_t inLeft = s.size();
+  char* o = out.data();
+  std::size_t oLeft = out.size();
+  EXPECT_EQ(c.Convert(in, inLeft, o, oLeft), rt::CharsetConverter::Status::kDone);
+  out.resize(out.size() - oLeft);
+  return out;
+}
+inline std::string Gbk(std::string_view utf8) { return Recode(utf8, "GB18030", "UTF-8"); }
+inline std::string Utf8(std::string_view gbk) { return Recode(gbk, "UTF-8", "GB18030"); }
+
+class TempDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "tidyline-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    for (auto& e : std::filesystem::recursive_directory_iterator(dir_, ec))
+      std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(dir_, ec);
+  }
+  // Path of a name inside the directory (ASCII names: GBK = UTF-8).
+  std::string Path(std::string_view name) const { return (dir_ / std::string(name)).string(); }
+  void Put(std::string_view name, std::string_view bytes) const {
+    std::ofstream(Path(name), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  static std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string Get(std::string_view name) const { return Slurp(Path(name)); }
+  bool Exists(std::string_view name) const { return std::filesystem::exists(Path(name)); }
+
+  std::filesystem::path dir_;
+};
+
+}  // namespace tl::testing

@@ -1,0 +1,293 @@
+// The template byte format: round trips, defaults, versions, and hostile
+// blocks that must be refused without reading out of bounds.
+#include <random>
+
+#include "runtime/window/bytes.h"
+#include "window_support.h"
+
+namespace tl::rt::test {
+namespace {
+
+using namespace tpl;
+
+TemplateSegment OneWindow() {
+  TemplateSegment seg;
+  seg.windows.push_back(SyntheticWindow());
+  return seg;
+}
+
+TEST(TemplateFormat, SegmentRoundTripsAndRecordsAreFoundThroughOffsets) {
+  TemplateSegment seg = OneWindow();
+  // A second window whose records are laid out in reverse order.
+  WindowTemplate second = SyntheticWindow();
+  second.id = 0x52010020;
+  second.text1 = "one";
+  second.text2 = "two";
+  for (std::size_t i = second.units.size(); i-- > 0;) second.record_order.push_back(i);
+  seg.windows.push_back(second);
+  std::string bytes = WriteTemplateSegment(seg);
+  auto back = ReadTemplateSegment(bytes);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back, seg);
+  EXPECT_EQ(back->windows[1].units[kRadioB & 0xF].name, "radioB");
+}
+
+TEST(TemplateFormat, MenuUnitsAreKeptButNotParsed) {
+  TemplateSegment seg = OneWindow();
+  Unit menu;
+  menu.id = 0x26010001;  // bits 24-27 = 6, bits 28-31 = 2
+  menu.menu = true;
+  menu.menu_record = "not a unit record at all";
+  seg.windows[0].units.push_back(menu);
+  auto back = ReadTemplateSegment(WriteTemplateSegment(seg));
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(back->windows[0].units.back().menu);
+  EXPECT_EQ(back->windows[0].units.back().menu_record, menu.menu_record);
+  EXPECT_TRUE(IsMenuUnitId(menu.id));
+  EXPECT_FALSE(IsMenuUnitId(kWinUnit));
+  EXPECT_FALSE(IsValidUnitId(0x16000000));
+  EXPECT_FALSE(IsValidUnitId(0x00000017));
+  EXPECT_TRUE(IsValidUnitId(kButton));
+}
+
+// Every prefix of a valid segment is refused, never read past its end.
+TEST(TemplateFormat, EveryTruncationIsRefused) {
+  std::string bytes = WriteTemplateSegment(OneWindow());
+  for (std::size_t n = 0; n < bytes.size(); ++n) {
+    std::string cut = bytes.substr(0, n);  // exact-size copy so ASan sees overreads
+    EXPECT_FALSE(ReadTemplateSegment(cut)) << "prefix " << n;
+  }
+}
+
+void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+TEST(TemplateFormat, LengthsPastTheEndAreRefused) {
+  std::string bytes = WriteTemplateSegment(OneWindow());
+  // Window list length, then the window record's fields.
+  const std::size_t list = 0, text1 = 4 + 8 + 8, count = text1 + 8, table = count + 4;
+  struct Case {
+    std::size_t at;
+    std::uint32_t value;
+  } cases[] = {
+      {list, 0xFFFFFFF8u}, {list, 12},          {text1, 0x7FFFFFFF}, {count, 0xFFFFFFFF},
+      {count, 0x20000000}, {table, 0xFFFFFFFF}, {table, 0x7FFFFFF0},
+  };
+  for (auto c : cases) {
+    std::string bad = bytes;
+    PutU32(bad, c.at, c.value);
+    EXPECT_FALSE(ReadTemplateSegment(bad)) << c.at << " = " << c.value;
+  }
+  // A record offset past the records, a record length past the table.
+  std::size_t table_data = table + 4;
+  std::uint32_t units = static_cast<std::uint32_t>(OneWindow().windows[0].units.size());
+  std::string bad = bytes;
+  PutU32(bad, table_data + 4 * units, 0x00FFFFFF);
+  EXPECT_FALSE(ReadTemplateSegment(bad));
+  bad = bytes;
+  std::size_t first_record = table_data + 8 * units;
+  PutU32(bad, first_record, 0x7FFFFFFF);
+  EXPECT_FALSE(ReadTemplateSegment(bad));
+}
+
+// Counts inside a unit record that claim more than the record holds.
+TEST(TemplateFormat, UnitRecordCountsAreChecked) {
+  Unit u = SyntheticWindow().units[kButton & 0xF];
+  std::string rec = WriteUnitRecord(u);
+  ASSERT_TRUE(ReadUnitRecord(u.id, rec));
+  EXPECT_EQ(*ReadUnitRecord(u.id, rec), u);
+  std::size_t name_end = 4 + 20 + u.name.size() + 1 + u.remark.size() + 1;
+  std::size_t children = name_end + 4 + 16 + 4 + 4;
+  for (std::uint32_t v : {0xFFFFFFFFu, 0x40000000u, 1000u}) {
+    std::string bad = rec;
+    PutU32(bad, children, v);
+    EXPECT_FALSE(ReadUnitRecord(u.id, bad)) << v;
+  }
+  // No NUL for the name: the zero-terminated text runs off the record.
+  std::string no_nul = rec.substr(0, 4 + 20) + std::string(10, 'x');
+  EXPECT_FALSE(ReadUnitRecord(u.id, no_nul));
+}
+
+TEST(TemplateFormat, RandomBytesNeverCrash) {
+  std::mt19937 rng(12345);
+  std::string valid = WriteTemplateSegment(OneWindow());
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes;
+    if (round % 2 == 0) {
+      bytes.resize(rng() % 200);
+      for (char& c : bytes) c = static_cast<char>(rng());
+    } else {
+      bytes = valid;  // flip a few bytes of a valid block
+      for (int k = 0; k < 4; ++k) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+    }
+    auto seg = ReadTemplateSegment(bytes);
+    if (!seg) continue;
+    for (auto& w : seg->windows)
+      for (auto& u : w.units)
+        if (!u.menu) (void)ReadProps(u.kind, u.properties);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Property blocks
+
+std::vector<std::pair<std::uint32_t, Props>> EveryKindAndVersion() {
+  std::vector<std::pair<std::uint32_t, Props>> out;
+  for (std::uint32_t v = 1; v <= 6; ++v) {
+    WindowProps p;
+    p.version = v;
+    p.title = "T";
+    p.class_name = v == 6 ? "Cls" : "";
+    p.topmost = v >= 4;
+    p.r3 = v >= 2 ? 9 : 1;
+    p.icon = "ICO";
+    out.emplace_back(kKindWindow, p);
+  }
+  for (std::uint32_t v = 1; v <= 2; ++v) {
+    EditBoxProps e;
+    e.version = v;
+    e.password_char = '#';
+    e.content = "x\r\ny";
+    e.font = std::string(60, 'f');
+    if (v == 2) e.extra1 = "e1";
+    out.emplace_back(kKindEditBox, e);
+    LabelProps l;
+    l.version = v;
+    l.caption = "cap";
+    if (v == 2) l.extra2 = "e2";
+    out.emplace_back(kKindLabel, l);
+    PicBoxProps pb;
+    pb.version = v;
+    pb.picture = "GIF";
+    if (v == 2) pb.extra1 = "z";
+    out.emplace_back(kKindPicBox, pb);
+    CheckProps c;
+    c.version = v;
+    c.checked = 1;
+    c.caption = "c";
+    if (v == 2) c.extra1 = "k";
+    out.emplace_back(kKindCheckBox, c);
+  }
+  for (std::uint32_t v = 1; v <= 3; ++v) {
+    ComboBoxProps c;
+    c.version = v;
+    c.items = {"one", "", "three"};
+    c.item_data = {1, 2, 3};
+    c.selected = 2;
+    if (v >= 2) c.extra2 = "x";
+    if (v == 3) c.r3 = 7;
+    out.emplace_back(kKindComboBox, c);
+  }
+  CheckProps radio;
+  radio.version = 1;
+  radio.caption = "r";
+  out.emplace_back(kKindRadioBox, radio);
+  ButtonProps b;
+  b.caption = "b";
+  b.type = 1;
+  out.emplace_back(kKindButton, b);
+  HyperLinkerProps h;
+  h.target = "http://t";
+  h.email = "a@b";
+  out.emplace_back(kKindHyperLinker, h);
+  ProcessBarProps pr;
+  pr.maximum = 7;
+  out.emplace_back(kKindProcessBar, pr);
+  TimerProps t;
+  t.interval = 20;
+  out.emplace_back(kKindTimer, t);
+  PicBtnProps pbt;
+  pbt.pictures[0] = "A";
+  pbt.pictures[3] = "D";
+  pbt.transparent = 0xFF;
+  out.emplace_back(kKindPicBtn, pbt);
+  TransLabelProps tl;
+  tl.r1[4] = 5;
+  tl.caption = "t";
+  out.emplace_back(kKindTransLabel, tl);
+  return out;
+}
+
+TEST(TemplateProps, EveryKindAndVersionRoundTrips) {
+  for (auto& [kind, props] : EveryKindAndVersion()) {
+    std::string block = WriteProps(kind, props);
+    auto back = ReadProps(kind, block);
+    ASSERT_TRUE(back) << std::hex << kind << " v" << std::visit([](auto& p) { return p.version; }, props);
+    EXPECT_EQ(*back, props) << std::hex << kind;
+    EXPECT_EQ(WriteProps(kind, *back), block);
+    // Any truncation is refused.
+    for (std::size_t n = 1; n < block.size(); ++n)
+      EXPECT_FALSE(ReadProps(kind, block.substr(0, n))) << std::hex << kind << " cut " << n;
+    // Bytes after the last field are an inconsistent block.
+    EXPECT_FALSE(ReadProps(kind, block + "!"));
+  }
+}
+
+TEST(TemplateProps, OlderVersionsKeepTheDefaultsOfLaterFields) {
+  WindowProps v1;
+  v1.version = 1;
+  v1.title = "old";
+  v1.topmost = 1;        // not stored before version 4
+  v1.class_name = "X";   // not stored before version 6
+  auto back = ReadProps(kKindWindow, WriteProps(kKindWindow, v1));
+  ASSERT_TRUE(back);
+  auto& w = std::get<WindowProps>(*back);
+  EXPECT_EQ(w.title, "old");
+  EXPECT_EQ(w.topmost, 0);
+  EXPECT_EQ(w.class_name, "");
+}
+
+TEST(TemplateProps, VersionAboveTheMaximumIsRefused) {
+  const std::pair<std::uint32_t, std::uint32_t> kinds[] = {
+      {kKindWindow, 6},  {kKindEditBox, 2},     {kKindLabel, 2},      {kKindButton, 1},
+      {kKindCheckBox, 2}, {kKindRadioBox, 1},   {kKindComboBox, 3},   {kKindPicBox, 2},
+      {kKindHyperLinker, 1}, {kKindProcessBar, 1}, {kKindTimer, 1},   {kKindPicBtn, 1},
+      {kKindTransLabel, 1}};
+  for (auto [kind, max] : kinds) {
+    EXPECT_EQ(MaxPropsVersion(kind), max);
+    Props p = *DefaultProps(kind);
+    std::visit([&](auto& x) { x.version = max + 1; }, p);
+    EXPECT_FALSE(ReadProps(kind, WriteProps(kind, p))) << std::hex << kind;
+  }
+  EXPECT_FALSE(ReadProps(0x10099, ""));  // a kind this runtime does not have
+}
+
+TEST(TemplateProps, EmptyBlockGivesTheDefaults) {
+  auto bar = ReadProps(kKindProcessBar, "");
+  ASSERT_TRUE(bar);
+  EXPECT_EQ(std::get<ProcessBarProps>(*bar).maximum, 100);
+  auto edit = std::get<EditBoxProps>(*ReadProps(kKindEditBox, ""));
+  EXPECT_EQ(edit.back_colour, kColourWhite);
+  EXPECT_EQ(edit.spin_max, 100);
+  EXPECT_EQ(edit.password_char, '*');
+  EXPECT_EQ(std::get<ComboBoxProps>(*ReadProps(kKindComboBox, "")).selected, -1);
+  EXPECT_EQ(std::get<WindowProps>(*ReadProps(kKindWindow, "")).border, 2);
+}
+
+TEST(TemplateProps, LongTextListsUseTheMarker) {
+  const std::size_t sizes[] = {0, 1, 65534, 65535, 70000};
+  for (std::size_t n : sizes) {
+    ComboBoxProps c;
+    c.items.assign(n, "");
+    if (n) c.items.back() = "last";
+    std::string block = WriteProps(kKindComboBox, c);
+    auto back = ReadProps(kKindComboBox, block);
+    ASSERT_TRUE(back) << n;
+    EXPECT_EQ(std::get<ComboBoxProps>(*back).items, c.items) << n;
+    ByteReader r(std::string_view(block).substr(4 + 4 * 9 + 4 + 4 + 4));  // version, nine words, font, item data, content
+    std::uint16_t marker = 0;
+    ASSERT_TRUE(r.U16(marker));
+    EXPECT_EQ(marker == 0xFFFF, n >= 65535) << n;
+  }
+  // A marker count far beyond the block is refused before any allocation.
+  ByteWriter w;
+  w.U16(0xFFFF);
+  w.U32(0xFFFFFFF0u);
+  std::vector<std::string> items;
+  ByteReader r(w.str());
+  EXPECT_FALSE(r.TextList(items));
+}
+
+}  // namespace
+}  // namespace tl::rt::test
