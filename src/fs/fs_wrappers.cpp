@@ -192,10 +192,10 @@ rt::Text FsObject::GetAbsolutePathName(std::string_view path) const {
   return CallText(object_, "GetAbsolutePathName", Args().Text(path));
 }
 rt::Text FsObject::GetTempName() const { return CallText(object_, "GetTempName"); }
-bool FsObject::DriveExists(std::string_view spec) const { return CallBool(object_, "DriveExists", Args().Text(spec)); }
+bool FsObject::DriveExists(std::string_view driveSpec) const { return CallBool(object_, "DriveExists", Args().Text(driveSpec)); }
 bool FsObject::FileExists(std::string_view path) const { return CallBool(object_, "FileExists", Args().Text(path)); }
 bool FsObject::FolderExists(std::string_view path) const { return CallBool(object_, "FolderExists", Args().Text(path)); }
-FsDrive FsObject::GetDrive(std::string_view spec) const { return CallWrapped<FsDrive>(object_, "GetDrive", Args().Text(spec)); }
+FsDrive FsObject::GetDrive(std::string_view driveSpec) const { return CallWrapped<FsDrive>(object_, "GetDrive", Args().Text(driveSpec)); }
 FsFile FsObject::GetFile(std::string_view path) const { return CallWrapped<FsFile>(object_, "GetFile", Args().Text(path)); }
 FsFolder FsObject::GetFolder(std::string_view path) const {
   return CallWrapped<FsFolder>(object_, "GetFolder", Args().Text(path));

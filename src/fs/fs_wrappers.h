@@ -117,10 +117,10 @@ class FsObject : public FsWrapper {
   rt::Text GetExtensionName(std::string_view path) const;
   rt::Text GetAbsolutePathName(std::string_view path) const;
   rt::Text GetTempName() const;
-  bool DriveExists(std::string_view spec) const;
+  bool DriveExists(std::string_view driveSpec) const;
   bool FileExists(std::string_view path) const;
   bool FolderExists(std::string_view path) const;
-  FsDrive GetDrive(std::string_view spec) const;
+  FsDrive GetDrive(std::string_view driveSpec) const;
   FsFile GetFile(std::string_view path) const;
   FsFolder GetFolder(std::string_view path) const;
   FsFolder GetSpecialFolder(std::int32_t code) const;
