@@ -104,10 +104,13 @@ const Widget* Headless::Find(Handle w) const {
 std::vector<Handle> Headless::TopLevels() const { return top_levels_; }
 
 bool Headless::Reachable(Handle w) const {
-  // A user reaches a widget only when it and every window around it are
-  // shown and enabled (a modal window's owner is disabled).
-  for (const Widget* x = Find(w); x; x = x->parent == kNoHandle ? nullptr : Find(x->parent))
+  // A user reaches a widget only when it and every window around it up to
+  // its top-level window are shown and enabled (a modal window's owner is
+  // disabled; the windows it owns are not inside it).
+  for (const Widget* x = Find(w); x; x = x->parent == kNoHandle ? nullptr : Find(x->parent)) {
     if (!x->enabled || !x->visible) return false;
+    if (x->spec.kind == WidgetKind::kTopWindow) break;
+  }
   return Find(w) != nullptr;
 }
 
