@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libpcre2-dev
 )
 
 missing=()

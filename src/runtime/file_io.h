@@ -29,6 +29,7 @@ enum class Disposition {
   kOpenExisting,      // the file must exist
   kCreateOrTruncate,  // made empty once the sharing check has passed
   kOpenOrCreate,      // never truncated
+  kCreateNew,         // fails when the name exists (temporary files)
 };
 // What other openers of the same file may still do.
 enum class Share { kReadWrite = 1, kWrite = 2, kRead = 3, kNone = 4 };
@@ -50,6 +51,15 @@ bool MakeDirectory(std::string_view path);
 // Renames over an existing file (same directory).
 bool Rename(std::string_view from, std::string_view to);
 bool RemoveFile(std::string_view path);
+// Identifies the file a path names (device and file number, or the
+// platform's equivalent), so that two spellings of one file compare equal.
+// nullopt when the path names nothing.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+std::optional<FileIdentity> IdentityOf(std::string_view path);
 
 // Directory search as the Windows find-first/find-next pair works: the
 // pattern's last component may hold "*" and "?" (ASCII case-insensitive;

@@ -119,6 +119,7 @@ Handle Open(std::string_view path, Access access, Disposition disposition, Share
   int flags = O_CLOEXEC;
   flags |= access == Access::kRead ? O_RDONLY : access == Access::kWrite ? O_WRONLY : O_RDWR;
   if (disposition != Disposition::kOpenExisting) flags |= O_CREAT;
+  if (disposition == Disposition::kCreateNew) flags |= O_EXCL;
   const std::string os = ToOs(path);
   PosixFile f;
   f.fd = ::open(os.c_str(), flags, 0666);
@@ -203,6 +204,12 @@ bool Rename(std::string_view from, std::string_view to) {
 }
 
 bool RemoveFile(std::string_view path) { return ::unlink(ToOs(path).c_str()) == 0; }
+
+std::optional<FileIdentity> IdentityOf(std::string_view path) {
+  struct stat st {};
+  if (path.empty() || ::stat(ToOs(path).c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
 
 // ---------------------------------------------------------------------------
 // Directory search

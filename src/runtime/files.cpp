@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "gbk_texts.h"
+#include "runtime/convert_commands.h"
 #include "runtime/file_io.h"
 
 namespace tl::rt {
@@ -395,56 +393,11 @@ std::int32_t ToResultInt(std::int64_t v) { return v > INT32_MAX ? -1 : static_ca
 
 FileNumber ArgFile(int argc, const TypedArg* args) { return ArgInt(argc, args, 0).value_or(0); }
 
-// Texts of the values WriteTextToFile accepts: texts, numbers, booleans and
-// date-times (as the runtime's ToText writes them); other kinds are skipped.
-// TODO(lead): use ToText from the text commands once they are in.
-std::string DateTimeText(double serial) {
-  serial = ClampDate(serial);
-  double whole = std::floor(serial);
-  long secs = std::lround((serial - whole) * 86400.0);
-  if (secs >= 86400) {
-    secs -= 86400;
-    whole += 1;
-  }
-  // Civil date from days since 1970-01-01 (1899-12-30 is day -25569).
-  long z = static_cast<long>(whole) - 25569 + 719468;
-  long era = (z >= 0 ? z : z - 146096) / 146097;
-  long doe = z - era * 146097;
-  long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  long y = yoe + era * 400;
-  long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  long mp = (5 * doy + 2) / 153;
-  long d = doy - (153 * mp + 2) / 5 + 1;
-  long m = mp < 10 ? mp + 3 : mp - 9;
-  if (m <= 2) ++y;
-  long hh = secs / 3600, mm = secs / 60 % 60, ss = secs % 60;
-  std::string out = std::to_string(y) + std::string(gbk::FilesYear) + std::to_string(m) +
-                    std::string(gbk::FilesMonth) + std::to_string(d) + std::string(gbk::FilesDay);
-  if (ss || mm || hh) out += std::to_string(hh) + std::string(gbk::FilesHour);
-  if (ss || mm) out += std::to_string(mm) + std::string(gbk::FilesMinute);
-  if (ss) out += std::to_string(ss) + std::string(gbk::FilesSecond);
-  return out;
-}
-
-std::optional<std::string> ValueText(const TypedArg& a) {
-  char buf[64];
-  switch (a.tag) {
-    case kTagText: {
-      auto* s = static_cast<const char*>(a.pointer());
-      return std::string(s ? s : "");
-    }
-    case kTagByte: std::snprintf(buf, sizeof buf, "%u", a.lo & 0xFF); return std::string(buf);
-    case kTagShort:
-      std::snprintf(buf, sizeof buf, "%d", static_cast<std::int16_t>(a.lo & 0xFFFF));
-      return std::string(buf);
-    case kTagInt: std::snprintf(buf, sizeof buf, "%d", a.as_int()); return std::string(buf);
-    case kTagLong: return std::to_string(a.as_long());
-    case kTagFloat: std::snprintf(buf, sizeof buf, "%.6g", static_cast<double>(a.as_float())); return std::string(buf);
-    case kTagDouble: std::snprintf(buf, sizeof buf, "%.13g", a.as_double()); return std::string(buf);
-    case kTagBoolean: return std::string(a.lo ? gbk::True : gbk::False);
-    case kTagDateTime: return DateTimeText(a.as_double());
-    default: return std::nullopt;
-  }
+// WriteTextToFile writes texts, numbers, booleans and date-times as ToText
+// gives them; other kinds are skipped.
+bool WritesAsText(std::uint32_t tag) {
+  return tag == kTagText || tag == kTagBoolean || tag == kTagDateTime ||
+         (IsNumericKind(tag) && !IsIndirect(tag));
 }
 
 template <bool kInsert>
@@ -478,10 +431,11 @@ const Command kReadLine{"ReadLine", [](ResultRecord& r, int argc, const TypedArg
   ReturnText(r, ReadLine(ArgFile(argc, args)));
 }};
 const Command kWriteTextToFile{"WriteTextToFile", [](ResultRecord& r, int argc, const TypedArg* args) {
-  std::vector<std::string> texts;
+  std::vector<Text> texts;
   for (int i = 1; i < argc; ++i)
-    if (auto t = ValueText(args[i])) texts.push_back(std::move(*t));
-  std::vector<std::string_view> views(texts.begin(), texts.end());
+    if (WritesAsText(args[i].tag)) texts.push_back(ToText(args[i]));
+  std::vector<std::string_view> views;
+  for (const Text& t : texts) views.push_back(t.view());
   ReturnBool(r, WriteTextToFile(ArgFile(argc, args), views));
 }};
 const Command kWriteBytesToFile{"WriteBytesToFile", ByteSetsBody<false>};

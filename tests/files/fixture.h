@@ -8,23 +8,12 @@
 #include <iterator>
 #include <string>
 
-#include "runtime/iconv_adapter.h"
+#include "support/gbk.h"
 
 namespace tl::testing {
 
-inline std::string Recode(std::string_view s, const char* to, const char* from) {
-  rt::CharsetConverter c(to, from);
-  std::string out(s.size() * 4 + 8, '\0');
-  const char* in = s.data();
-  std::size_t inLeft = s.size();
-  char* o = out.data();
-  std::size_t oLeft = out.size();
-  EXPECT_EQ(c.Convert(in, inLeft, o, oLeft), rt::CharsetConverter::Status::kDone);
-  out.resize(out.size() - oLeft);
-  return out;
-}
-inline std::string Gbk(std::string_view utf8) { return Recode(utf8, "GB18030", "UTF-8"); }
-inline std::string Utf8(std::string_view gbk) { return Recode(gbk, "UTF-8", "GB18030"); }
+using tl::test::Gbk;
+using tl::test::Utf8;
 
 class TempDirTest : public ::testing::Test {
  protected:

@@ -1,0 +1,54 @@
+// The batch driver: processes a list of files into the save folder
+// "保存目录" beside the first file, reporting progress through a view.
+//
+// The main window implements the view with its status label, progress bar,
+// message box and the system file browser; tidyline-cli implements it on
+// standard error and never opens anything.
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "runtime/value.h"
+#include "text/process_text.h"
+
+namespace tl::app {
+
+class BatchView {
+ public:
+  virtual ~BatchView() = default;
+  // GBK texts.
+  virtual void SetStatusText(std::string_view text) = 0;
+  virtual void SetProgressMaximum(std::int32_t maximum) = 0;
+  virtual void SetProgressPosition(std::int32_t position) = 0;
+  // A Yes/No question with the default caption; returns the button as
+  // ShowMessage does: 5 Yes, 6 No.
+  virtual int AskYesNo(std::string_view question) = 0;
+  // Opens the folder in the system's file browser.
+  virtual void OpenFolder(std::string_view folder) = 0;
+};
+
+struct BatchResult {
+  std::int64_t total = 0;
+  std::int64_t processed = 0;
+  std::int64_t elapsedMs = 0;
+  rt::Text saveFolder;  // ends with the separator; empty when nothing ran
+};
+
+// Processes `files` (full GBK paths, in order) with ProcessFile into the
+// save folder of the first file's directory:
+// - status "(n:i) <base name>\r\n" and progress i for each file, DoEvents
+//   after each;
+// - a result is never written over a file of the batch's own list (a source
+//   inside the save folder), and never over a result that another source of
+//   the same name wrote earlier in this batch; such files count as not
+//   processed (the same source listed twice is processed again);
+// - then the summary as status text, and the question "是否打开保存目录？"
+//   whose answer 5 opens the folder.
+// An empty list does nothing. A first path without any directory part uses
+// the current directory.
+BatchResult BatchProcess(const rt::TextArray& files, text::ProcessOptions& options, BatchView& view);
+BatchResult BatchProcess(std::span<const std::string> files, text::ProcessOptions& options, BatchView& view);
+
+}  // namespace tl::app

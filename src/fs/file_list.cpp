@@ -1,0 +1,81 @@
+#include "fs/file_list.h"
+
+#include <string>
+
+#include "runtime/file_io.h"
+#include "runtime/file_search.h"
+#include "runtime/files.h"
+#include "runtime/message_pump.h"
+#include "runtime/path_text.h"
+
+namespace tl::fs {
+
+namespace {
+
+constexpr char kSep = rt::fileio::kSeparator;
+
+bool SkipsPrefix(std::string_view prefix) {
+#ifdef _WIN32
+  return prefix.size() == 2;  // a drive such as "C:"
+#else
+  return prefix.empty();  // the root before a leading "/"
+#endif
+}
+
+}  // namespace
+
+rt::Text DirectoryOf(std::string_view path) {
+  const std::size_t p = rt::FindLastSeparator(path);
+  return p == std::string_view::npos ? rt::Text() : rt::Text(path.substr(0, p));
+}
+
+rt::Text BaseNameOf(std::string_view path) {
+  const std::size_t p = rt::FindLastSeparator(path);
+  std::string_view name = p == std::string_view::npos ? path : path.substr(p + 1);
+  const std::size_t dot = rt::FindLastCharacter(name, '.');
+  return rt::Text(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+bool EnsureDirectories(std::string_view path) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (static_cast<unsigned char>(path[i]) >= 0x80) {
+      ++i;
+      continue;
+    }
+    if (path[i] != kSep) continue;
+    const std::string_view prefix = path.substr(0, i);
+    if (!SkipsPrefix(prefix) && !rt::FileExists(prefix) && !rt::MakeDirectory(prefix)) return false;
+  }
+  return true;
+}
+
+int ListFiles(std::string_view folder, std::string_view filter, rt::TextArray& list, bool keep,
+              bool listFolders) {
+  std::string dir(folder);
+  if (dir.empty() || dir.back() != kSep) dir += kSep;
+  if (filter.empty()) filter = "*.*";
+  if (!keep) list = rt::TextArray();
+  const std::int32_t mask = listFolders ? rt::fileio::kAttrDirectory : 0;
+  const std::int32_t filesOnly = listFolders ? 0 : 1;
+  std::int32_t handle = 0;
+  // Split at "|" the way the runtime splits texts: empty pieces between two
+  // separators are kept, a trailing separator adds none.
+  std::size_t start = 0;
+  while (start < filter.size()) {
+    std::size_t end = start;
+    while (end < filter.size() && filter[end] != '|')
+      end += static_cast<unsigned char>(filter[end]) >= 0x80 ? 2 : 1;
+    end = end > filter.size() ? filter.size() : end;
+    const std::string pattern = dir + std::string(filter.substr(start, end - start));
+    for (rt::Text name = rt::FindFile(pattern, mask, filesOnly, handle); !name.empty();
+         name = rt::FindFile("", mask, filesOnly, handle)) {
+      if (name.view() != "." && name.view() != "..") list.Append(dir + std::string(name.view()));
+      rt::DoEvents();
+    }
+    start = end + 1;
+  }
+  rt::CloseFind(handle);
+  return static_cast<int>(list.size());
+}
+
+}  // namespace tl::fs

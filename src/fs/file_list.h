@@ -1,0 +1,35 @@
+// Path pieces, creating a folder path level by level, and listing the files
+// of a folder with the runtime's directory search.
+#pragma once
+#include <string_view>
+
+#include "runtime/value.h"
+
+namespace tl::fs {
+
+// Paths use the platform's separator ("\" on Windows, "/" on Linux); a
+// separator byte that is the second byte of a double-byte character does not
+// count.
+
+// The part before the last separator; empty when there is none.
+rt::Text DirectoryOf(std::string_view path);
+// The part after the last separator (the whole path without one), cut before
+// its last "." when it has one: "/a/b.c.txt" gives "b.c".
+rt::Text BaseNameOf(std::string_view path);
+// Creates every missing directory level of a path that ends with a
+// separator. The prefix before each separator is skipped when it is a drive
+// ("C:", Windows) or empty (the root, Linux); it is created when nothing of
+// that name exists. False when creating a level fails.
+bool EnsureDirectories(std::string_view path);
+
+// Lists the entries of `folder` (a separator is appended when missing) that
+// match `filter`: "|"-separated patterns with "*" and "?", each searched in
+// turn in the order the file system returns entries; an empty filter means
+// "*.*". Files only (whatever their other attributes), or directories only
+// with listFolders; "." and ".." are skipped. No sorting and no removal of
+// duplicates: a name matching two patterns is listed twice. Appends full
+// paths to `list` (emptied first unless keep) and returns its size.
+int ListFiles(std::string_view folder, std::string_view filter, rt::TextArray& list, bool keep,
+              bool listFolders);
+
+}  // namespace tl::fs

@@ -1,0 +1,234 @@
+#include "text/file_text.h"
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "runtime/codepage.h"
+#include "runtime/file_io.h"
+#include "runtime/files.h"
+#include "runtime/heap.h"
+#include "runtime/message_pump.h"
+#include "runtime/path_text.h"
+#include "runtime/random.h"
+#include "text/encoding_convert.h"
+#include "text/encoding_detect.h"
+
+namespace tl::text {
+
+namespace {
+
+constexpr char kEndOfFileMark = 0x1A;
+constexpr std::string_view kProgramCharset = "GB18030";
+
+bool HasHighByte(std::string_view s) {
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if (w & 0x8080808080808080ULL) return true;
+  }
+  for (; i < s.size(); ++i)
+    if (static_cast<unsigned char>(s[i]) >= 0x80) return true;
+  return false;
+}
+
+// Turns a byte-set block into a text block in place (no second copy of a
+// large file): the bytes move down over the header.
+rt::Text IntoText(rt::ByteSet bytes, std::size_t length) {
+  if (length == 0) return {};
+  char* block = static_cast<char*>(bytes.release());
+  std::memmove(block, block + 8, length);
+  block[length] = '\0';
+  return rt::Text::Adopt(block);
+}
+
+std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    unsigned char a = static_cast<unsigned char>(bytes[2 * i]);
+    unsigned char b = static_cast<unsigned char>(bytes[2 * i + 1]);
+    units[i] = static_cast<char16_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  }
+  return units;
+}
+
+// The platform's code-page conversion of the file's bytes, tried when the
+// charset converter gives nothing. nullopt when it gives nothing either or
+// when its result would be cut short.
+std::optional<rt::Text> FallbackDecode(std::string_view bytes, int code) {
+  std::optional<std::string> text;
+  switch (code) {
+    case kEncodingUtf8: {
+      auto units = rt::codepage::ToUtf16(rt::codepage::kUtf8, bytes);
+      if (units && units->find(u'\0') == std::u16string::npos) text = rt::codepage::FromUtf16(rt::codepage::kAnsi, *units);
+      break;
+    }
+    case kEncodingUtf16Le:
+    case kEncodingUtf16Be: {
+      std::u16string units = UnitsOf(bytes, code == kEncodingUtf16Be);
+      if (units.find(u'\0') == std::u16string::npos) text = rt::codepage::FromUtf16(rt::codepage::kAnsi, units);
+      break;
+    }
+    case kEncodingBig5:
+    case kEncodingBig5Hkscs: {
+      if (bytes.find('\0') != std::string_view::npos) break;
+      auto units = rt::codepage::ToUtf16(rt::codepage::kBig5, bytes);
+      bool lacking = false;
+      if (units) text = rt::codepage::FromUtf16(rt::codepage::kGbk, *units, '\0', &lacking);
+      if (lacking) text.reset();
+      break;
+    }
+    default: break;
+  }
+  if (!text || text->empty() || text->find('\0') != std::string::npos) return std::nullopt;
+  return rt::Text(*text);
+}
+
+// Reads the whole file once; detection and decoding work on that copy.
+FileText ReadOpenFile(rt::FileNumber f, int requested) {
+  FileText r;
+  const std::int64_t length = rt::FileLength(f);
+  if (length < 0 || length > INT32_MAX || !rt::SeekFileStart(f)) return r;
+  rt::ByteSet bytes = rt::ReadBytes(f, length);
+  if (static_cast<std::int64_t>(bytes.size()) != length) return r;  // could not read it all
+  const ContentStart at = EncodingOfBytes(bytes.view(), requested);
+  const std::string_view content = bytes.view().substr(at.start);
+  r.code = at.code;
+  r.hadMark = at.start > 0;
+  std::optional<rt::Text> text;
+  if (const char* charset = CharsetOfEncoding(r.code)) {
+    text = ConvertEncodingToText(content, charset, kProgramCharset);
+    if (!text || text->empty()) text = FallbackDecode(content, r.code);
+  } else {
+    // Text declared or detected as ANSI may be UTF-8 without a mark.
+    text = ConvertEncodingToText(content, "UTF-8", kProgramCharset);
+    if (text && !text->empty() && HasHighByte(content)) r.code = kEncodingUtf8;
+  }
+  if (text && !text->empty()) {
+    r.text = std::move(*text);
+    r.ok = true;
+    return r;
+  }
+  // The raw bytes of the whole file as the program's own text.
+  r.code = kEncodingAnsi;
+  r.hadMark = false;
+  std::size_t n = bytes.size();
+  if (n > 0 && bytes.data()[n - 1] == kEndOfFileMark) --n;
+  if (n > 0 && std::memchr(bytes.data(), 0, n)) return r;  // a NUL would cut the text short
+  r.text = IntoText(std::move(bytes), n);
+  r.ok = true;
+  return r;
+}
+
+// Writes the parts to a fresh temporary file beside `path`, then renames it
+// over `path`.
+bool WriteReplacing(std::string_view path, std::string_view mark, std::string_view body) {
+  if (path.empty()) return false;
+  // Keep the rule of an in-place write: a destination that could not be
+  // opened for writing with exclusive access is not replaced.
+  if (rt::FileExists(path)) {
+    auto h = rt::fileio::Open(path, rt::fileio::Access::kWrite, rt::fileio::Disposition::kOpenExisting,
+                              rt::fileio::Share::kNone);
+    if (h == rt::fileio::kNoHandle) return false;
+    rt::fileio::Close(h);
+  }
+  const std::size_t sep = rt::FindLastSeparator(path);
+  const std::string_view dir = sep == std::string_view::npos ? std::string_view() : path.substr(0, sep + 1);
+  const std::string_view name = sep == std::string_view::npos ? path : path.substr(sep + 1);
+  static std::uint32_t counter = 0;
+  std::string temp;
+  rt::fileio::Handle h = rt::fileio::kNoHandle;
+  for (int attempt = 0; attempt < 100 && h == rt::fileio::kNoHandle; ++attempt) {
+    temp = std::string(dir) + "." + std::string(name) + "." + std::to_string(rt::TickCount()) + "-" +
+           std::to_string(++counter) + ".tmp";
+    h = rt::fileio::Open(temp, rt::fileio::Access::kWrite, rt::fileio::Disposition::kCreateNew,
+                         rt::fileio::Share::kNone);
+  }
+  if (h == rt::fileio::kNoHandle) return false;
+  bool ok = rt::fileio::WriteAt(h, 0, mark.data(), mark.size()) &&
+            rt::fileio::WriteAt(h, static_cast<std::int64_t>(mark.size()), body.data(), body.size());
+  rt::fileio::Close(h);
+  if (ok) ok = rt::fileio::Rename(temp, path);
+  if (!ok) rt::fileio::RemoveFile(temp);
+  return ok;
+}
+
+}  // namespace
+
+FileText ReadTextFile(std::string_view path, int requestedCode) {
+  rt::FileNumber f = rt::OpenFile(path, 1, 1);
+  if (!f) return {};
+  FileText r = ReadOpenFile(f, requestedCode);
+  rt::CloseFile(f);
+  return r;
+}
+
+FileText ReadTextFromMemory(std::string_view bytes, int requestedCode) {
+  rt::FileNumber f = rt::OpenMemoryFile();
+  FileText r;
+  if (rt::WriteBytesToFile(f, bytes) && rt::SeekFileStart(f)) r = ReadOpenFile(f, requestedCode);
+  rt::CloseFile(f);
+  return r;
+}
+
+rt::ByteSet EncodeTextBody(std::string_view text, int code) {
+  const char* charset = CharsetOfEncoding(code);
+  if (!charset || text.empty()) return rt::ByteSet(text);
+  rt::ByteSet conv = ConvertEncoding(text, kProgramCharset, charset);
+  if (!conv.empty()) return conv;
+  if (code == kEncodingUtf8 || code == kEncodingUtf16Le || code == kEncodingUtf16Be) {
+    auto units = rt::codepage::ToUtf16(rt::codepage::kAnsi, text);
+    if (units && !units->empty()) {
+      if (code == kEncodingUtf8) {
+        auto utf8 = rt::codepage::FromUtf16(rt::codepage::kUtf8, *units);
+        if (utf8 && !utf8->empty()) return rt::ByteSet(*utf8);
+      } else {
+        std::string out(units->size() * 2, '\0');
+        const bool big = code == kEncodingUtf16Be;
+        for (std::size_t i = 0; i < units->size(); ++i) {
+          out[2 * i + (big ? 1 : 0)] = static_cast<char>((*units)[i] & 0xFF);
+          out[2 * i + (big ? 0 : 1)] = static_cast<char>((*units)[i] >> 8);
+        }
+        return rt::ByteSet(out);
+      }
+    }
+  }
+  return rt::ByteSet(text);
+}
+
+rt::ByteSet EncodeTextForOutput(std::string_view text, int code, bool withMark) {
+  rt::ByteSet body = EncodeTextBody(text, code);
+  std::string_view mark = withMark ? MarkOfEncoding(code) : std::string_view();
+  if (mark.empty()) return body;
+  std::string all(mark);
+  all.append(body.view());
+  return rt::ByteSet(all);
+}
+
+bool WriteTextFile(std::string_view path, std::string_view text, int code) {
+  rt::ByteSet body = EncodeTextBody(text, code);
+  return WriteReplacing(path, MarkOfEncoding(code), body.view());
+}
+
+bool ProcessFile(std::string_view path, std::string_view outputFolder, ProcessOptions& options) {
+  rt::Text result;
+  int code = 0;
+  {
+    FileText source = ReadTextFile(path, options.EncodingChoice());
+    if (!source.ok) return false;
+    code = source.code;
+    result = ProcessText(source.text.view(), options);
+  }
+  rt::DoEvents();
+  std::string target(outputFolder);
+  target += FileNameOf(path).view();
+  return WriteTextFile(target, result.view(), code);
+}
+
+rt::Text FileNameOf(std::string_view path) {
+  const std::size_t sep = rt::FindLastSeparator(path);
+  return rt::Text(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+}  // namespace tl::text

@@ -1,0 +1,56 @@
+// Reading a file into the program's text in its detected or chosen
+// encoding, processing it, and writing the result back in that encoding.
+//
+// Paths are the program's GBK texts with the platform's separator.
+#pragma once
+#include <string_view>
+
+#include "runtime/value.h"
+#include "text/process_text.h"
+
+namespace tl::text {
+
+struct FileText {
+  rt::Text text;
+  int code = 0;          // working encoding (EncodingCode); 0 when not read
+  bool ok = false;       // false: nothing could be read whole; do not process
+  bool hadMark = false;  // the content started after a byte-order mark
+};
+
+// Reads a file for reading only (others may still read and write it).
+// Codes 2..6 convert through the charset converter, then the platform's
+// code-page fallback; code 1 is first tried as UTF-8 and becomes code 2 when
+// that succeeds on content with any byte of 0x80 or above. Last comes the raw
+// read (code 1), which drops a single 0x1A that is the file's last byte.
+// A conversion whose result would be cut short by a NUL counts as failed; if
+// the raw read would be cut short too, or the file cannot be opened, `ok` is
+// false.
+FileText ReadTextFile(std::string_view path, int requestedCode);
+// The same for bytes already in memory (standard input), through a memory
+// file.
+FileText ReadTextFromMemory(std::string_view bytes, int requestedCode);
+
+// The bytes of `text` in encoding `code` without a mark: converted from
+// GB18030 for codes 2..6 (with the platform's fallback for 2, 3 and 4); the
+// text's own bytes when there is no conversion or it gives nothing.
+rt::ByteSet EncodeTextBody(std::string_view text, int code);
+// As EncodeTextBody, with the code's byte-order mark in front when asked.
+rt::ByteSet EncodeTextForOutput(std::string_view text, int code, bool withMark);
+
+// Writes the text in encoding `code` (with the mark of codes 2, 3, 4) to a
+// temporary file beside `path` and renames it into place, so a failed write
+// never leaves a half-written result. False for an empty path, a destination
+// that could not be written in place (read-only, or held by another opener),
+// or any failed step; the temporary file is then removed.
+bool WriteTextFile(std::string_view path, std::string_view text, int code);
+
+// One file of a batch: read with the options' encoding choice, ProcessText,
+// yield once to the message loop, write into outputFolder (which ends with a
+// separator) under the file's own name. False when the source could not be
+// read whole or the result could not be written.
+bool ProcessFile(std::string_view path, std::string_view outputFolder, ProcessOptions& options);
+
+// The part after the last separator, or the whole path.
+rt::Text FileNameOf(std::string_view path);
+
+}  // namespace tl::text

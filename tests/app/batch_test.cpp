@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "app/batch.h"
+#include "app/elapsed_text.h"
+#include "files/fixture.h"
+#include "runtime/files.h"
+
+namespace tl::app {
+namespace {
+
+using tl::testing::Gbk;
+using tl::testing::Utf8;
+
+struct FixedOptions : text::ProcessOptions {
+  std::string Separator() override { return "\r\n"; }
+  bool Dedupe() override { return false; }
+  bool Shuffle() override { return false; }
+  int EncodingChoice() override { return 0; }
+};
+
+struct RecordingView : BatchView {
+  std::vector<std::string> statuses;  // UTF-8 for readable failures
+  std::int32_t maximum = -1, position = -1;
+  std::vector<std::string> questions, opened;
+  int answer = 6;
+  void SetStatusText(std::string_view t) override { statuses.push_back(Utf8(t)); }
+  void SetProgressMaximum(std::int32_t m) override { maximum = m; }
+  void SetProgressPosition(std::int32_t p) override { position = p; }
+  int AskYesNo(std::string_view q) override {
+    questions.push_back(Utf8(q));
+    return answer;
+  }
+  void OpenFolder(std::string_view f) override { opened.push_back(Utf8(f)); }
+};
+
+class Batch : public tl::testing::TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    std::filesystem::create_directories(dir_ / "in");
+    std::filesystem::create_directories(dir_ / "other");
+  }
+  std::string Save() const { return (dir_ / "in" / "保存目录").string() + "/"; }
+  BatchResult Run(std::vector<std::string> files) { return BatchProcess(std::span<const std::string>(files), options, view); }
+  FixedOptions options;
+  RecordingView view;
+};
+
+TEST_F(Batch, ProcessesEveryFileIntoTheSaveFolder) {
+  Put("in/a.b.txt", "1\r\n");
+  Put("in/readme", "2\r\n");
+  Put("other/c.txt", "3\r\n");
+  view.answer = 5;
+  BatchResult r = Run({Path("in/a.b.txt"), Path("in/readme"), Path("other/c.txt")});
+  EXPECT_EQ(r.total, 3);
+  EXPECT_EQ(r.processed, 3);
+  EXPECT_EQ(Utf8(r.saveFolder.view()), Save());
+  EXPECT_EQ(Slurp(Save() + "a.b.txt"), "1\r\n");
+  EXPECT_EQ(Slurp(Save() + "readme"), "2\r\n");
+  EXPECT_EQ(Slurp(Save() + "c.txt"), "3\r\n") << "every result goes to the first file's save folder";
+  ASSERT_EQ(view.statuses.size(), 4u);
+  EXPECT_EQ(view.statuses[0], "(3:1) a.b\r\n");
+  EXPECT_EQ(view.statuses[1], "(3:2) readme\r\n");
+  EXPECT_EQ(view.statuses[2], "(3:3) c\r\n");
+  EXPECT_EQ(view.statuses[3].rfind("总 3 个文件，成功处理 3 个文件，耗时 ", 0), 0u) << view.statuses[3];
+  EXPECT_EQ(view.maximum, 3);
+  EXPECT_EQ(view.position, 3);
+  ASSERT_EQ(view.questions.size(), 1u);
+  EXPECT_EQ(view.questions[0], "是否打开保存目录？\r\n\r\n" + Save());
+  EXPECT_EQ(view.opened, std::vector<std::string>{Save()});
+}
+
+TEST_F(Batch, EmptyListDoesNothing) {
+  BatchResult r = Run({});
+  EXPECT_EQ(r.total, 0);
+  EXPECT_TRUE(view.statuses.empty());
+  EXPECT_TRUE(view.questions.empty());
+}
+
+TEST_F(Batch, UnreadableAndUnwritableFilesCountAsNotProcessed) {
+  Put("in/a.txt", "a");
+  Put("in/nul.txt", std::string("x\0y", 3));
+  view.answer = 6;
+  BatchResult r = Run({Path("in/a.txt"), Path("in/missing.txt"), Path("in/nul.txt")});
+  EXPECT_EQ(r.processed, 1);
+  EXPECT_FALSE(std::filesystem::exists(Save() + "missing.txt"));
+  EXPECT_FALSE(std::filesystem::exists(Save() + "nul.txt")) << "nothing is written for a file not read whole";
+  EXPECT_EQ(view.statuses.back().rfind("总 3 个文件，成功处理 1 个文件", 0), 0u);
+  EXPECT_TRUE(view.opened.empty());
+
+  // A save folder that cannot be made (a file holds its name): nothing succeeds.
+  Put("other/x.txt", "x");
+  Put("other/" + Gbk("保存目录"), "blocking file");
+  std::filesystem::rename(Path("other/" + Gbk("保存目录")), dir_ / "other" / "保存目录");
+  r = Run({Path("other/x.txt")});
+  EXPECT_EQ(r.processed, 0);
+}
+
+// Fault: a result could replace a source of the same batch, or the result of
+// another source with the same name.
+TEST_F(Batch, ResultsNeverReplaceSourcesOrOtherSourcesResults) {
+  Put("in/a.txt", "outer");
+  std::filesystem::create_directories(Save());
+  std::filesystem::path inner = Save() + "a.txt";
+  std::ofstream(inner, std::ios::binary) << "inner";
+  BatchResult r = Run({Path("in/a.txt"), Path("in/" + Gbk("保存目录") + "/a.txt")});
+  EXPECT_EQ(r.processed, 0);
+  EXPECT_EQ(Slurp(inner), "inner");
+
+  std::filesystem::remove(inner);
+  Put("other/a.txt", "other");
+  r = Run({Path("in/a.txt"), Path("other/a.txt"), Path("in/a.txt")});
+  EXPECT_EQ(r.processed, 2) << "the same source listed twice is processed again";
+  EXPECT_EQ(Slurp(inner), "outer");
+}
+
+TEST(ElapsedText, UsesTheLargestUnitBelowItsLimit) {
+  struct Case {
+    std::int64_t ms;
+    const char* text;
+  } cases[] = {
+      {0, "0 毫秒"},
+      {999, "999 毫秒"},
+      {1000, "1 秒"},
+      {1500, "1.5 秒"},
+      {59994, "59.99 秒"},
+      {59996, "60 秒"},
+      {60000, "1 分"},
+      {3599000, "59.98 分"},
+      {3600000, "1 时"},
+      {86400000, "1 天"},
+      {29LL * 86400000, "29 天"},
+      {30LL * 86400000, "1 月"},
+      {360LL * 86400000, "1 年"},
+      {540LL * 86400000, "1.5 年"},
+      {-5, "-5 毫秒"},
+      {-123456, "-123456 毫秒"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Utf8(ElapsedText(c.ms).view()), c.text) << c.ms;
+  EXPECT_EQ(Utf8(BatchSummary(5, 4, 1500).view()), "总 5 个文件，成功处理 4 个文件，耗时 1.5 秒");
+}
+
+}  // namespace
+}  // namespace tl::app

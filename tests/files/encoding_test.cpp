@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+
+#include "files/fixture.h"
+#include "runtime/files.h"
+#include "text/encoding_convert.h"
+#include "text/encoding_detect.h"
+#include "text/file_text.h"
+
+namespace tl::text {
+namespace {
+
+using tl::testing::Gbk;
+
+// Chinese (simplified and traditional, all in GBK and Big5) and ASCII.
+constexpr std::string_view kSample = "中文測試\r\nHello, world\r\n大家好\r\n中文測試\r\n";
+
+// The sample (or any UTF-8 text) encoded by the iconv command.
+std::string Iconv(std::string_view utf8, const char* to) {
+  char name[] = "/tmp/tidyline-iconv-XXXXXX";
+  int fd = mkstemp(name);
+  EXPECT_GE(fd, 0);
+  EXPECT_EQ(write(fd, utf8.data(), utf8.size()), static_cast<ssize_t>(utf8.size()));
+  close(fd);
+  std::string cmd = std::string("iconv -f UTF-8 -t ") + to + " " + name;
+  FILE* p = popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  EXPECT_EQ(pclose(p), 0) << cmd;
+  unlink(name);
+  return out;
+}
+
+class Encodings : public tl::testing::TempDirTest {};
+
+TEST(HtmlCharset, MetaTagsDecide) {
+  struct Case {
+    std::string html;
+    int want;
+  } cases[] = {
+      {"<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\"></head>", kHtmlUtf8},
+      {"<head><meta charset=\"UTF-8\"></head>", kHtmlUtf8},
+      {"<head><meta charset='UTF-8'></head>", kHtmlUtf8},
+      {"<head><meta charset=Big5-HKSCS></head>", kHtmlBig5},
+      {"<head><meta charset=\"Big5-HKSCS\"></head>", kHtmlBig5Hkscs},
+      {"<head><meta charset='big5-hkscs'></head>", kHtmlBig5Hkscs},
+      {"<head><meta charset=gb2312><meta charset=\"big5\"></head>", kHtmlBig5},
+      {"<HTML><HEAD><META CHARSET=\"UTF-8\"></HEAD>", kHtmlUtf8},
+      // A head start tag with attributes is not found: the whole text is searched.
+      {"<head lang=zh><title>x</title></head><meta charset=big5>", kHtmlBig5},
+      // With a head, only meta tags inside it count.
+      {"<head><title>x</title></head><meta charset=big5>", kHtmlNone},
+      // An empty meta tag ends the search.
+      {"<meta><meta charset=utf-8>", kHtmlNone},
+      {"<meta name=x><meta charset=utf-8>", kHtmlUtf8},
+      {"plain text", kHtmlNone},
+      {"", kHtmlNone},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DetectHtmlCharset(c.html), c.want) << c.html;
+  // "<" inside a double-byte character (as its second byte) is no tag start.
+  EXPECT_EQ(DetectHtmlCharset("\x81<meta charset=utf-8>"), kHtmlNone);
+}
+
+TEST(HtmlCharset, TextBetweenMovesThePosition) {
+  std::int64_t pos = 0;
+  EXPECT_EQ(TextBetween("a[1]b[22]", "[", "]", pos).view(), "1");
+  EXPECT_EQ(pos, 5);
+  EXPECT_EQ(TextBetween("a[1]b[22]", "[", "]", pos).view(), "22");
+  EXPECT_EQ(pos, 10);
+  EXPECT_TRUE(TextBetween("a[1]b[22]", "[", "]", pos).empty());
+  EXPECT_EQ(pos, 10);
+  pos = 1;
+  EXPECT_TRUE(TextBetween("[]x", "[", "]", pos).empty());
+  EXPECT_EQ(pos, 3) << "an empty match still moves on";
+  EXPECT_TRUE(ContainsAny("xxCHARSET=big5", "nope[fg]charset=BIG5"));
+  EXPECT_FALSE(ContainsAny("abc", "x[fg]y"));
+  EXPECT_EQ(UnquoteApostrophes("a''b'''c").view(), "a\"b\"'c");
+}
+
+TEST_F(Encodings, PositionForEncodingSkipsOnlyRealMarks) {
+  struct Case {
+    std::string bytes;
+    int requested, code;
+    std::int64_t start;
+  } cases[] = {
+      {"\xEF\xBB\xBF" "A", 0, 2, 3}, {"\xFF\xFE" "A\0", 0, 3, 2}, {"\xFE\xFF\0A", 0, 4, 2},
+      {"AB", 0, 1, 0},                {"", 0, 1, 0},              {"AB", 3, 3, 0},
+      {"\xFF\xFE" "A\0", 3, 3, 2},    {"\xFF\xFE" "A\0", 4, 4, 0}, {"AB", 2, 2, 0},
+      {"\xEF\xBB\xBF" "A", 1, 1, 0},  {"\xEF\xBB\xBF" "A", 5, 5, 0}, {"AB", 9, 1, 0},
+      {"<meta charset=utf-8>", 0, 2, 0}, {"\xEF\xBB\xBF<meta charset=big5>", 1, 1, 0},
+      {"<meta charset='big5-hkscs'>", 0, 6, 0},
+      {"\x1a<meta charset=utf-8>", 0, 1, 0},
+      {std::string("<meta charset=\xb0\0utf-8>", 20), 0, 1, 0},
+  };
+  for (const Case& c : cases) {
+    Put("p", c.bytes);
+    rt::FileNumber f = rt::OpenFile(Path("p"), 1);
+    ASSERT_NE(f, 0);
+    EXPECT_EQ(PositionForEncoding(f, c.requested), c.code) << c.bytes << " " << c.requested;
+    EXPECT_EQ(rt::FilePosition(f), c.start) << c.bytes << " " << c.requested;
+    rt::CloseFile(f);
+    ContentStart inMemory = EncodingOfBytes(c.bytes, c.requested);
+    EXPECT_EQ(inMemory.code, c.code) << c.bytes << " " << c.requested;
+    EXPECT_EQ(inMemory.start, static_cast<std::size_t>(c.start)) << c.bytes << " " << c.requested;
+  }
+}
+
+TEST(Convert, GrowsTheOutputAndReportsFailure) {
+  std::int32_t ok = -1;
+  std::string ascii(1000, 'a');
+  rt::ByteSet wide = ConvertEncoding(ascii, "UTF-8", "UTF-32LE", &ok);
+  EXPECT_EQ(ok, 1);
+  EXPECT_EQ(wide.size(), 4000u);
+  EXPECT_TRUE(ConvertEncoding("", "UTF-8", "GB18030", &ok).empty());
+  EXPECT_EQ(ok, 1);
+  EXPECT_TRUE(ConvertEncoding("abc", "NO-SUCH-CHARSET", "GB18030", &ok).empty());
+  EXPECT_EQ(ok, 0);
+  EXPECT_TRUE(ConvertEncoding("\xff\xfe", "UTF-8", "GB18030", &ok).empty());
+  EXPECT_EQ(ok, 0);
+  EXPECT_TRUE(ConvertEncoding("a\xe4", "UTF-8", "GB18030", &ok).empty()) << "incomplete input";
+  EXPECT_EQ(ConvertEncoding(Iconv(kSample, "BIG5"), "BIG5", "GB18030").view(), Gbk(kSample));
+  // Names are passed as spelled: no //IGNORE is added behind the caller's back.
+  EXPECT_TRUE(ConvertEncoding(Gbk("\u00e9"), "GB18030", "BIG5").empty());
+  std::int32_t flag = -1;
+  rt::ByteSet in(Gbk("中"));
+  rt::ByteSet out = rt::TakeByteSet(rt::CallLibraryCommand(
+      kConvertEncoding, {rt::arg::ByteSet(in.block()), rt::arg::Text("GB18030"), rt::arg::Text("UTF-8"),
+                         rt::arg::IntVariable(&flag)}));
+  EXPECT_EQ(out.view(), "中");
+  EXPECT_EQ(flag, 1);
+}
+
+// Every encoding read, then written back: the code, the text and the result
+// bytes (marks included) are checked.
+TEST_F(Encodings, RoundTripsEveryEncoding) {
+  const std::string bom8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF";
+  const std::string html = "<HTML><HEAD><TITLE>t</TITLE><META http-equiv=\"Content-Type\" content=\"text/html; "
+                           "charset=gb2312\"><meta charset=\"Big5-HKSCS\"></HEAD><body>測試</body>\r\n";
+  struct Case {
+    const char* name;
+    std::string file;
+    int requested, code;
+    std::string text;    // GBK
+    std::string result;  // bytes written back
+  } cases[] = {
+      {"gbk auto", Iconv(kSample, "GBK"), 0, 1, Gbk(kSample), Iconv(kSample, "GBK")},
+      {"gbk ansi", Iconv(kSample, "GBK"), 1, 1, Gbk(kSample), Iconv(kSample, "GBK")},
+      {"utf8 mark", bom8 + std::string(kSample), 0, 2, Gbk(kSample), bom8 + std::string(kSample)},
+      {"utf8 trial", std::string(kSample), 0, 2, Gbk(kSample), bom8 + std::string(kSample)},
+      {"utf8 chosen, no mark", std::string(kSample), 2, 2, Gbk(kSample), bom8 + std::string(kSample)},
+      {"ascii", "a\r\nb\r\n", 0, 1, "a\r\nb\r\n", "a\r\nb\r\n"},
+      {"utf16le mark", le + Iconv(kSample, "UTF-16LE"), 0, 3, Gbk(kSample), le + Iconv(kSample, "UTF-16LE")},
+      {"utf16be mark", be + Iconv(kSample, "UTF-16BE"), 0, 4, Gbk(kSample), be + Iconv(kSample, "UTF-16BE")},
+      {"utf16be chosen", be + Iconv(kSample, "UTF-16BE"), 4, 4, Gbk(kSample), be + Iconv(kSample, "UTF-16BE")},
+      {"big5 chosen", Iconv(kSample, "BIG5"), 5, 5, Gbk(kSample), Iconv(kSample, "BIG5")},
+      {"big5-hkscs by meta", Iconv(html, "BIG5-HKSCS"), 0, 6, Gbk(html), Iconv(html, "BIG5-HKSCS")},
+      {"empty", "", 0, 1, "", ""},
+      {"utf8 mark only", bom8, 0, 1, bom8, bom8},
+  };
+  for (const Case& c : cases) {
+    Put("in", c.file);
+    FileText r = ReadTextFile(Path("in"), c.requested);
+    EXPECT_TRUE(r.ok) << c.name;
+    EXPECT_EQ(r.code, c.code) << c.name;
+    EXPECT_EQ(r.text.view(), c.text) << c.name;
+    EXPECT_TRUE(WriteTextFile(Path("out"), r.text.view(), r.code)) << c.name;
+    EXPECT_EQ(Get("out"), c.result) << c.name;
+    EXPECT_EQ(Get("in"), c.file) << c.name << ": the source is never written";
+  }
+}
+
+TEST_F(Encodings, WritesMarksAndFallsBackToTheTextsOwnBytes) {
+  struct Case {
+    std::string text;
+    int code;
+    std::string bytes;
+  } cases[] = {
+      {"", 2, "\xEF\xBB\xBF"},
+      {"", 3, "\xFF\xFE"},
+      {"", 4, "\xFE\xFF"},
+      {"", 1, ""},
+      {"ab", 4, std::string("\xFE\xFF\0a\0b", 6)},
+      // A character Big5 lacks: the conversion fails, the GBK bytes are written.
+      {Gbk("é中"), 5, Gbk("é中")},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteTextFile(Path("w"), c.text, c.code));
+    EXPECT_EQ(Get("w"), c.bytes) << c.code;
+  }
+  EXPECT_FALSE(WriteTextFile("", "x", 1));
+  EXPECT_EQ(FileNameOf("no-separator").view(), "no-separator");
+  EXPECT_EQ(FileNameOf("/a/b.txt").view(), "b.txt");
+  // A separator byte that is the second byte of a character is not one.
+  EXPECT_EQ(FileNameOf("a/\x81/x").view(), "\x81/x");
+  EXPECT_EQ(FileNameOf("a\x81/x").view(), "a\x81/x");
+}
+
+// Fault: sources were opened for writing too, so a read-only file read as
+// empty and an empty result was counted as a success.
+TEST_F(Encodings, ReadOnlyAndLockedSources) {
+  Put("ro.txt", Gbk(kSample));
+  std::filesystem::permissions(Path("ro.txt"), std::filesystem::perms::owner_read);
+  FileText r = ReadTextFile(Path("ro.txt"), 0);
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.text.view(), Gbk(kSample));
+  // Others may still read and write a source while it is read.
+  Put("held.txt", "abc");
+  rt::FileNumber writer = rt::OpenFile(Path("held.txt"), 3, 1);
+  EXPECT_TRUE(ReadTextFile(Path("held.txt"), 0).ok);
+  rt::CloseFile(writer);
+  // A holder that forbids writing does not keep the source from being read.
+  rt::FileNumber denyWrite = rt::OpenFile(Path("held.txt"), 1, 3);
+  FileText held = ReadTextFile(Path("held.txt"), 0);
+  EXPECT_TRUE(held.ok);
+  EXPECT_EQ(held.text.view(), "abc");
+  rt::CloseFile(denyWrite);
+  rt::FileNumber exclusive = rt::OpenFile(Path("held.txt"), 3, 4);
+  EXPECT_FALSE(ReadTextFile(Path("held.txt"), 0).ok);
+  rt::CloseFile(exclusive);
+  EXPECT_FALSE(ReadTextFile(Path("missing.txt"), 0).ok);
+}
+
+// Fault: reading stopped at the first 0x1A byte.
+TEST_F(Encodings, SubstituteBytesAreOrdinaryExceptAtTheEnd) {
+  struct Case {
+    std::string file, text;
+  } cases[] = {
+      {Gbk("甲\x1a乙\r\n"), Gbk("甲\x1a乙\r\n")},
+      {Gbk("甲乙\x1a"), Gbk("甲乙")},
+      {Gbk("甲\x1a\x1a"), Gbk("甲\x1a")},
+      {"a\x1a" "b", "a\x1a" "b"},
+  };
+  for (const Case& c : cases) {
+    Put("s", c.file);
+    FileText r = ReadTextFile(Path("s"), 1);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.text.view(), c.text);
+  }
+}
+
+// Fault: a NUL cut the text short and the rest was lost silently.
+TEST_F(Encodings, TextThatWouldBeCutShortIsNotRead) {
+  struct Case {
+    const char* name;
+    std::string file;
+    int requested;
+  } cases[] = {
+      {"gbk with NUL", Gbk("甲") + std::string(1, '\0') + Gbk("乙"), 0},
+      {"utf8 with NUL", std::string("\xEF\xBB\xBF" "a\0b", 6), 0},
+      {"big5 with NUL", Iconv("測", "BIG5") + std::string(1, '\0') + Iconv("試", "BIG5"), 5},
+      {"utf16 with a zero unit", std::string("\xFF\xFE" "a\0\0\0b\0", 8), 0},
+      {"leading NUL", std::string("\0abc", 4), 1},
+  };
+  for (const Case& c : cases) {
+    Put("n.txt", c.file);
+    EXPECT_FALSE(ReadTextFile(Path("n.txt"), c.requested).ok) << c.name;
+  }
+  // A Big5 file the converter rejects falls back to the code page; a
+  // character missing there would end the text, so the raw read is used.
+  Put("b.txt", Iconv("測試", "BIG5") + "\x81");
+  FileText r = ReadTextFile(Path("b.txt"), 5);
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.text.view(), Iconv("測試", "BIG5") + "\x81");
+}
+
+// Fault: with a UTF-16 code chosen, the first two bytes were skipped even
+// when they were no mark.
+TEST_F(Encodings, ChosenUtf16KeepsTheFirstCharacter) {
+  Put("le", Iconv(kSample, "UTF-16LE"));
+  Put("be", Iconv(kSample, "UTF-16BE"));
+  FileText le = ReadTextFile(Path("le"), 3);
+  FileText be = ReadTextFile(Path("be"), 4);
+  EXPECT_EQ(le.text.view(), Gbk(kSample));
+  EXPECT_EQ(be.text.view(), Gbk(kSample));
+  EXPECT_FALSE(le.hadMark);
+}
+
+// Fault: the UTF-16 fallback decoded big-endian files as little-endian. An
+// odd trailing byte makes the converter fail and the fallback run.
+TEST_F(Encodings, Utf16FallbackKeepsEachByteOrder) {
+  for (auto [charset, mark, code] : {std::tuple{"UTF-16BE", "\xFE\xFF", 4}, std::tuple{"UTF-16LE", "\xFF\xFE", 3}}) {
+    Put("odd", std::string(mark) + Iconv(kSample, charset) + "x");
+    FileText r = ReadTextFile(Path("odd"), 0);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.code, code);
+    EXPECT_EQ(r.text.view(), Gbk(kSample)) << charset;
+  }
+}
+
+// Fault: UTF-8 files whose characters take as many bytes in GB18030 kept
+// code 1 and came back in GB18030.
+TEST_F(Encodings, Utf8TrialKeepsUtf8) {
+  for (std::string_view utf8 : {"Привет, мир\r\n", "αβγ\r\n", "café\r\n", "\xF0\x9F\x98\x80\r\n"}) {
+    Put("u", utf8);
+    FileText r = ReadTextFile(Path("u"), 0);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.code, 2) << utf8;
+    ASSERT_TRUE(WriteTextFile(Path("o"), r.text.view(), r.code));
+    EXPECT_EQ(Get("o"), "\xEF\xBB\xBF" + std::string(utf8));
+  }
+  Put("a", "plain\r\n");
+  EXPECT_EQ(ReadTextFile(Path("a"), 1).code, 1);
+}
+
+// Fault: a failed write left a truncated, half-written result.
+TEST_F(Encodings, FailedWriteLeavesTheOldResult) {
+  Put("r.txt", "old result");
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim {8, 8};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    _exit(WriteTextFile(Path("r.txt"), std::string(100, 'x'), 1) ? 1 : 0);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
+  EXPECT_EQ(Get("r.txt"), "old result");
+  std::size_t entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir_)) entries += e.path().filename() != "" ? 1 : 0;
+  EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
+  // A read-only destination is not replaced either.
+  std::filesystem::permissions(Path("r.txt"), std::filesystem::perms::owner_read);
+  if (geteuid() != 0) {
+    EXPECT_FALSE(WriteTextFile(Path("r.txt"), "new", 1));
+  }
+  EXPECT_EQ(Get("r.txt"), "old result");
+}
+
+TEST(Memory, ReadsStandardInputLikeAFile) {
+  FileText r = ReadTextFromMemory("\xFF\xFE" + Iconv("中a", "UTF-16LE"), 0);
+  EXPECT_TRUE(r.hadMark);
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(r.text.view(), Gbk("中a"));
+  EXPECT_EQ(EncodeTextForOutput(r.text.view(), r.code, r.hadMark).view(), "\xFF\xFE" + Iconv("中a", "UTF-16LE"));
+  FileText u = ReadTextFromMemory("中a", 0);
+  EXPECT_FALSE(u.hadMark);
+  EXPECT_EQ(EncodeTextForOutput(u.text.view(), u.code, u.hadMark).view(), "中a");
+}
+
+}  // namespace
+}  // namespace tl::text
