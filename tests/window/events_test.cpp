@@ -263,16 +263,17 @@ TEST_F(MnemonicTest, KeyOfARadioCaptionSelectsItAsDialogsDo) {
       {"no such mnemonic", kButton, 'P', 0, false},
       {"a literal && is no mnemonic", kButton, 'M', kAlt, false},
   };
+  // When its event runs, the group already shows the new choice.
+  std::vector<bool> states_seen;
+  actions[kOnRadio] = [&](auto) -> HandlerResult {
+    states_seen = {Widget(kRadioA).checked, Widget(kRadioB).checked};
+    return std::nullopt;
+  };
   for (auto& c : cases) {
     SetControlProperty(kWin, kRadioA, 18, false);
     SetControlProperty(kWin, kRadioB, 18, true);
     calls.clear();
-    // When its event runs, the group already shows the new choice.
-    std::vector<bool> states_seen;
-    actions[kOnRadio] = [&](auto) -> HandlerResult {
-      states_seen = {Widget(kRadioA).checked, Widget(kRadioB).checked};
-      return std::nullopt;
-    };
+    states_seen.clear();
     os.Key(W(c.focus), c.key, c.state);
     os.PumpPending();
     auto procs = Procs();
