@@ -142,6 +142,13 @@ class EventSink {
  public:
   virtual ~EventSink() = default;
   virtual EventReply OnEvent(Handle widget, const Event& event) = 0;
+  // Called by RunLoop and RunModalLoop (never by PumpPending) while no event
+  // is waiting, with a count that starts at 0 after each dispatched event;
+  // true asks to be called again before the loop sleeps.
+  virtual bool OnIdle(int idle_count) {
+    (void)idle_count;
+    return false;
+  }
 };
 
 // Win32 message-box results; the runtime maps them to its own numbering.
@@ -198,6 +205,14 @@ class Platform {
   virtual void PostQuit(int code) = 0;
   // Dispatches every pending event, leaves a posted quit in place, returns.
   virtual void PumpPending() = 0;
+  // The nested loop of a modal window: dispatches events (and idle work) as
+  // RunLoop does until EndModalLoop(window) is called or a quit is posted;
+  // a quit stays pending for the outer loop. Loops nest: one whose window has
+  // been ended returns once every loop started inside it has returned. The
+  // runtime disables and re-enables the owner windows itself.
+  virtual void RunModalLoop(Handle window) = 0;
+  // Ends the modal loop of `window`; nothing when none runs for it.
+  virtual void EndModalLoop(Handle window) = 0;
 
   // --- widgets -----------------------------------------------------------------
   virtual Handle CreateWidget(const WidgetSpec& spec) = 0;

@@ -103,6 +103,17 @@ const Widget* Headless::Find(Handle w) const {
 
 std::vector<Handle> Headless::TopLevels() const { return top_levels_; }
 
+bool Headless::Reachable(Handle w) const {
+  // A user reaches a widget only when it and every window around it up to
+  // its top-level window are shown and enabled (a modal window's owner is
+  // disabled; the windows it owns are not inside it).
+  for (const Widget* x = Find(w); x; x = x->parent == kNoHandle ? nullptr : Find(x->parent)) {
+    if (!x->enabled || !x->visible) return false;
+    if (x->spec.kind == WidgetKind::kTopWindow) break;
+  }
+  return Find(w) != nullptr;
+}
+
 void Headless::Send(Handle w, const Event& e) {
   if (sink_ && Get(w)) sink_->OnEvent(w, e);
 }
@@ -118,8 +129,8 @@ void Headless::At(std::uint32_t delay_ms, std::function<void()> action) { Post(d
 
 void Headless::Click(Handle w, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w] {
+    if (!Reachable(w)) return;  // a user cannot click it
     Widget* x = Get(w);
-    if (!x || !x->enabled || !x->visible) return;  // a user cannot click it
     Event down{EventType::kMouseDown};
     down.x = down.y = 1;
     Send(w, down);
@@ -135,11 +146,16 @@ void Headless::Click(Handle w, std::uint32_t delay_ms) {
 }
 
 void Headless::RightClick(Handle w, int x, int y, int key_state, std::uint32_t delay_ms) {
-  Post(delay_ms, [this, w, x, y, key_state] {
-    const Widget* target = Get(w);
-    if (!target || !target->enabled || !target->visible) return;
+  Press(w, 2, x, y, key_state, delay_ms);
+}
+
+void Headless::MiddleClick(Handle w, int x, int y, std::uint32_t delay_ms) { Press(w, 3, x, y, 0, delay_ms); }
+
+void Headless::Press(Handle w, int button, int x, int y, int key_state, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, button, x, y, key_state] {
+    if (!Reachable(w)) return;
     Event e{EventType::kMouseDown};
-    e.button = 2;
+    e.button = button;
     e.x = x;
     e.y = y;
     e.key_state = key_state;
@@ -151,6 +167,7 @@ void Headless::RightClick(Handle w, int x, int y, int key_state, std::uint32_t d
 
 void Headless::DoubleClick(Handle w, int x, int y, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, x, y] {
+    if (!Reachable(w)) return;
     Event e{EventType::kDoubleClick};
     e.x = x;
     e.y = y;
@@ -174,6 +191,7 @@ void Headless::MoveMouse(Handle w, int x, int y, std::uint32_t delay_ms) {
 
 void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, steps, key_state] {
+    if (!Reachable(w)) return;
     Event e{EventType::kWheel};
     e.wheel_delta = steps * 120;
     e.key_state = key_state;
@@ -183,6 +201,7 @@ void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms)
 
 void Headless::Key(Handle w, int virtual_key, int key_state, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, virtual_key, key_state] {
+    if (!Reachable(w)) return;
     Event e{EventType::kKeyDown};
     e.key = virtual_key;
     e.key_state = key_state;
@@ -194,6 +213,7 @@ void Headless::Key(Handle w, int virtual_key, int key_state, std::uint32_t delay
 
 void Headless::Type(Handle w, std::string_view text, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, text = std::string(text)] {
+    if (!Reachable(w)) return;
     for (std::size_t i = 0; i < text.size();) {
       auto b = static_cast<unsigned char>(text[i]);
       std::size_t n = (b >= 0x80 && i + 1 < text.size()) ? 2 : 1;
@@ -214,7 +234,7 @@ void Headless::Type(Handle w, std::string_view text, std::uint32_t delay_ms) {
 void Headless::Select(Handle combo, int index, std::uint32_t delay_ms) {
   Post(delay_ms, [this, combo, index] {
     Widget* x = Get(combo);
-    if (!x || index < 0 || index >= static_cast<int>(x->items.size())) return;
+    if (!Reachable(combo) || index < 0 || index >= static_cast<int>(x->items.size())) return;
     x->selection = index;
     Send(combo, Event{EventType::kSelectionChanged});
   });
@@ -227,6 +247,14 @@ void Headless::Close(Handle window, std::uint32_t delay_ms) {
 // ---------------------------------------------------------------------------
 // Loop
 
+bool Headless::HasDue(std::uint64_t limit) const {
+  for (const Pending& p : pending_)
+    if (p.due <= limit) return true;
+  for (const auto& [id, t] : timers_)
+    if (t.next_due <= limit) return true;
+  return false;
+}
+
 bool Headless::RunNextDue(std::uint64_t limit) {
   auto input = std::min_element(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
     return a.due != b.due ? a.due < b.due : a.seq < b.seq;
@@ -237,6 +265,7 @@ bool Headless::RunNextDue(std::uint64_t limit) {
   bool have_input = input != pending_.end() && input->due <= limit;
   bool have_timer = timer != timers_.end() && timer->second.next_due <= limit;
   if (!have_input && !have_timer) return false;
+  idle_count_ = 0;
   // Input due at the same moment as a timer goes first.
   if (have_input && (!have_timer || input->due <= timer->second.next_due)) {
     Pending p = std::move(*input);
@@ -254,17 +283,57 @@ bool Headless::RunNextDue(std::uint64_t limit) {
   return true;
 }
 
+void Headless::RunIdle() {
+  // A real loop would spin on idle work that never finishes; here that is a
+  // fault of the code under test.
+  constexpr int kIdleRoundLimit = 100000;
+  int rounds = 0;
+  while (sink_ && !quit_ && !HasDue(now_) && sink_->OnIdle(idle_count_++))
+    if (++rounds > kIdleRoundLimit) Fail("idle work never reports that it is done");
+}
+
+template <class Done>
+bool Headless::Spin(Done done, std::uint64_t limit) {
+  while (!done()) {
+    if (RunNextDue(now_)) continue;
+    RunIdle();
+    if (done() || HasDue(now_)) continue;
+    if (!RunNextDue(limit)) return false;
+  }
+  return true;
+}
+
 int Headless::RunLoop() {
-  while (!quit_) {
-    if (!RunNextDue(loop_limit_)) {
-      if (pending_.empty() && timers_.empty())
-        Fail("the message loop waits for input that no script will send");
-      Fail("the message loop ran past its time limit");
-    }
+  if (!Spin([this] { return quit_.has_value(); }, loop_limit_)) {
+    if (pending_.empty() && timers_.empty()) Fail("the message loop waits for input that no script will send");
+    Fail("the message loop ran past its time limit");
   }
   int code = *quit_;
   quit_.reset();
   return code;
+}
+
+void Headless::RunModalLoop(Handle window) {
+  if (!Get(window)) return;
+  modal_.push_back({window, false});
+  std::size_t depth = modal_.size();
+  bool ok = Spin([&] { return quit_.has_value() || modal_[depth - 1].ended; }, loop_limit_);
+  if (!ok) {
+    if (pending_.empty() && timers_.empty()) Fail("a modal loop waits for input that no script will send");
+    Fail("a modal loop ran past its time limit");
+  }
+  modal_.pop_back();
+}
+
+void Headless::EndModalLoop(Handle window) {
+  for (Modal& m : modal_)
+    if (m.window == window) m.ended = true;
+}
+
+std::vector<Handle> Headless::ModalLoops() const {
+  std::vector<Handle> out;
+  for (const Modal& m : modal_) out.push_back(m.window);
+  return out;
 }
 
 void Headless::PostQuit(int code) {
@@ -278,8 +347,7 @@ void Headless::PumpPending() {
 
 bool Headless::RunFor(std::uint32_t ms) {
   std::uint64_t end = now_ + ms;
-  while (!quit_ && RunNextDue(end)) {
-  }
+  Spin([this] { return quit_.has_value(); }, end);
   if (!quit_) now_ = std::max(now_, end);
   return quit_.has_value();
 }
@@ -345,9 +413,9 @@ void Headless::SetParent(Handle w, Handle parent) {
   Widget* x = Get(w);
   Widget* p = Get(parent);
   if (!x || !p || x->parent == parent) return;
-  // Refuse a cycle: the new parent must not lie inside w.
+  // A native toolkit would corrupt its tree: the runtime must never ask.
   for (Handle a = parent; a != kNoHandle; a = Get(a)->parent)
-    if (a == w) return;
+    if (a == w) Fail("SetParent would put a widget inside itself");
   Unlink(w);
   x->parent = parent;
   p->children.insert(p->children.begin(), w);
