@@ -1,6 +1,9 @@
 // Event dispatch, the close rules, nesting through DoEvents, and the
 // behaviour of the interactive kinds.
+#include <map>
+
 #include "runtime/message_pump.h"
+#include "runtime/registry.h"
 #include "runtime/window/window_internal.h"
 #include "window_support.h"
 
@@ -188,9 +191,29 @@ TEST_F(EventTest, HyperlinkColoursAndOpening) {
   EXPECT_EQ(os.OpenedDocuments()[0].show, 5);
 }
 
+// The registry as a map, so the test neither needs nor touches a real store.
+class MapRegistry : public RegistryBackend {
+ public:
+  std::optional<RegistryValue> Read(int root, std::string_view key, std::string_view name) override {
+    auto it = values_.find(Key(root, key, name));
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Write(int root, std::string_view key, std::string_view name, const RegistryValue& value) override {
+    values_[Key(root, key, name)] = value;
+    return true;
+  }
+
+ private:
+  static std::string Key(int root, std::string_view key, std::string_view name) {
+    return std::to_string(root) + "|" + std::string(key) + "|" + std::string(name);
+  }
+  std::map<std::string, RegistryValue> values_;
+};
+
 TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
-  using platform::RegistryRoot;
-  using platform::RegistryType;
+  MapRegistry registry;
+  RegistryBackend* previous = SetRegistryBackend(&registry);
   struct Case {
     std::string command;
     std::string expected;
@@ -200,14 +223,15 @@ TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
       {"web.exe -", "web.exe  http://example.test/info.asp?id=92"},
   };
   os.SetOpenDocumentResult(false);
-  os.WriteRegistry(RegistryRoot::kClassesRoot, ".htm", "", {RegistryType::kText, "htmlfile"});
+  registry.Write(1, ".htm", "", {RegistryType::kText, "htmlfile"});
   for (auto& c : cases) {
-    os.WriteRegistry(RegistryRoot::kClassesRoot, "htmlfile\\shell\\open\\command", "", {RegistryType::kText, c.command});
+    registry.Write(1, "htmlfile\\shell\\open\\command", "", {RegistryType::kText, c.command});
     os.Click(W(kLink));
     Pump();
     ASSERT_FALSE(os.ProgramsRun().empty());
     EXPECT_EQ(os.ProgramsRun().back().command_line, c.expected);
   }
+  SetRegistryBackend(previous);
 }
 
 }  // namespace

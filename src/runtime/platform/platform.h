@@ -165,22 +165,6 @@ struct OpenFilesRequest {
   bool keep_current_directory = false;
 };
 
-// Registry value types (REG_*).
-enum class RegistryType : std::uint32_t { kNone = 0, kText = 1, kExpandText = 2, kBinary = 3, kDword = 4 };
-struct RegistryValue {
-  RegistryType type = RegistryType::kNone;
-  std::string data;  // text without NUL, raw binary, or 4 little-endian bytes
-};
-// Roots by the runtime's codes: 1 HKCR, 2 HKCC, 3 HKCU, 4 HKLM, 5 HKU.
-enum class RegistryRoot : int { kClassesRoot = 1, kCurrentConfig = 2, kCurrentUser = 3, kLocalMachine = 4, kUsers = 5 };
-
-// Late-bound automation object (COM IDispatch on Windows); the automation
-// layer defines what it can do. Declared here so the hook has a type.
-class AutomationObject {
- public:
-  virtual ~AutomationObject() = default;
-};
-
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -275,28 +259,6 @@ class Platform {
   virtual bool RunProgram(std::string_view command_line, bool wait, int show) = 0;
   // Opens the file browser on a folder (select: on the item inside its folder).
   virtual bool OpenFolder(std::string_view path, bool new_window, bool select) = 0;
-
-  // --- registry ----------------------------------------------------------------------
-  // `name` empty = the key's default value.
-  virtual RegistryValue ReadRegistry(RegistryRoot root, std::string_view key, std::string_view name) = 0;
-  virtual bool WriteRegistry(RegistryRoot root, std::string_view key, std::string_view name,
-                             const RegistryValue& value) = 0;
-
-  // --- code pages ------------------------------------------------------------------------
-  // Code pages 0 (ANSI = 936 here), 936, 950, 65001. strict: fail on an
-  // invalid sequence; otherwise it becomes U+FFFD (or '?' on the way back).
-  virtual std::optional<std::u16string> ToWide(unsigned code_page, std::string_view bytes,
-                                                bool strict) = 0;
-  virtual std::optional<std::string> FromWide(unsigned code_page, std::u16string_view text,
-                                              bool strict) = 0;
-
-  // --- automation --------------------------------------------------------------------------
-  // Automation objects by class name ("scripting.FileSystemObject"); a hook
-  // for the automation layer, null where the platform has none.
-  virtual AutomationObject* CreateAutomationObject(std::string_view class_name) {
-    (void)class_name;
-    return nullptr;
-  }
 };
 
 // The installed backend; null until a main() or a test installs one.

@@ -2,6 +2,7 @@
 // property block, its own numbered properties, and its reaction to input.
 #include <algorithm>
 
+#include "runtime/registry.h"
 #include "runtime/window/window_internal.h"
 
 namespace tl::rt::win {
@@ -192,14 +193,12 @@ class HyperLinkerControl final : public Control {
   // When the shell cannot open the target, the command registered for
   // ".htm" is run with the target appended.
   static bool OpenWithHtmHandler(const std::string& target) {
-    using platform::RegistryRoot;
-    using platform::RegistryType;
-    auto text = [](const platform::RegistryValue& v) {
-      return (v.type == RegistryType::kText || v.type == RegistryType::kExpandText) ? v.data : std::string();
-    };
-    std::string type = text(Os().ReadRegistry(RegistryRoot::kClassesRoot, ".htm", ""));
+    // The registry commands read the same store on every platform (the real
+    // registry on Windows).
+    constexpr int kClassesRoot = 1;
+    std::string type(ReadRegistryText(kClassesRoot, ".htm\\", std::nullopt).view());
     if (type.empty()) return false;
-    std::string command = text(Os().ReadRegistry(RegistryRoot::kClassesRoot, type + "\\shell\\open\\command", ""));
+    std::string command(ReadRegistryText(kClassesRoot, type + "\\shell\\open\\command\\", std::nullopt).view());
     if (command.empty()) return false;
     std::size_t cut = command.find("\"%1\"");
     if (cut == std::string::npos) cut = command.find("%1");

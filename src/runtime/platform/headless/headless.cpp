@@ -1,6 +1,5 @@
 #include "runtime/platform/headless/headless.h"
 
-#include <iconv.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,68 +15,6 @@ namespace {
   std::fprintf(stderr, "headless backend: %s\n", what.c_str());
   std::fflush(stderr);
   std::abort();
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-const char* IconvName(unsigned code_page) {
-  switch (code_page) {
-    case 0:
-    case 936: return "CP936";
-    case 950: return "CP950";
-    case 65001: return "UTF-8";
-    default: return nullptr;
-  }
-}
-
-// One iconv pass; an invalid sequence fails (strict) or becomes `bad`,
-// skipping `unit` input bytes.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in, bool strict,
-                                   std::string_view bad, std::size_t unit) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out;
-  char buf[1024];
-  char* src = const_cast<char*>(in.data());
-  std::size_t left = in.size();
-  std::optional<std::string> result;
-  while (true) {
-    char* dst = buf;
-    std::size_t room = sizeof buf;
-    std::size_t rc = iconv(cd, left ? &src : nullptr, left ? &left : nullptr, &dst, &room);
-    out.append(buf, static_cast<std::size_t>(dst - buf));
-    if (rc != static_cast<std::size_t>(-1)) {
-      if (left == 0) {
-        result = std::move(out);
-        break;
-      }
-      continue;
-    }
-    if (errno == E2BIG) continue;
-    if (strict) break;
-    // EILSEQ or a truncated tail (EINVAL): replace and step on.
-    out.append(bad);
-    std::size_t skip = std::min(unit, left);
-    src += skip;
-    left -= skip;
-    if (left == 0) {
-      result = std::move(out);
-      break;
-    }
-  }
-  iconv_close(cd);
-  return result;
-}
-
-std::string RegistryKey(RegistryRoot root, std::string_view key, std::string_view name) {
-  int r = static_cast<int>(root);
-  if (r < 1 || r > 5) r = static_cast<int>(RegistryRoot::kCurrentUser);
-  return std::to_string(r) + "|" + Lower(key) + "|" + Lower(name);
 }
 
 }  // namespace
@@ -591,19 +528,8 @@ bool Headless::OpenFolder(std::string_view path, bool new_window, bool select) {
   return run_program_ok_;
 }
 
-RegistryValue Headless::ReadRegistry(RegistryRoot root, std::string_view key, std::string_view name) {
-  auto it = registry_.find(RegistryKey(root, key, name));
-  return it == registry_.end() ? RegistryValue{} : it->second;
-}
-
-bool Headless::WriteRegistry(RegistryRoot root, std::string_view key, std::string_view name,
-                             const RegistryValue& value) {
-  registry_[RegistryKey(root, key, name)] = value;
-  return true;
-}
-
 // ---------------------------------------------------------------------------
-// Process and code pages
+// Process
 
 std::string Headless::ProgramPath() {
   if (!program_path_.empty()) return program_path_;
@@ -619,31 +545,6 @@ std::string Headless::CurrentDirectory() {
 
 bool Headless::SetCurrentDirectory(std::string_view path) {
   return !path.empty() && chdir(std::string(path).c_str()) == 0;
-}
-
-std::optional<std::u16string> Headless::ToWide(unsigned code_page, std::string_view bytes, bool strict) {
-  const char* name = IconvName(code_page);
-  if (!name) return std::nullopt;
-  static constexpr char kReplacement[] = {'\xFD', '\xFF'};  // U+FFFD little-endian
-  auto raw = Convert("UTF-16LE", name, bytes, strict, std::string_view(kReplacement, 2), 1);
-  if (!raw) return std::nullopt;
-  std::u16string out(raw->size() / 2, u'\0');
-  for (std::size_t i = 0; i < out.size(); ++i)
-    out[i] = static_cast<char16_t>(static_cast<unsigned char>((*raw)[2 * i]) |
-                                   (static_cast<unsigned char>((*raw)[2 * i + 1]) << 8));
-  return out;
-}
-
-std::optional<std::string> Headless::FromWide(unsigned code_page, std::u16string_view text, bool strict) {
-  const char* name = IconvName(code_page);
-  if (!name) return std::nullopt;
-  std::string raw;
-  raw.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    raw.push_back(static_cast<char>(c & 0xFF));
-    raw.push_back(static_cast<char>(c >> 8));
-  }
-  return Convert(name, "UTF-16LE", raw, strict, "?", 2);
 }
 
 }  // namespace tl::platform::headless

@@ -175,12 +175,7 @@ class Headless final : public Platform {
   bool RunProgram(std::string_view command_line, bool wait, int show) override;
   bool OpenFolder(std::string_view path, bool new_window, bool select) override;
 
-  RegistryValue ReadRegistry(RegistryRoot root, std::string_view key, std::string_view name) override;
-  bool WriteRegistry(RegistryRoot root, std::string_view key, std::string_view name,
-                     const RegistryValue& value) override;
 
-  std::optional<std::u16string> ToWide(unsigned code_page, std::string_view bytes, bool strict) override;
-  std::optional<std::string> FromWide(unsigned code_page, std::u16string_view text, bool strict) override;
 
  private:
   struct Pending {
@@ -249,7 +244,6 @@ class Headless final : public Platform {
   bool run_program_ok_ = true;
   bool runtime_window_ = false;
   std::atomic<int> forwarded_exit_{0};
-  std::map<std::string, RegistryValue> registry_;
 };
 
 }  // namespace tl::platform::headless
