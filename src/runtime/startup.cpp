@@ -1,3 +1,4 @@
+#include "runtime/system_commands.h"
 #include "runtime/startup.h"
 
 #include <atomic>
@@ -71,6 +72,9 @@ void InitRuntime(const RuntimeImage& image) {
     (void)os->SetCurrentDirectory(app.program_directory.empty() ? std::string(1, kPathSeparator)
                                                                 : app.program_directory);
   }
+
+  // The program-directory command answers from here on.
+  SetProgramDirectory(app.program_directory);
 
   // 4-5. Hidden runtime window; main thread.
   os->StartRuntimeWindow();

@@ -1,5 +1,7 @@
 #include "runtime/platform/headless/headless.h"
 
+#include "runtime/file_io.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -533,18 +535,16 @@ bool Headless::OpenFolder(std::string_view path, bool new_window, bool select) {
 
 std::string Headless::ProgramPath() {
   if (!program_path_.empty()) return program_path_;
-  char buf[4096];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+  return rt::fileio::ExecutablePath();
 }
 
 std::string Headless::CurrentDirectory() {
   char buf[4096];
-  return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+  return getcwd(buf, sizeof buf) ? rt::fileio::FromOsName(buf) : std::string();
 }
 
 bool Headless::SetCurrentDirectory(std::string_view path) {
-  return !path.empty() && chdir(std::string(path).c_str()) == 0;
+  return !path.empty() && chdir(rt::fileio::ToOsName(path).c_str()) == 0;
 }
 
 }  // namespace tl::platform::headless
