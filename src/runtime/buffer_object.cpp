@@ -5,6 +5,7 @@
 #include <functional>
 #include <new>
 
+#include "runtime/file_io.h"
 #include "runtime/heap.h"
 #include "runtime/raw_bytes.h"
 
@@ -217,7 +218,8 @@ std::int32_t FindReverse(const BufferHeader* h, std::string_view bytes, std::opt
 
 bool LoadFile(BufferHeader* h, std::string_view path) {
   if (!h || path.empty() || path.find('\0') != std::string_view::npos) return false;
-  std::FILE* f = std::fopen(std::string(path).c_str(), "rb");
+  // The path is a program text; the file system may spell it otherwise.
+  std::FILE* f = std::fopen(fileio::ToOsName(path).c_str(), "rb");
   if (!f) return false;
   // Read into a separate block so that a failure leaves the content as it was.
   BufferHeader fresh;

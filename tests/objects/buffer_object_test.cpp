@@ -7,6 +7,7 @@
 
 #include "runtime/buffer_object.h"
 #include "runtime/frame.h"
+#include "support/gbk.h"
 
 namespace tl::rt {
 namespace {
@@ -269,6 +270,25 @@ TEST(BufferObject, LoadFile) {
     EXPECT_EQ(b.Content(), content);
   }
   std::filesystem::remove(path);
+}
+
+
+// Paths are the program's GBK texts, like those of the file commands: a
+// folder with a Chinese name must be found under its file-system name.
+TEST(BufferObject, LoadFileTakesAGbkPath) {
+  auto dir = std::filesystem::temp_directory_path() / ("tl_buffer_gbk_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "配置目录");
+  {
+    std::FILE* f = std::fopen((dir / "配置目录" / "设置.ini").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("[S]\r\nA=1", f);
+    std::fclose(f);
+  }
+  std::string gbkPath = dir.string() + tl::test::Gbk("/配置目录/设置.ini");
+  Buffer b;
+  EXPECT_TRUE(b.LoadFile(gbkPath));
+  EXPECT_EQ(b.view(), "[S]\r\nA=1");
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -272,5 +272,25 @@ TEST_F(StoreBehaviour, BinarySideStore) {
   EXPECT_EQ(Disk(), "") << "binary values stay out of the settings file";
 }
 
+
+// The settings path is a program text (GBK); a folder with a Chinese name
+// must still load the file that the store keeps open and writes.
+TEST_F(StoreBehaviour, AGbkPathLoadsWhatWasWritten) {
+  std::filesystem::create_directories(dir_ / "配置");
+  const std::string ini = dir_.string() + G("/配置/设置.ini");
+  {
+    SettingsStore store;
+    ASSERT_TRUE(store.Open(ini, 0));
+    store.SelectSection("S");
+    ASSERT_TRUE(store.SetTextValue("A", "1"));
+  }
+  SettingsStore again;
+  EXPECT_TRUE(again.Open(ini, 0));
+  again.SelectSection("S");
+  EXPECT_EQ(again.GetTextValue("A", "missing").view(), "1");
+  EXPECT_TRUE(again.SetTextValue("B", "2"));
+  EXPECT_EQ(ReadAll((dir_ / "配置" / "设置.ini").string()), "[S]\r\nB=2\r\nA=1");
+}
+
 }  // namespace
 }  // namespace tl::testing
