@@ -66,6 +66,7 @@ std::optional<rt::Text> FallbackDecode(std::string_view bytes, int code) {
     }
     case kEncodingUtf16Le:
     case kEncodingUtf16Be: {
+      if (bytes.size() % 2) break;  // a trailing half unit would be dropped
       std::u16string units = UnitsOf(bytes, code == kEncodingUtf16Be);
       if (units.find(u'\0') == std::u16string::npos) text = rt::codepage::FromUtf16(rt::codepage::kAnsi, units);
       break;

@@ -284,15 +284,33 @@ TEST_F(Encodings, ChosenUtf16KeepsTheFirstCharacter) {
 }
 
 // Fault: the UTF-16 fallback decoded big-endian files as little-endian. An
-// odd trailing byte makes the converter fail and the fallback run.
+// unpaired surrogate makes the converter fail and the fallback run, which
+// shows it as the default character.
 TEST_F(Encodings, Utf16FallbackKeepsEachByteOrder) {
-  for (auto [charset, mark, code] : {std::tuple{"UTF-16BE", "\xFE\xFF", 4}, std::tuple{"UTF-16LE", "\xFF\xFE", 3}}) {
-    Put("odd", std::string(mark) + Iconv(kSample, charset) + "x");
-    FileText r = ReadTextFile(Path("odd"), 0);
+  struct Case {
+    const char* charset;
+    std::string mark, loneSurrogate;
+    int code;
+  } cases[] = {{"UTF-16BE", "\xFE\xFF", std::string("\xDC\x00", 2), 4}, {"UTF-16LE", "\xFF\xFE", std::string("\x00\xDC", 2), 3}};
+  for (const Case& c : cases) {
+    Put("lone", c.mark + Iconv(kSample, c.charset) + c.loneSurrogate);
+    FileText r = ReadTextFile(Path("lone"), 0);
     EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.code, code);
-    EXPECT_EQ(r.text.view(), Gbk(kSample)) << charset;
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.text.view(), Gbk(kSample) + "?") << c.charset;
   }
+}
+
+// An odd trailing byte of a UTF-16 file is no whole unit; the fallback
+// dropped it silently. Such a file is read raw when it can be, else not at all.
+TEST_F(Encodings, Utf16WithAnOddTrailingByteLosesNothing) {
+  Put("odd", "\xFF\xFE" + Iconv("中文", "UTF-16LE") + "x");
+  FileText r = ReadTextFile(Path("odd"), 0);
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.text.view(), "\xFF\xFE" + Iconv("中文", "UTF-16LE") + "x");
+  Put("ascii", "\xFE\xFF" + Iconv("ab", "UTF-16BE") + "x");
+  EXPECT_FALSE(ReadTextFile(Path("ascii"), 0).ok);
 }
 
 // Fault: UTF-8 files whose characters take as many bytes in GB18030 kept
