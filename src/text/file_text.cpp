@@ -102,9 +102,15 @@ FileText ReadOpenFile(rt::FileNumber f, int requested) {
     text = ConvertEncodingToText(content, charset, kProgramCharset);
     if (!text || text->empty()) text = FallbackDecode(content, r.code);
   } else {
-    // Text declared or detected as ANSI may be UTF-8 without a mark.
-    text = ConvertEncodingToText(content, "UTF-8", kProgramCharset);
-    if (text && !text->empty() && HasHighByte(content)) r.code = kEncodingUtf8;
+    // Text declared or detected as ANSI may be UTF-8 without a mark, or,
+    // when ANSI was chosen, with one: that mark is no character of the text.
+    const std::string_view utf8Mark = MarkOfEncoding(kEncodingUtf8);
+    const bool marked = content.substr(0, utf8Mark.size()) == utf8Mark;
+    text = ConvertEncodingToText(content.substr(marked ? utf8Mark.size() : 0), "UTF-8", kProgramCharset);
+    if (text && !text->empty() && HasHighByte(content)) {
+      r.code = kEncodingUtf8;
+      r.hadMark = marked;
+    }
   }
   if (text && !text->empty()) {
     r.text = std::move(*text);

@@ -328,6 +328,21 @@ TEST_F(Encodings, Utf8TrialKeepsUtf8) {
   EXPECT_EQ(ReadTextFile(Path("a"), 1).code, 1);
 }
 
+// With "ANSI" chosen, a UTF-8 file with a mark passes the UTF-8 trial; its
+// mark must not become a character of the text, or every run would put one
+// more mark in front of the result.
+TEST_F(Encodings, Utf8TrialTakesAMarkAsTheMark) {
+  const std::string file = "\xEF\xBB\xBF" "a\r\n中文\r\n";
+  Put("m", file);
+  FileText r = ReadTextFile(Path("m"), 1);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_TRUE(r.hadMark);
+  EXPECT_EQ(r.text.view(), Gbk("a\r\n中文\r\n"));
+  ASSERT_TRUE(WriteTextFile(Path("o"), r.text.view(), r.code));
+  EXPECT_EQ(Get("o"), file);
+}
+
 // Fault: a failed write left a truncated, half-written result.
 TEST_F(Encodings, FailedWriteLeavesTheOldResult) {
   Put("r.txt", "old result");
