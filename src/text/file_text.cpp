@@ -134,7 +134,7 @@ bool WriteReplacing(std::string_view path, std::string_view mark, std::string_vi
   if (path.empty()) return false;
   // Keep the rule of an in-place write: a destination that could not be
   // opened for writing with exclusive access is not replaced.
-  if (rt::FileExists(path)) {
+  if (rt::fileio::IdentityOf(path)) {  // the name as spelled, not as a pattern
     auto h = rt::fileio::Open(path, rt::fileio::Access::kWrite, rt::fileio::Disposition::kOpenExisting,
                               rt::fileio::Share::kNone);
     if (h == rt::fileio::kNoHandle) return false;

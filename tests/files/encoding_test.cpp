@@ -368,6 +368,17 @@ TEST_F(Encodings, FailedWriteLeavesTheOldResult) {
   EXPECT_EQ(Get("r.txt"), "old result");
 }
 
+// "?" and "*" are ordinary bytes of a file name here; a result so named
+// was refused because a directory search for it matched another file.
+TEST_F(Encodings, ResultNamesWithWildcardCharacters) {
+  Put("ab.txt", "other");
+  for (const char* name : {"a?.txt", "*.txt"}) {
+    EXPECT_TRUE(WriteTextFile(Path(name), "new", 1)) << name;
+    EXPECT_EQ(Get(name), "new");
+  }
+  EXPECT_EQ(Get("ab.txt"), "other");
+}
+
 TEST(Memory, ReadsStandardInputLikeAFile) {
   FileText r = ReadTextFromMemory("\xFF\xFE" + Iconv("中a", "UTF-16LE"), 0);
   EXPECT_TRUE(r.hadMark);
