@@ -122,10 +122,13 @@ Handle Open(std::string_view path, Access access, Disposition disposition, Share
   if (disposition == Disposition::kCreateNew) flags |= O_EXCL;
   const std::string os = ToOs(path);
   PosixFile f;
-  f.fd = ::open(os.c_str(), flags, 0666);
+  // Non-blocking only while opening: a named pipe would otherwise wait here
+  // for a writer (or reader) that may never come.
+  f.fd = ::open(os.c_str(), flags | O_NONBLOCK, 0666);
   if (f.fd < 0) return kNoHandle;
   struct stat st {};
-  if (fstat(f.fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(f.fd, F_SETFL, fcntl(f.fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     CloseFds(f);
     return kNoHandle;
   }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -345,6 +346,23 @@ TEST_F(Files, CommandBodiesUnpackTheirArguments) {
   EXPECT_NE(handle, 0);
   CallCommand(kCloseFind, {arg::Int(handle)});
   EXPECT_EQ(CallCommand(kFileLength, {arg::Int(12345)}).as_int(), -1);
+}
+
+// A named pipe among the files of a folder: opening it for reading waited
+// for a writer that never comes, and the batch hung. Only regular files open.
+TEST_F(Files, NamedPipesDoNotOpen) {
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    alarm(5);
+    bool opened = false;
+    for (int mode = 1; mode <= 6; ++mode) opened = OpenFile(Path("pipe"), mode) != 0 || opened;
+    _exit(opened ? 1 : 0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "opening the pipe blocked";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "a pipe opened as a file";
 }
 
 TEST_F(Files, RunProgramWaitsWhenAsked) {
