@@ -580,7 +580,9 @@ ByteSet VariantToByteSet(const Variant& v, std::optional<std::int32_t> index) {
     VariantCopyInd(plain, v);
   }
   ScopedVariant guard(plain);
-  if (plain.vt != (kVtArray | kVtUi1) || !plain.parray) {
+  // The array's own element type decides: a variant's tag may claim bytes.
+  if (plain.vt != (kVtArray | kVtUi1) || !plain.parray || plain.parray->elementType != kVtUi1 ||
+      !WellFormed(*plain.parray)) {
     SetError(kAutoBadResult);
     return ByteSet();
   }
