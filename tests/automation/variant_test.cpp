@@ -11,6 +11,7 @@
 #include "runtime/automation/variant.h"
 #include "runtime/automation/wide_text.h"
 #include "support/gbk.h"
+#include "text/regex_matcher.h"
 
 namespace tl {
 namespace {
@@ -419,6 +420,30 @@ TEST(VariantCommandTest, ThroughTheFrame) {
   EXPECT_TRUE(TakeByteSet(CallCommand(cmd::kVariantToByteSet, 1, notVariant)).empty());
   CallCommand(cmd::kClearVariant, 1, notVariant);
   CallCommand(cmd::kClearVariant, 0, nullptr);
+}
+
+}  // namespace
+}  // namespace tl
+
+namespace tl {
+namespace {
+
+// Empty matches step on by one unit; a subject with characters outside the
+// BMP must not stop the search halfway through a surrogate pair.
+TEST(RegExpSurrogateTest, EmptyMatchesAcrossPairs) {
+  struct Case {
+    std::string pattern, subject;
+    int matches;
+  } cases[] = {
+      {"x*", rt::automation::Utf16ToGbk(u"\U0001F600"), 2},
+      {".?", rt::automation::Utf16ToGbk(u"a\U0001F600b"), 4},
+      {".", rt::automation::Utf16ToGbk(u"\U0001F600\U0001F601"), 2},
+  };
+  for (const Case& c : cases) {
+    text::RegexMatcher m;
+    ASSERT_TRUE(m.Create(c.pattern));
+    EXPECT_EQ(m.Execute(c.subject), c.matches) << c.pattern;
+  }
 }
 
 }  // namespace
