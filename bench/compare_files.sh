@@ -2,19 +2,14 @@
 # Side-by-side timing of the file batch against the awk recipe a user would
 # run per file. Prints medians of RUNS runs (default 3), ratios and peak memory.
 #   bash bench/compare_files.sh [RUNS]
-# Uses tidyline-cli when it has the batch mode (--folder), else the
-# bench/file_batch driver of the same engine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
 out=$PWD/bench/out/files
 mkdir -p "$out"
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDYLINE_TESTS=OFF -DTIDYLINE_BENCH=ON >/dev/null
-cmake --build build-bench --target tidyline-cli file_batch >/dev/null
-tool=$PWD/build-bench/file_batch
-if "$PWD/build-bench/tidyline-cli" --help 2>&1 | grep -q -- '--folder'; then
-  tool=$PWD/build-bench/tidyline-cli
-fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build --target tidyline-cli >/dev/null
+tool=$PWD/build/tidyline-cli
 
 big=$out/big/big.txt
 many=$out/many

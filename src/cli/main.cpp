@@ -1,37 +1,25 @@
-// tidyline-cli: the record engine for scripts and very large files.
+// tidyline-cli: the record engine for scripts, very large files and batches.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 
-#include "cli/input.h"
+#include "cli/batch_mode.h"
+#include "cli/stdin_mode.h"
 #include "cli/terminal_text.h"
 #include "runtime/random.h"
+#include "text/encoding_detect.h"
 #include "text/process_text.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-void Complain(const std::string& message) {
-  std::fprintf(stderr, "tidyline-cli: %s\n", message.c_str());
-}
-
-int RunTextMode(tl::text::FixedOptions& options) {
-  tl::cli::InputBytes input;
-  if (!input.ReadStdin()) {
-    Complain("cannot read standard input");
-    return kExitFailure;
-  }
-  tl::text::Bytes result = tl::text::ProcessBytes(input.view(), options);
-  if (!tl::cli::WriteStdout(result.view())) {
-    Complain("cannot write standard output");
-    return kExitFailure;
-  }
-  return kExitOk;
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "tidyline-cli: %s\nTry 'tidyline-cli --help' for more information.\n", message.c_str());
+  return kExitUsage;
 }
 
 }  // namespace
@@ -40,10 +28,13 @@ int main(int argc, char** argv) {
   tl::cli::InitTerminalEncoding();
 
   CLI::App app{
-      "Removes repeated records and shuffles records.\n"
-      "Reads standard input as GBK/GB18030 text and writes the result to standard output.\n"
-      "Records are cut at line breaks (CR LF; LF for text without any CR LF) unless\n"
-      "--separator is given. Without -d and -s, repeated records are removed.",
+      "Removes repeated records and shuffles records, of standard input or of files.\n"
+      "Without -d and -s, repeated records are removed. Records are cut at line breaks\n"
+      "(CR LF; LF for text without any CR LF) unless --separator is given.\n"
+      "\n"
+      "  tidyline-cli [OPTIONS] [-]             standard input to standard output\n"
+      "  tidyline-cli [OPTIONS] FILE...         each file into \"保存目录\" beside the first\n"
+      "  tidyline-cli [OPTIONS] --folder DIR    the files of DIR that --filter accepts",
       "tidyline-cli"};
   app.set_version_flag("--version", "tidyline-cli 1.2.0.0");
 
@@ -51,15 +42,34 @@ int main(int argc, char** argv) {
   bool shuffle = false;
   std::string separator;
   std::int64_t seed = 0;
+  std::string encoding = "auto";
+  std::string folder;
+  std::string filter;
+  bool byObject = false;
+  bool listOnly = false;
   std::vector<std::string> inputs;
   app.add_flag("-d,--dedupe", dedupe, "Remove repeated records (the last occurrence of each is kept)");
   app.add_flag("-s,--shuffle", shuffle, "Put the records into random order (after -d when both are given)");
-  auto* sep_opt = app.add_option("--separator", separator,
-                                 "Cut records at TEXT, taken literally (may be empty)")
-                      ->type_name("TEXT");
-  auto* seed_opt = app.add_option("--seed", seed, "Fix the tick count the shuffle seeds from, for a repeatable order")
-                       ->type_name("N");
-  app.add_option("input", inputs, "'-' for standard input (the default)")->type_name("-");
+  auto* sepOpt = app.add_option("--separator", separator, "Cut records at TEXT, taken literally (may be empty)")
+                     ->type_name("TEXT");
+  auto* seedOpt = app.add_option("--seed", seed, "Fix the tick count the shuffle seeds from, for a repeatable order")
+                      ->type_name("N");
+  const std::map<std::string, int> encodings = {
+      {"auto", tl::text::kEncodingAuto},       {"ansi", tl::text::kEncodingAnsi},
+      {"utf-8", tl::text::kEncodingUtf8},      {"unicode", tl::text::kEncodingUtf16Le},
+      {"unicode-be", tl::text::kEncodingUtf16Be}, {"big5", tl::text::kEncodingBig5}};
+  app.add_option("--encoding", encoding,
+                 "Encoding of the input: auto (detect), ansi (GBK), utf-8, unicode (UTF-16LE), "
+                 "unicode-be (UTF-16BE) or big5; results are written in the same encoding")
+      ->check(CLI::IsMember(encodings))
+      ->type_name("NAME");
+  auto* folderOpt = app.add_option("--folder", folder, "Process the files of DIR")->type_name("DIR");
+  app.add_option("--filter", filter, "With --folder: file-name patterns, \"|\"-separated (default *.*)")
+      ->type_name("PATTERN")
+      ->needs(folderOpt);
+  app.add_flag("--by-object", byObject, "With --folder: list through the file-system object")->needs(folderOpt);
+  app.add_flag("--list", listOnly, "With --folder: print the paths a batch would take, and stop")->needs(folderOpt);
+  app.add_option("inputs", inputs, "Files to process, or '-' for standard input (the default)")->type_name("FILE");
 
   try {
     app.parse(argc, argv);
@@ -68,29 +78,42 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    Complain(e.what());
-    std::fprintf(stderr, "Try 'tidyline-cli --help' for more information.\n");
-    return kExitUsage;
-  }
-
-  for (const auto& in : inputs) {
-    if (in != "-") {
-      Complain("unexpected argument '" + in + "' (only '-', standard input, is read)");
-      return kExitUsage;
-    }
+    return UsageError(e.what());
   }
 
   tl::text::FixedOptions options;
   options.dedupe = dedupe || !shuffle;
   options.shuffle = shuffle;
-  if (*sep_opt) {
-    if (!tl::cli::FromTerminal(separator, options.separator)) {
-      Complain("the separator is not valid text in the terminal's encoding");
-      return kExitUsage;
-    }
+  options.encoding = encodings.at(encoding);
+  if (*sepOpt) {
+    if (!tl::cli::FromTerminal(separator, options.separator))
+      return UsageError("the separator is not valid text in the terminal's encoding");
     options.lineBreakMode = false;
   }
-  if (*seed_opt) tl::rt::SetTickCountOverride(static_cast<std::uint32_t>(seed));
+  if (*seedOpt) tl::rt::SetTickCountOverride(static_cast<std::uint32_t>(seed));
 
-  return RunTextMode(options);
+  // Names arrive in the terminal's encoding; the program works in GBK.
+  auto programText = [](const std::string& s, std::string& out) { return tl::cli::FromTerminal(s, out); };
+
+  if (*folderOpt) {
+    if (!inputs.empty()) return UsageError("--folder takes no FILE arguments");
+    tl::cli::FolderRequest request;
+    request.byObject = byObject;
+    request.listOnly = listOnly;
+    if (!programText(folder, request.folder) || !programText(filter, request.filter))
+      return UsageError("the folder or filter is not valid text in the terminal's encoding");
+    return tl::cli::RunFolderMode(request, options);
+  }
+
+  bool stdinOnly = inputs.empty() || (inputs.size() == 1 && inputs[0] == "-");
+  if (stdinOnly) return tl::cli::RunStdinMode(options);
+
+  std::vector<std::string> files;
+  for (const auto& in : inputs) {
+    if (in == "-") return UsageError("'-' (standard input) cannot be mixed with FILE arguments");
+    std::string path;
+    if (!programText(in, path)) return UsageError("a file name is not valid text in the terminal's encoding");
+    files.push_back(std::move(path));
+  }
+  return tl::cli::RunBatchMode(files, options);
 }

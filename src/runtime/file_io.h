@@ -83,6 +83,12 @@ void FindClose(DirSearch* search);
 // The matching rule of FindFirst, exposed for tests and for ListFiles users.
 bool WildcardMatches(std::string_view pattern, std::string_view name);
 
+// Names between the program's GBK texts and the file system's own
+// encoding (UTF-8 on Linux; the identity where the file system speaks the
+// ANSI code page). Bytes that do not convert pass unchanged.
+std::string ToOsName(std::string_view programText);
+std::string FromOsName(std::string_view osName);
+
 // The running program's own file, as a GBK path.
 std::string ExecutablePath();
 

@@ -348,6 +348,9 @@ void FindClose(DirSearch* search) {
 
 // ---------------------------------------------------------------------------
 
+std::string ToOsName(std::string_view programText) { return ToOs(programText); }
+std::string FromOsName(std::string_view osName) { return FromOs(osName); }
+
 std::string ExecutablePath() {
   std::string buf(4096, '\0');
   ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);

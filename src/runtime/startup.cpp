@@ -1,5 +1,8 @@
+#include "runtime/system_commands.h"
 #include "runtime/startup.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -17,8 +20,9 @@ struct AppState {
   std::string program_directory;
   std::string program_file;
   std::thread::id main_thread;
-  bool initialised = false;
-  bool shutting_down = false;
+  // Read by any thread that ends the program.
+  std::atomic<bool> initialised{false};
+  std::atomic<bool> shutting_down{false};
   bool runtime_window = false;
 };
 
@@ -69,6 +73,9 @@ void InitRuntime(const RuntimeImage& image) {
                                                                 : app.program_directory);
   }
 
+  // The program-directory command answers from here on.
+  SetProgramDirectory(app.program_directory);
+
   // 4-5. Hidden runtime window; main thread.
   os->StartRuntimeWindow();
   app.runtime_window = true;
@@ -95,11 +102,14 @@ bool ShuttingDown() { return App().shutting_down; }
 
 void ShutdownRuntime(int code) {
   AppState& app = App();
-  // 1. Another thread only hands the code to the UI thread.
-  if (app.initialised && std::this_thread::get_id() != app.main_thread) {
+  // 1. Another thread only hands the code to the UI thread, then ends the
+  // process, or, when the UI thread is already shutting down, waits for it
+  // to end the process: going on here would run the hook or the exit path
+  // on two threads at once.
+  if (app.initialised.load() && std::this_thread::get_id() != app.main_thread) {
     if (platform::Platform* p = platform::Current()) p->ForwardExit(code);
-    if (!app.shutting_down) std::_Exit(code);
-    return;
+    if (!app.shutting_down.load()) std::_Exit(code);
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   }
   // 2. Under way (a second call finds nothing left to do but the hook,
   // which has been forgotten).

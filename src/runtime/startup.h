@@ -28,7 +28,9 @@ int RunMessageLoop();
 
 // The shutdown sequence for exit code `code` (without ending the process);
 // the shutdown hook runs once, then is forgotten. ExitProgram runs this and
-// then ends the process.
+// then ends the process. Called on another thread it only forwards the code
+// to the UI thread and ends the process at once, or, when a shutdown is
+// already under way there, leaves the ending to it and never returns.
 void ShutdownRuntime(int code);
 bool ShuttingDown();
 

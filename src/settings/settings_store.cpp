@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "gbk_texts.h"
+#include "runtime/window/window_commands.h"
 #include "runtime/file_io.h"
 #include "runtime/files.h"
 #include "runtime/convert_commands.h"
@@ -20,13 +21,13 @@ constexpr int kRegistryRoot = 1;
 constexpr int kMaxSectionAppends = 10;
 constexpr int kMaxKeyInserts = 10;
 
-int StderrMessage(std::string_view text, int, std::string_view caption) {
-  std::fprintf(stderr, "%.*s %.*s\n", static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
-               text.data());
-  return 0;
+// The message-box command: the platform's message box once a window system
+// is installed, standard error before.
+int ShowThroughRuntime(std::string_view text, int flags, std::string_view caption) {
+  return rt::ShowMessage(text, flags, caption);
 }
 
-MessageHook g_message = StderrMessage;
+MessageHook g_message = ShowThroughRuntime;
 
 bool IsSeparator(char c) { return c == rt::fileio::kSeparator || c == '/'; }
 
@@ -59,7 +60,7 @@ std::string TimeText(double v) { return std::string(rt::DateTimeToText(v).view()
 
 MessageHook SetSettingsMessageHook(MessageHook hook) {
   MessageHook old = g_message;
-  g_message = hook ? hook : StderrMessage;
+  g_message = hook ? hook : ShowThroughRuntime;
   return old;
 }
 

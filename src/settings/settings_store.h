@@ -31,8 +31,8 @@
 namespace tl::settings {
 
 // Shows a message box (text, flags, caption) and returns the button. The
-// default writes to standard error until the window runtime installs the
-// real message box.
+// default is the message-box command (standard error while no window system
+// is installed); tests replace it to watch the give-up path.
 using MessageHook = int (*)(std::string_view text, int flags, std::string_view caption);
 MessageHook SetSettingsMessageHook(MessageHook hook);
 

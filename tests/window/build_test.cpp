@@ -122,6 +122,39 @@ TEST_F(WindowTest, RefusedPropertyBlockFailsTheWholeBuild) {
   }
 }
 
+// Containers that name each other (or themselves) as parent must not make a
+// cycle in the widget tree; the backend fails loudly if asked to.
+TEST_F(WindowTest, ContainersNamingEachOtherAsParentDoNotLoop) {
+  WindowTemplate w = SyntheticWindow();
+  w.units[kBar & 0xF].parent = kBox;
+  w.units[kBox & 0xF].parent = kBar;
+  w.units[kTrans & 0xF].parent = kTrans;
+  TemplateSegment seg;
+  seg.windows.push_back(w);
+  Init(seg);
+  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  EXPECT_EQ(Widget(kBar).parent, W(kBox));
+  EXPECT_EQ(Widget(kBox).parent, W(0));
+  EXPECT_EQ(Widget(kTrans).parent, W(0));
+  // The same through the command: a container cannot go into its own content.
+  SetParentWindow({kWin, kBox}, {kWin, kBar});
+  SetParentWindow({kWin, kBox}, {kWin, kBox});
+  EXPECT_EQ(Widget(kBox).parent, W(0));
+}
+
+// Only unit 0 may be the window: a control of that kind fails the build.
+TEST_F(WindowTest, ControlOfTheWindowKindFailsTheBuild) {
+  WindowTemplate w = SyntheticWindow();
+  w.units[kLabel & 0xF].kind = kKindWindow;
+  w.units[kLabel & 0xF].properties.clear();
+  TemplateSegment seg;
+  seg.windows.push_back(w);
+  Init(seg);
+  EXPECT_FALSE(BuildWindow(kWin, std::nullopt, false));
+  EXPECT_TRUE(os.TopLevels().empty());
+  EXPECT_EQ(os.ActiveTimers(), 0u);
+}
+
 TEST_F(WindowTest, UnknownKindOrWindowFailsTheBuild) {
   WindowTemplate w = SyntheticWindow();
   w.units[kLabel & 0xF].kind = 0x10063;

@@ -1,6 +1,10 @@
 // Event dispatch, the close rules, nesting through DoEvents, and the
 // behaviour of the interactive kinds.
+#include <map>
+
 #include "runtime/message_pump.h"
+#include "runtime/registry.h"
+#include "runtime/window/window_internal.h"
 #include "window_support.h"
 
 namespace tl::rt::test {
@@ -187,9 +191,29 @@ TEST_F(EventTest, HyperlinkColoursAndOpening) {
   EXPECT_EQ(os.OpenedDocuments()[0].show, 5);
 }
 
+// The registry as a map, so the test neither needs nor touches a real store.
+class MapRegistry : public RegistryBackend {
+ public:
+  std::optional<RegistryValue> Read(int root, std::string_view key, std::string_view name) override {
+    auto it = values_.find(Key(root, key, name));
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Write(int root, std::string_view key, std::string_view name, const RegistryValue& value) override {
+    values_[Key(root, key, name)] = value;
+    return true;
+  }
+
+ private:
+  static std::string Key(int root, std::string_view key, std::string_view name) {
+    return std::to_string(root) + "|" + std::string(key) + "|" + std::string(name);
+  }
+  std::map<std::string, RegistryValue> values_;
+};
+
 TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
-  using platform::RegistryRoot;
-  using platform::RegistryType;
+  MapRegistry registry;
+  RegistryBackend* previous = SetRegistryBackend(&registry);
   struct Case {
     std::string command;
     std::string expected;
@@ -199,14 +223,130 @@ TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
       {"web.exe -", "web.exe  http://example.test/info.asp?id=92"},
   };
   os.SetOpenDocumentResult(false);
-  os.WriteRegistry(RegistryRoot::kClassesRoot, ".htm", "", {RegistryType::kText, "htmlfile"});
+  registry.Write(1, ".htm", "", {RegistryType::kText, "htmlfile"});
   for (auto& c : cases) {
-    os.WriteRegistry(RegistryRoot::kClassesRoot, "htmlfile\\shell\\open\\command", "", {RegistryType::kText, c.command});
+    registry.Write(1, "htmlfile\\shell\\open\\command", "", {RegistryType::kText, c.command});
     os.Click(W(kLink));
     Pump();
     ASSERT_FALSE(os.ProgramsRun().empty());
     EXPECT_EQ(os.ProgramsRun().back().command_line, c.expected);
   }
+  SetRegistryBackend(previous);
+}
+
+}  // namespace
+}  // namespace tl::rt::test
+
+namespace tl::rt::test {
+namespace {
+
+TEST(Mnemonic, CaptionMarkers) {
+  struct Case {
+    std::string caption;
+    char expected;
+  } cases[] = {
+      {"&Apple", 'A'},   {"Be&ta", 'T'},  {"&&x", 0},        {"a&&&b", 'B'},     {"end&", 0},
+      {"none", 0},       {"&1st", '1'},   {Gbk("&中"), 0},   {Gbk("中&x"), 'X'}, {"", 0},
+  };
+  for (auto& c : cases) EXPECT_EQ(win::MnemonicOf(c.caption), c.expected) << c.caption;
+}
+
+class MnemonicTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    tpl::WindowTemplate w = SyntheticWindow();
+    for (auto [unit, caption] : {std::pair{kRadioA, "&Apple"}, std::pair{kRadioB, "Be&ta && more"}}) {
+      auto props = std::get<tpl::CheckProps>(*tpl::ReadProps(tpl::kKindRadioBox, w.units[unit & 0xF].properties));
+      props.caption = caption;
+      props.checked = unit == kRadioB;
+      w.units[unit & 0xF].properties = tpl::WriteProps(tpl::kKindRadioBox, props);
+    }
+    tpl::TemplateSegment seg;
+    seg.windows.push_back(w);
+    Init(seg);
+    ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  }
+};
+
+TEST_F(MnemonicTest, KeyOfARadioCaptionSelectsItAsDialogsDo) {
+  constexpr int kCtrl = 1, kShift = 2, kAlt = 4;
+  struct Case {
+    const char* what;
+    std::uint32_t focus;  // the widget that receives the key
+    int key, state;
+    bool selects_a;
+  } cases[] = {
+      {"letter on a button", kButton, 'A', 0, true},
+      {"letter on the window", 0, 'A', 0, true},
+      {"shifted letter", kButton, 'A', kShift, true},
+      {"alt + letter in an edit box", kEdit, 'A', kAlt, true},
+      {"letter typed into an edit box", kEdit, 'A', 0, false},
+      {"letter typed into a combo box", kCombo, 'A', 0, false},
+      {"ctrl + letter", kButton, 'A', kCtrl, false},
+      {"no such mnemonic", kButton, 'P', 0, false},
+      {"a literal && is no mnemonic", kButton, 'M', kAlt, false},
+  };
+  // When its event runs, the group already shows the new choice.
+  std::vector<bool> states_seen;
+  actions[kOnRadio] = [&](auto) -> HandlerResult {
+    states_seen = {Widget(kRadioA).checked, Widget(kRadioB).checked};
+    return std::nullopt;
+  };
+  for (auto& c : cases) {
+    SetControlProperty(kWin, kRadioA, 18, false);
+    SetControlProperty(kWin, kRadioB, 18, true);
+    calls.clear();
+    states_seen.clear();
+    os.Key(W(c.focus), c.key, c.state);
+    os.PumpPending();
+    auto procs = Procs();
+    EXPECT_EQ(std::count(procs.begin(), procs.end(), kOnRadio), c.selects_a ? 1 : 0) << c.what;
+    EXPECT_EQ(Widget(kRadioA).checked, c.selects_a) << c.what;
+    EXPECT_EQ(Widget(kRadioB).checked, !c.selects_a) << c.what;
+    if (c.selects_a) {
+      EXPECT_EQ(states_seen, (std::vector<bool>{true, false})) << c.what;
+      EXPECT_EQ(os.GetFocus(), W(kRadioA)) << c.what;
+    }
+  }
+  // The other button's mnemonic, and again on the already chosen one.
+  for (int round = 0; round < 2; ++round) {
+    calls.clear();
+    os.Key(W(kButton), 'T', kAlt);
+    os.PumpPending();
+    EXPECT_FALSE(Widget(kRadioA).checked);
+    EXPECT_TRUE(Widget(kRadioB).checked);
+    EXPECT_EQ(Procs(), (std::vector<std::int32_t>{kOnRadio}));
+  }
+}
+
+TEST_F(MnemonicTest, DisabledHiddenOrRenamedRadioButtonsDoNotAnswer) {
+  SetControlProperty(kWin, kRadioA, 6, true);
+  os.Key(W(kButton), 'A', 0);
+  os.PumpPending();
+  EXPECT_FALSE(Widget(kRadioA).checked);
+  SetControlProperty(kWin, kRadioA, 6, false);
+  SetControlProperty(kWin, kRadioA, 5, false);
+  os.Key(W(kButton), 'A', 0);
+  os.PumpPending();
+  EXPECT_FALSE(Widget(kRadioA).checked);
+  SetControlProperty(kWin, kRadioA, 5, true);
+  // The live caption counts: a new caption brings a new key.
+  SetControlProperty(kWin, kRadioA, 11, std::string("&Zebra"));
+  os.Key(W(kButton), 'A', 0);
+  os.Key(W(kButton), 'Z', 0);
+  os.PumpPending();
+  EXPECT_TRUE(Widget(kRadioA).checked);
+  EXPECT_FALSE(Widget(kRadioB).checked);
+  auto procs = Procs();
+  EXPECT_EQ(std::count(procs.begin(), procs.end(), kOnRadio), 1);
+}
+
+TEST_F(MnemonicTest, OnlyLeftAndRightButtonsRaiseMouseEvents) {
+  calls.clear();
+  os.MiddleClick(W(kEdit));
+  os.PumpPending();
+  EXPECT_TRUE(calls.empty());
 }
 
 }  // namespace

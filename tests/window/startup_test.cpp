@@ -2,6 +2,11 @@
 // runtime error dialog.
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "runtime/message_pump.h"
 #include "window_support.h"
 
 namespace tl::rt::test {
@@ -81,7 +86,104 @@ TEST_F(WindowTest, ProgramDirectoryBecomesTheCurrentDirectory) {
   ASSERT_EQ(chdir(here), 0);
 }
 
+// Idle work runs whenever the loop has nothing due, before time moves on.
+TEST_F(WindowTest, IdleCallbacksRunWhileTheQueueIsEmpty) {
+  InitSynthetic();
+  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  SetControlProperty(kWin, kTimer, 8, std::int32_t{0});
+  EXPECT_EQ(AddIdleCallback(0x52019999, [] { return false; }), 0);  // window not loaded
+  // A piece of work done in steps: it asks to run again until it is finished,
+  // then closes the window, which ends the loop.
+  int steps = 0;
+  ASSERT_NE(AddIdleCallback(kWin, [&] {
+              if (++steps < 5) return true;
+              RequestClose(kWin);
+              return false;
+            }),
+            0);
+  EXPECT_EQ(RunMessageLoop(), 0);
+  EXPECT_EQ(steps, 5);
+  EXPECT_EQ(os.Now(), 0u);  // all of it before any time passed
+}
+
+TEST_F(WindowTest, IdleCallbacksRunAgainAfterEachEventAndGoWithTheirWindow) {
+  InitSynthetic();
+  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  SetControlProperty(kWin, kTimer, 8, std::int32_t{0});
+  int a = 0, b = 0;
+  int id_a = AddIdleCallback(kWin, [&] { return ++a, false; });
+  AddIdleCallback(kWin, [&] { return ++b, false; });
+  os.Click(WidgetOf({kWin, kButton}), 10);
+  os.Click(WidgetOf({kWin, kButton}), 20);
+  os.RunFor(30);
+  EXPECT_EQ(a, 3);  // once at the start and once after each click
+  EXPECT_EQ(b, 3);
+  DoEvents();  // dispatching pending events runs no idle work
+  EXPECT_EQ(a, 3);
+  RemoveIdleCallback(id_a);
+  os.RunFor(10);
+  EXPECT_EQ(a, 3);
+  EXPECT_EQ(b, 4);
+  // A callback that destroys its window takes every callback of it along.
+  AddIdleCallback(kWin, [&] {
+    DestroyWindow(kWin);
+    return true;
+  });
+  os.RunFor(10);
+  EXPECT_FALSE(IsWindowLoaded(kWin));
+  int b_after = b;
+  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  os.RunFor(10);
+  EXPECT_EQ(b, b_after);
+}
+
+// On another thread the shutdown sequence only forwards the exit code, then
+// ends the process itself, unless the UI thread is already shutting down.
+TEST_F(WindowTest, ShutdownFromAnotherThreadDuringShutdownOnlyForwards) {
+  InitSynthetic();
+  static std::atomic<bool> hook_done{false};
+  hook_done = false;
+  SetShutdownHook(+[] {
+    std::thread([] { ShutdownRuntime(9); }).detach();  // never returns
+    auto* h = static_cast<hl::Headless*>(platform::Current());
+    for (int i = 0; i < 100000 && h->ForwardedExit() != 9; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    hook_done = true;
+  });
+  ShutdownRuntime(0);
+  EXPECT_TRUE(hook_done);
+  EXPECT_EQ(os.ForwardedExit(), 9);
+}
+
 using StartupDeathTest = WindowTest;
+
+TEST_F(StartupDeathTest, ExitFromAnotherThreadEndsTheProcessWithoutTheHook) {
+  InitSynthetic();
+  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  EXPECT_EXIT(
+      {
+        SetShutdownHook(+[] { std::fputs("hook ran", stderr); });
+        std::thread([] { ExitProgram(7); }).join();
+        std::fputs("the thread returned", stderr);
+        std::_Exit(1);
+      },
+      ::testing::ExitedWithCode(7), ::testing::Not(::testing::HasSubstr("ran")));
+}
+
+TEST_F(StartupDeathTest, ExitFromAnotherThreadLeavesARunningShutdownToTheUiThread) {
+  InitSynthetic();
+  EXPECT_EXIT(
+      {
+        SetShutdownHook(+[] {
+          std::thread([] { ExitProgram(7); }).detach();
+          auto* h = static_cast<hl::Headless*>(platform::Current());
+          for (int i = 0; i < 100000 && h->ForwardedExit() != 7; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          std::fputs(h->ForwardedExit() == 7 ? "forwarded 7" : "not forwarded", stderr);
+        });
+        ExitProgram(3);
+      },
+      ::testing::ExitedWithCode(3), ::testing::HasSubstr("forwarded 7"));
+}
 
 TEST_F(StartupDeathTest, RuntimeErrorShowsTheDialogRunsTheHookAndExitsMinusOne) {
   InitSynthetic();

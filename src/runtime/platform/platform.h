@@ -142,6 +142,13 @@ class EventSink {
  public:
   virtual ~EventSink() = default;
   virtual EventReply OnEvent(Handle widget, const Event& event) = 0;
+  // Called by RunLoop and RunModalLoop (never by PumpPending) while no event
+  // is waiting, with a count that starts at 0 after each dispatched event;
+  // true asks to be called again before the loop sleeps.
+  virtual bool OnIdle(int idle_count) {
+    (void)idle_count;
+    return false;
+  }
 };
 
 // Win32 message-box results; the runtime maps them to its own numbering.
@@ -156,22 +163,6 @@ struct OpenFilesRequest {
   int filter_index = 0;        // 0-based, already clamped to the list
   std::string initial_directory;
   bool keep_current_directory = false;
-};
-
-// Registry value types (REG_*).
-enum class RegistryType : std::uint32_t { kNone = 0, kText = 1, kExpandText = 2, kBinary = 3, kDword = 4 };
-struct RegistryValue {
-  RegistryType type = RegistryType::kNone;
-  std::string data;  // text without NUL, raw binary, or 4 little-endian bytes
-};
-// Roots by the runtime's codes: 1 HKCR, 2 HKCC, 3 HKCU, 4 HKLM, 5 HKU.
-enum class RegistryRoot : int { kClassesRoot = 1, kCurrentConfig = 2, kCurrentUser = 3, kLocalMachine = 4, kUsers = 5 };
-
-// Late-bound automation object (COM IDispatch on Windows); the automation
-// layer defines what it can do. Declared here so the hook has a type.
-class AutomationObject {
- public:
-  virtual ~AutomationObject() = default;
 };
 
 class Platform {
@@ -198,6 +189,14 @@ class Platform {
   virtual void PostQuit(int code) = 0;
   // Dispatches every pending event, leaves a posted quit in place, returns.
   virtual void PumpPending() = 0;
+  // The nested loop of a modal window: dispatches events (and idle work) as
+  // RunLoop does until EndModalLoop(window) is called or a quit is posted;
+  // a quit stays pending for the outer loop. Loops nest: one whose window has
+  // been ended returns once every loop started inside it has returned. The
+  // runtime disables and re-enables the owner windows itself.
+  virtual void RunModalLoop(Handle window) = 0;
+  // Ends the modal loop of `window`; nothing when none runs for it.
+  virtual void EndModalLoop(Handle window) = 0;
 
   // --- widgets -----------------------------------------------------------------
   virtual Handle CreateWidget(const WidgetSpec& spec) = 0;
@@ -260,28 +259,6 @@ class Platform {
   virtual bool RunProgram(std::string_view command_line, bool wait, int show) = 0;
   // Opens the file browser on a folder (select: on the item inside its folder).
   virtual bool OpenFolder(std::string_view path, bool new_window, bool select) = 0;
-
-  // --- registry ----------------------------------------------------------------------
-  // `name` empty = the key's default value.
-  virtual RegistryValue ReadRegistry(RegistryRoot root, std::string_view key, std::string_view name) = 0;
-  virtual bool WriteRegistry(RegistryRoot root, std::string_view key, std::string_view name,
-                             const RegistryValue& value) = 0;
-
-  // --- code pages ------------------------------------------------------------------------
-  // Code pages 0 (ANSI = 936 here), 936, 950, 65001. strict: fail on an
-  // invalid sequence; otherwise it becomes U+FFFD (or '?' on the way back).
-  virtual std::optional<std::u16string> ToWide(unsigned code_page, std::string_view bytes,
-                                                bool strict) = 0;
-  virtual std::optional<std::string> FromWide(unsigned code_page, std::u16string_view text,
-                                              bool strict) = 0;
-
-  // --- automation --------------------------------------------------------------------------
-  // Automation objects by class name ("scripting.FileSystemObject"); a hook
-  // for the automation layer, null where the platform has none.
-  virtual AutomationObject* CreateAutomationObject(std::string_view class_name) {
-    (void)class_name;
-    return nullptr;
-  }
 };
 
 // The installed backend; null until a main() or a test installs one.

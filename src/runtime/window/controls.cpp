@@ -2,6 +2,7 @@
 // property block, its own numbered properties, and its reaction to input.
 #include <algorithm>
 
+#include "runtime/registry.h"
 #include "runtime/window/window_internal.h"
 
 namespace tl::rt::win {
@@ -192,14 +193,12 @@ class HyperLinkerControl final : public Control {
   // When the shell cannot open the target, the command registered for
   // ".htm" is run with the target appended.
   static bool OpenWithHtmHandler(const std::string& target) {
-    using platform::RegistryRoot;
-    using platform::RegistryType;
-    auto text = [](const platform::RegistryValue& v) {
-      return (v.type == RegistryType::kText || v.type == RegistryType::kExpandText) ? v.data : std::string();
-    };
-    std::string type = text(Os().ReadRegistry(RegistryRoot::kClassesRoot, ".htm", ""));
+    // The registry commands read the same store on every platform (the real
+    // registry on Windows).
+    constexpr int kClassesRoot = 1;
+    std::string type(ReadRegistryText(kClassesRoot, ".htm\\", std::nullopt).view());
     if (type.empty()) return false;
-    std::string command = text(Os().ReadRegistry(RegistryRoot::kClassesRoot, type + "\\shell\\open\\command", ""));
+    std::string command(ReadRegistryText(kClassesRoot, type + "\\shell\\open\\command\\", std::nullopt).view());
     if (command.empty()) return false;
     std::size_t cut = command.find("\"%1\"");
     if (cut == std::string::npos) cut = command.find("%1");
@@ -261,13 +260,12 @@ class CheckControl final : public Control {
       std::size_t pos = static_cast<std::size_t>(it - group.begin());
       bool forward = e.key == 0x27 || e.key == 0x28;
       std::size_t next = forward ? (pos + 1) % group.size() : (pos + group.size() - 1) % group.size();
-      auto* target = static_cast<CheckControl*>(group[next]);
-      SelectInGroup(target);
-      Os().SetFocus(target->handle());
       reply.default_action = false;
-      target->Raise(0);
+      ChooseRadioByKey(group[next]);
     }
   }
+  void Check() { SelectInGroup(this); }
+  void RaiseClick() { Raise(0); }
 
  private:
   static void SelectInGroup(Control* chosen) {
@@ -298,6 +296,7 @@ class ComboBoxControl final : public Control {
     Os().SetSelection(handle_, std::clamp(p->selected, -1, count - 1));
     return true;
   }
+  bool WantsChars() const override { return true; }
   PropertyValue Get(int k) override {
     if (k == 11) return std::int32_t{Os().GetSelection(handle_)};
     return Control::Get(k);
@@ -330,6 +329,7 @@ class EditBoxControl final : public Control {
     handle_ = Os().CreateWidget(s);
     return handle_ != platform::kNoHandle;
   }
+  bool WantsChars() const override { return true; }
   PropertyValue Get(int k) override {
     if (k == 0) return Os().GetText(handle_);
     return Control::Get(k);
@@ -444,6 +444,29 @@ class TimerControl final : public Control {
 };
 
 }  // namespace
+
+void ChooseRadioByKey(Control* radio) {
+  if (!radio->alive() || !radio->IsRadio()) return;
+  static_cast<CheckControl*>(radio)->Check();
+  if (platform::Platform* os = platform::Current()) os->SetFocus(radio->handle());
+  static_cast<CheckControl*>(radio)->RaiseClick();
+}
+
+char MnemonicOf(std::string_view caption) {
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    auto b = static_cast<unsigned char>(caption[i]);
+    if (b >= 0x80) {
+      ++i;  // a two-byte character: its trail byte is never a marker
+      continue;
+    }
+    if (b != '&' || i + 1 >= caption.size()) continue;
+    auto next = static_cast<unsigned char>(caption[++i]);
+    if (next == '&') continue;
+    if (next >= 0x80) return 0;
+    return static_cast<char>(next >= 'a' && next <= 'z' ? next - 'a' + 'A' : next);
+  }
+  return 0;
+}
 
 std::unique_ptr<Control> MakeControl(std::uint32_t kind, LoadedWindow* w, std::size_t i) {
   switch (kind) {

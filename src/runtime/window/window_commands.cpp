@@ -1,5 +1,7 @@
 #include "runtime/window/window_commands.h"
 
+#include <cstdio>
+
 #include "gbk_texts.h"
 #include "runtime/convert_commands.h"
 #include "runtime/message_pump.h"
@@ -31,13 +33,20 @@ bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 }  // namespace
 
 std::int32_t ShowMessage(std::string_view content, std::int32_t flags, std::optional<std::string_view> caption) {
-  platform::Platform* os = Os();
-  if (!os) return 0;
-  auto style = static_cast<std::uint32_t>(flags);
-  if (!(style & kSystemModal)) style |= kTaskModal;
   // A text may not carry bytes past its NUL into the dialog.
   content = content.substr(0, content.find('\0'));
-  int id = os->MessageBox(content, caption ? *caption : gbk::WinMessageCaption, style);
+  std::string_view shownCaption = caption ? *caption : gbk::WinMessageCaption;
+  platform::Platform* os = Os();
+  if (!os) {
+    // No window system (the command-line tool): the text goes to standard
+    // error and the box counts as answered with its first button.
+    std::fprintf(stderr, "%.*s %.*s\n", static_cast<int>(shownCaption.size()), shownCaption.data(),
+                 static_cast<int>(content.size()), content.data());
+    return 0;
+  }
+  auto style = static_cast<std::uint32_t>(flags);
+  if (!(style & kSystemModal)) style |= kTaskModal;
+  int id = os->MessageBox(content, shownCaption, style);
   return (id >= platform::kIdOk && id <= platform::kIdNo) ? id - 1 : 0;
 }
 

@@ -2,6 +2,7 @@
 // application code.
 #pragma once
 #include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,9 @@ class Control {
   // Runs before the widgets are destroyed.
   virtual void Teardown() {}
   virtual bool IsRadio() const { return false; }
+  // Kinds that take typed characters themselves: a plain letter typed into
+  // them is not a mnemonic.
+  virtual bool WantsChars() const { return false; }
 
  protected:
   EventOutcome Raise(int event, std::span<const std::int32_t> args = {});
@@ -60,6 +64,10 @@ struct LoadedWindow {
   std::vector<std::unique_ptr<Control>> controls;  // by unit index; [0] is the window
   bool destroying = false;
   bool dead = false;
+  // A modal window's loop runs inside LoadWindow; the windows it disabled
+  // (id, widget) are enabled again when it ends.
+  bool modal_loop = false;
+  std::vector<std::pair<std::uint32_t, platform::Handle>> disabled_owners;
 
   platform::Handle handle() const { return controls.empty() || !controls[0] ? 0 : controls[0]->handle(); }
 };
@@ -72,6 +80,12 @@ void UnregisterTimer(platform::TimerId id);
 
 // Radio buttons sharing a parent widget, in template order.
 std::vector<Control*> RadioGroupOf(Control* radio);
+// The keyboard rule of radio groups: every radio button of the parent is
+// cleared, `radio` is checked and focused, then its event 0 is raised.
+void ChooseRadioByKey(Control* radio);
+// The mnemonic of a caption: the character after a single "&", upper-cased;
+// 0 when there is none ("&&" is a literal ampersand).
+char MnemonicOf(std::string_view caption);
 
 // Handlers run at depth > 0; windows destroyed meanwhile are freed only when
 // the outermost dispatch returns, so no control is freed under its own feet.

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <utility>
 
 #include "gbk_texts.h"
 #include "runtime/errors.h"
@@ -10,8 +11,16 @@ namespace tl::rt {
 namespace win {
 namespace {
 
+struct IdleEntry {
+  int id;
+  std::uint32_t window;
+  IdleCallback callback;
+};
+
 struct State {
   std::vector<std::unique_ptr<TemplateEntry>> templates;
+  std::vector<IdleEntry> idle;
+  int next_idle_id = 1;
   std::vector<std::unique_ptr<LoadedWindow>> loaded;
   std::vector<std::unique_ptr<LoadedWindow>> graveyard;
   std::map<platform::TimerId, Control*> timers;
@@ -57,6 +66,22 @@ Control* ControlOf(LoadedWindow* w, int index) {
   return w->controls[static_cast<std::size_t>(index)].get();
 }
 
+LoadedWindow* FindLoaded(std::uint32_t window);
+
+// Enables the windows a modal window disabled (those that still exist with
+// the same widget) and ends its loop.
+void ReleaseModal(LoadedWindow* w) {
+  if (!w->modal_loop) return;
+  w->modal_loop = false;
+  platform::Platform* p = platform::Current();
+  if (!p) return;
+  for (auto [id, handle] : std::exchange(w->disabled_owners, {})) {
+    LoadedWindow* owner = FindLoaded(id);
+    if (owner && owner->handle() == handle) p->SetEnabled(handle, true);
+  }
+  if (w->handle()) p->EndModalLoop(w->handle());
+}
+
 void FreeGraveyardIfIdle() {
   if (S().depth == 0) S().graveyard.clear();
 }
@@ -65,8 +90,12 @@ void FreeGraveyardIfIdle() {
 void Dismantle(LoadedWindow* w) {
   if (w->dead) return;
   w->dead = true;
+  std::erase_if(S().idle, [w](const IdleEntry& e) { return e.window == w->id; });
   for (auto it = w->controls.rbegin(); it != w->controls.rend(); ++it)
     if (*it) (*it)->Teardown();
+  // Owners come back before the modal window goes, so the activation falls
+  // to them and not to another program.
+  ReleaseModal(w);
   if (platform::Platform* p = platform::Current()) {
     // Controls moved into another window's widget would survive its owner.
     for (auto& c : w->controls)
@@ -85,6 +114,7 @@ void Dismantle(LoadedWindow* w) {
 class Sink final : public platform::EventSink {
  public:
   platform::EventReply OnEvent(platform::Handle widget, const platform::Event& e) override;
+  bool OnIdle(int idle_count) override;
 };
 Sink g_sink;
 
@@ -96,6 +126,44 @@ std::pair<LoadedWindow*, Control*> ByHandle(platform::Handle h) {
       if (c && c->handle() == h) return {w.get(), c.get()};
   }
   return {nullptr, nullptr};
+}
+
+// A key press that names a radio button's mnemonic selects it, as dialogs
+// do: Alt with the letter anywhere in the window, the letter alone unless the
+// focused control takes typed characters itself.
+void HandleMnemonic(LoadedWindow* w, Control* focused, const platform::Event& e, platform::EventReply& reply) {
+  constexpr int kCtrl = 1, kAlt = 4;
+  if (e.key_state & kCtrl) return;
+  if (!(e.key_state & kAlt) && focused->WantsChars()) return;
+  bool letter = e.key >= 'A' && e.key <= 'Z';
+  bool digit = e.key >= '0' && e.key <= '9';
+  if (!letter && !digit) return;
+  platform::Platform& os = Os();
+  for (auto& c : w->controls) {
+    if (!c || !c->IsRadio() || !c->handle()) continue;
+    if (!os.IsVisible(c->handle()) || !os.IsEnabled(c->handle())) continue;
+    if (MnemonicOf(os.GetText(c->handle())) != static_cast<char>(e.key)) continue;
+    reply.default_action = false;
+    reply.handled = true;
+    ChooseRadioByKey(c.get());
+    return;
+  }
+}
+
+bool Sink::OnIdle(int idle_count) {
+  (void)idle_count;  // no framework idle work of our own
+  DispatchScope scope;
+  bool more = false;
+  // Callbacks may add or remove callbacks (or destroy windows): walk ids.
+  std::vector<int> ids;
+  for (const IdleEntry& e : S().idle) ids.push_back(e.id);
+  for (int id : ids) {
+    auto it = std::find_if(S().idle.begin(), S().idle.end(), [id](const IdleEntry& e) { return e.id == id; });
+    if (it == S().idle.end()) continue;
+    IdleCallback call = it->callback;
+    if (call()) more = true;
+  }
+  return more;
 }
 
 platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Event& e) {
@@ -117,8 +185,13 @@ platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Even
   int event = 0;
   int argc = 3;
   switch (e.type) {
-    case EventType::kMouseDown: event = e.button == 2 ? kEventRightDown : kEventLeftDown; break;
-    case EventType::kMouseUp: event = e.button == 2 ? kEventRightUp : kEventLeftUp; break;
+    // Only the left and right buttons have events.
+    case EventType::kMouseDown:
+      event = e.button == 1 ? kEventLeftDown : e.button == 2 ? kEventRightDown : 0;
+      break;
+    case EventType::kMouseUp:
+      event = e.button == 1 ? kEventLeftUp : e.button == 2 ? kEventRightUp : 0;
+      break;
     case EventType::kDoubleClick: event = kEventDoubleClick; break;
     case EventType::kMouseMove: event = kEventMouseMove; break;
     case EventType::kKeyDown:
@@ -154,6 +227,7 @@ platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Even
     return reply;
   }
   c->OnEvent(e, reply);
+  if (e.type == EventType::kKeyDown && reply.default_action && c->alive()) HandleMnemonic(w, c, e, reply);
   return reply;
 }
 
@@ -225,6 +299,7 @@ void ClearTemplates() {
     DispatchScope scope;
     while (!S().loaded.empty()) Dismantle(S().loaded.back().get());
   }
+  S().idle.clear();
   S().timers.clear();
   S().templates.clear();
 }
@@ -246,6 +321,17 @@ platform::Handle WidgetOf(ControlRef ref) {
   return c ? c->handle() : platform::kNoHandle;
 }
 
+int AddIdleCallback(std::uint32_t window, IdleCallback callback) {
+  if (!FindLoaded(window) || !callback) return 0;
+  int id = S().next_idle_id++;
+  S().idle.push_back({id, window, std::move(callback)});
+  return id;
+}
+
+void RemoveIdleCallback(int id) {
+  std::erase_if(S().idle, [id](const IdleEntry& e) { return e.id == id; });
+}
+
 void SetStartupFinished(bool finished) { S().startup_finished = finished; }
 bool StartupFinished() { return S().startup_finished; }
 
@@ -259,8 +345,38 @@ void DetachEventSink() {
 // ---------------------------------------------------------------------------
 // Building
 
+namespace {
+
+// True when `widget` is `ancestor` or lies inside it: re-parenting an
+// ancestor into its descendant would make a cycle no toolkit survives.
+bool Contains(platform::Handle ancestor, platform::Handle widget) {
+  platform::Platform& os = Os();
+  for (platform::Handle h = widget; h != platform::kNoHandle; h = os.GetParent(h))
+    if (h == ancestor) return true;
+  return false;
+}
+
+// Runs a modal window's own loop until it is closed. Its owner (the parent
+// window, or every other loaded window when none is given) takes no input
+// meanwhile.
+void RunModal(LoadedWindow* w, std::optional<std::uint32_t> parent) {
+  platform::Platform& os = Os();
+  for (auto& other : S().loaded) {
+    if (other.get() == w || other->dead || !other->handle()) continue;
+    if (parent && other->id != *parent) continue;
+    if (!os.IsEnabled(other->handle())) continue;  // someone else's to restore
+    os.SetEnabled(other->handle(), false);
+    w->disabled_owners.emplace_back(other->id, other->handle());
+  }
+  w->modal_loop = true;
+  os.RunModalLoop(w->handle());
+  // Ended by a quit with the window still open: its owners come back now.
+  ReleaseModal(w);
+}
+
+}  // namespace
+
 bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool modal) {
-  (void)modal;  // modal loading is not used by the application; built as modeless
   TemplateEntry* t = FindTemplate(window);
   if (!t || !platform::Current()) return false;
   if (FindLoaded(window)) return true;  // one instance per window
@@ -287,6 +403,9 @@ bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool
 
   // 1. The window from unit 0.
   auto make = [&](std::size_t i, platform::Handle parent_widget, int child_id) {
+    // Only unit 0 is the window; a control of that kind would be a second
+    // top-level window that no one owns.
+    if ((i == 0) != (units[i].kind == tpl::kKindWindow)) return false;
     auto props = tpl::ReadProps(units[i].kind, units[i].properties);
     auto control = MakeControl(units[i].kind, w, i);
     if (!props || !control) return false;
@@ -313,7 +432,8 @@ bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool
     Control* c = ControlOf(w, static_cast<int>(i));
     if (!c || !c->handle() || units[i].parent == 0) continue;
     Control* box = ControlOf(w, UnitIndex(*t, units[i].parent));
-    if (box && box != c && box->handle() && box->CanHoldControls()) os.SetParent(c->handle(), box->handle());
+    if (box && box->handle() && box->CanHoldControls() && !Contains(c->handle(), box->handle()))
+      os.SetParent(c->handle(), box->handle());
   }
 
   // 4. Cursors: empty or all-zero data keeps the arrow.
@@ -358,6 +478,7 @@ bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool
     if (Control* c = ControlOf(w, static_cast<int>(i))) c->Finish();
   }
   if (!w->dead && os.GetFocus() != focus && focus != platform::kNoHandle) os.SetFocus(focus);
+  if (modal && !w->dead) RunModal(w, parent);
   return true;
 }
 
@@ -522,7 +643,8 @@ void SetParentWindow(ControlRef target, ControlRef parent) {
   if (!tw || !pw) return;
   Control* c = ControlOf(tw, UnitIndex(*tw->entry, target.unit));
   Control* p = ControlOf(pw, UnitIndex(*pw->entry, parent.unit));
-  if (!c || !p || c == p || !c->handle() || !p->handle() || !p->CanHoldControls()) return;
+  if (!c || !p || !c->handle() || !p->handle() || !p->CanHoldControls()) return;
+  if (Contains(c->handle(), p->handle())) return;
   if (Os().GetParent(c->handle()) != p->handle()) Os().SetParent(c->handle(), p->handle());
 }
 

@@ -41,7 +41,9 @@ tpl::Unit* FindUnit(std::uint32_t window, std::uint32_t unit);
 
 // Builds a window; `parent` (a window id) must be loaded when given. False
 // when the window is unknown or a kind refuses its property block; what was
-// made is then destroyed.
+// made is then destroyed. A modal window runs its own loop, with its owner
+// (the parent, or every other loaded window) disabled, and the call returns
+// once it has been closed (or a quit was posted).
 bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool modal);
 bool IsWindowLoaded(std::uint32_t window);
 std::size_t LoadedWindowCount();
@@ -52,6 +54,14 @@ platform::Handle WidgetOf(ControlRef ref);
 bool RequestClose(std::uint32_t window);
 // Destroys a loaded window: event 2, then its widgets.
 void DestroyWindow(std::uint32_t window);
+
+// Idle work of a loaded window, run by the message loop whenever no event is
+// waiting; returning true asks to run again before the loop sleeps. Removed
+// with the window, by RemoveIdleCallback, or at shutdown. 0 when the window
+// is not loaded.
+using IdleCallback = std::function<bool()>;
+int AddIdleCallback(std::uint32_t window, IdleCallback callback);
+void RemoveIdleCallback(int id);
 
 // Set once RunMessageLoop has been entered; from then on destroying the last
 // loaded window posts the quit message.

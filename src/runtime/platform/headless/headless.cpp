@@ -1,6 +1,7 @@
 #include "runtime/platform/headless/headless.h"
 
-#include <iconv.h>
+#include "runtime/file_io.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,68 +17,6 @@ namespace {
   std::fprintf(stderr, "headless backend: %s\n", what.c_str());
   std::fflush(stderr);
   std::abort();
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-const char* IconvName(unsigned code_page) {
-  switch (code_page) {
-    case 0:
-    case 936: return "CP936";
-    case 950: return "CP950";
-    case 65001: return "UTF-8";
-    default: return nullptr;
-  }
-}
-
-// One iconv pass; an invalid sequence fails (strict) or becomes `bad`,
-// skipping `unit` input bytes.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in, bool strict,
-                                   std::string_view bad, std::size_t unit) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out;
-  char buf[1024];
-  char* src = const_cast<char*>(in.data());
-  std::size_t left = in.size();
-  std::optional<std::string> result;
-  while (true) {
-    char* dst = buf;
-    std::size_t room = sizeof buf;
-    std::size_t rc = iconv(cd, left ? &src : nullptr, left ? &left : nullptr, &dst, &room);
-    out.append(buf, static_cast<std::size_t>(dst - buf));
-    if (rc != static_cast<std::size_t>(-1)) {
-      if (left == 0) {
-        result = std::move(out);
-        break;
-      }
-      continue;
-    }
-    if (errno == E2BIG) continue;
-    if (strict) break;
-    // EILSEQ or a truncated tail (EINVAL): replace and step on.
-    out.append(bad);
-    std::size_t skip = std::min(unit, left);
-    src += skip;
-    left -= skip;
-    if (left == 0) {
-      result = std::move(out);
-      break;
-    }
-  }
-  iconv_close(cd);
-  return result;
-}
-
-std::string RegistryKey(RegistryRoot root, std::string_view key, std::string_view name) {
-  int r = static_cast<int>(root);
-  if (r < 1 || r > 5) r = static_cast<int>(RegistryRoot::kCurrentUser);
-  return std::to_string(r) + "|" + Lower(key) + "|" + Lower(name);
 }
 
 }  // namespace
@@ -103,6 +42,17 @@ const Widget* Headless::Find(Handle w) const {
 
 std::vector<Handle> Headless::TopLevels() const { return top_levels_; }
 
+bool Headless::Reachable(Handle w) const {
+  // A user reaches a widget only when it and every window around it up to
+  // its top-level window are shown and enabled (a modal window's owner is
+  // disabled; the windows it owns are not inside it).
+  for (const Widget* x = Find(w); x; x = x->parent == kNoHandle ? nullptr : Find(x->parent)) {
+    if (!x->enabled || !x->visible) return false;
+    if (x->spec.kind == WidgetKind::kTopWindow) break;
+  }
+  return Find(w) != nullptr;
+}
+
 void Headless::Send(Handle w, const Event& e) {
   if (sink_ && Get(w)) sink_->OnEvent(w, e);
 }
@@ -118,8 +68,8 @@ void Headless::At(std::uint32_t delay_ms, std::function<void()> action) { Post(d
 
 void Headless::Click(Handle w, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w] {
+    if (!Reachable(w)) return;  // a user cannot click it
     Widget* x = Get(w);
-    if (!x || !x->enabled || !x->visible) return;  // a user cannot click it
     Event down{EventType::kMouseDown};
     down.x = down.y = 1;
     Send(w, down);
@@ -135,11 +85,16 @@ void Headless::Click(Handle w, std::uint32_t delay_ms) {
 }
 
 void Headless::RightClick(Handle w, int x, int y, int key_state, std::uint32_t delay_ms) {
-  Post(delay_ms, [this, w, x, y, key_state] {
-    const Widget* target = Get(w);
-    if (!target || !target->enabled || !target->visible) return;
+  Press(w, 2, x, y, key_state, delay_ms);
+}
+
+void Headless::MiddleClick(Handle w, int x, int y, std::uint32_t delay_ms) { Press(w, 3, x, y, 0, delay_ms); }
+
+void Headless::Press(Handle w, int button, int x, int y, int key_state, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, w, button, x, y, key_state] {
+    if (!Reachable(w)) return;
     Event e{EventType::kMouseDown};
-    e.button = 2;
+    e.button = button;
     e.x = x;
     e.y = y;
     e.key_state = key_state;
@@ -151,6 +106,7 @@ void Headless::RightClick(Handle w, int x, int y, int key_state, std::uint32_t d
 
 void Headless::DoubleClick(Handle w, int x, int y, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, x, y] {
+    if (!Reachable(w)) return;
     Event e{EventType::kDoubleClick};
     e.x = x;
     e.y = y;
@@ -174,6 +130,7 @@ void Headless::MoveMouse(Handle w, int x, int y, std::uint32_t delay_ms) {
 
 void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, steps, key_state] {
+    if (!Reachable(w)) return;
     Event e{EventType::kWheel};
     e.wheel_delta = steps * 120;
     e.key_state = key_state;
@@ -183,6 +140,7 @@ void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms)
 
 void Headless::Key(Handle w, int virtual_key, int key_state, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, virtual_key, key_state] {
+    if (!Reachable(w)) return;
     Event e{EventType::kKeyDown};
     e.key = virtual_key;
     e.key_state = key_state;
@@ -194,6 +152,7 @@ void Headless::Key(Handle w, int virtual_key, int key_state, std::uint32_t delay
 
 void Headless::Type(Handle w, std::string_view text, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, text = std::string(text)] {
+    if (!Reachable(w)) return;
     for (std::size_t i = 0; i < text.size();) {
       auto b = static_cast<unsigned char>(text[i]);
       std::size_t n = (b >= 0x80 && i + 1 < text.size()) ? 2 : 1;
@@ -214,7 +173,7 @@ void Headless::Type(Handle w, std::string_view text, std::uint32_t delay_ms) {
 void Headless::Select(Handle combo, int index, std::uint32_t delay_ms) {
   Post(delay_ms, [this, combo, index] {
     Widget* x = Get(combo);
-    if (!x || index < 0 || index >= static_cast<int>(x->items.size())) return;
+    if (!Reachable(combo) || index < 0 || index >= static_cast<int>(x->items.size())) return;
     x->selection = index;
     Send(combo, Event{EventType::kSelectionChanged});
   });
@@ -227,6 +186,14 @@ void Headless::Close(Handle window, std::uint32_t delay_ms) {
 // ---------------------------------------------------------------------------
 // Loop
 
+bool Headless::HasDue(std::uint64_t limit) const {
+  for (const Pending& p : pending_)
+    if (p.due <= limit) return true;
+  for (const auto& [id, t] : timers_)
+    if (t.next_due <= limit) return true;
+  return false;
+}
+
 bool Headless::RunNextDue(std::uint64_t limit) {
   auto input = std::min_element(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
     return a.due != b.due ? a.due < b.due : a.seq < b.seq;
@@ -237,6 +204,7 @@ bool Headless::RunNextDue(std::uint64_t limit) {
   bool have_input = input != pending_.end() && input->due <= limit;
   bool have_timer = timer != timers_.end() && timer->second.next_due <= limit;
   if (!have_input && !have_timer) return false;
+  idle_count_ = 0;
   // Input due at the same moment as a timer goes first.
   if (have_input && (!have_timer || input->due <= timer->second.next_due)) {
     Pending p = std::move(*input);
@@ -254,17 +222,57 @@ bool Headless::RunNextDue(std::uint64_t limit) {
   return true;
 }
 
+void Headless::RunIdle() {
+  // A real loop would spin on idle work that never finishes; here that is a
+  // fault of the code under test.
+  constexpr int kIdleRoundLimit = 100000;
+  int rounds = 0;
+  while (sink_ && !quit_ && !HasDue(now_) && sink_->OnIdle(idle_count_++))
+    if (++rounds > kIdleRoundLimit) Fail("idle work never reports that it is done");
+}
+
+template <class Done>
+bool Headless::Spin(Done done, std::uint64_t limit) {
+  while (!done()) {
+    if (RunNextDue(now_)) continue;
+    RunIdle();
+    if (done() || HasDue(now_)) continue;
+    if (!RunNextDue(limit)) return false;
+  }
+  return true;
+}
+
 int Headless::RunLoop() {
-  while (!quit_) {
-    if (!RunNextDue(loop_limit_)) {
-      if (pending_.empty() && timers_.empty())
-        Fail("the message loop waits for input that no script will send");
-      Fail("the message loop ran past its time limit");
-    }
+  if (!Spin([this] { return quit_.has_value(); }, loop_limit_)) {
+    if (pending_.empty() && timers_.empty()) Fail("the message loop waits for input that no script will send");
+    Fail("the message loop ran past its time limit");
   }
   int code = *quit_;
   quit_.reset();
   return code;
+}
+
+void Headless::RunModalLoop(Handle window) {
+  if (!Get(window)) return;
+  modal_.push_back({window, false});
+  std::size_t depth = modal_.size();
+  bool ok = Spin([&] { return quit_.has_value() || modal_[depth - 1].ended; }, loop_limit_);
+  if (!ok) {
+    if (pending_.empty() && timers_.empty()) Fail("a modal loop waits for input that no script will send");
+    Fail("a modal loop ran past its time limit");
+  }
+  modal_.pop_back();
+}
+
+void Headless::EndModalLoop(Handle window) {
+  for (Modal& m : modal_)
+    if (m.window == window) m.ended = true;
+}
+
+std::vector<Handle> Headless::ModalLoops() const {
+  std::vector<Handle> out;
+  for (const Modal& m : modal_) out.push_back(m.window);
+  return out;
 }
 
 void Headless::PostQuit(int code) {
@@ -278,8 +286,7 @@ void Headless::PumpPending() {
 
 bool Headless::RunFor(std::uint32_t ms) {
   std::uint64_t end = now_ + ms;
-  while (!quit_ && RunNextDue(end)) {
-  }
+  Spin([this] { return quit_.has_value(); }, end);
   if (!quit_) now_ = std::max(now_, end);
   return quit_.has_value();
 }
@@ -345,9 +352,9 @@ void Headless::SetParent(Handle w, Handle parent) {
   Widget* x = Get(w);
   Widget* p = Get(parent);
   if (!x || !p || x->parent == parent) return;
-  // Refuse a cycle: the new parent must not lie inside w.
+  // A native toolkit would corrupt its tree: the runtime must never ask.
   for (Handle a = parent; a != kNoHandle; a = Get(a)->parent)
-    if (a == w) return;
+    if (a == w) Fail("SetParent would put a widget inside itself");
   Unlink(w);
   x->parent = parent;
   p->children.insert(p->children.begin(), w);
@@ -523,59 +530,21 @@ bool Headless::OpenFolder(std::string_view path, bool new_window, bool select) {
   return run_program_ok_;
 }
 
-RegistryValue Headless::ReadRegistry(RegistryRoot root, std::string_view key, std::string_view name) {
-  auto it = registry_.find(RegistryKey(root, key, name));
-  return it == registry_.end() ? RegistryValue{} : it->second;
-}
-
-bool Headless::WriteRegistry(RegistryRoot root, std::string_view key, std::string_view name,
-                             const RegistryValue& value) {
-  registry_[RegistryKey(root, key, name)] = value;
-  return true;
-}
-
 // ---------------------------------------------------------------------------
-// Process and code pages
+// Process
 
 std::string Headless::ProgramPath() {
   if (!program_path_.empty()) return program_path_;
-  char buf[4096];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+  return rt::fileio::ExecutablePath();
 }
 
 std::string Headless::CurrentDirectory() {
   char buf[4096];
-  return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+  return getcwd(buf, sizeof buf) ? rt::fileio::FromOsName(buf) : std::string();
 }
 
 bool Headless::SetCurrentDirectory(std::string_view path) {
-  return !path.empty() && chdir(std::string(path).c_str()) == 0;
-}
-
-std::optional<std::u16string> Headless::ToWide(unsigned code_page, std::string_view bytes, bool strict) {
-  const char* name = IconvName(code_page);
-  if (!name) return std::nullopt;
-  static constexpr char kReplacement[] = {'\xFD', '\xFF'};  // U+FFFD little-endian
-  auto raw = Convert("UTF-16LE", name, bytes, strict, std::string_view(kReplacement, 2), 1);
-  if (!raw) return std::nullopt;
-  std::u16string out(raw->size() / 2, u'\0');
-  for (std::size_t i = 0; i < out.size(); ++i)
-    out[i] = static_cast<char16_t>(static_cast<unsigned char>((*raw)[2 * i]) |
-                                   (static_cast<unsigned char>((*raw)[2 * i + 1]) << 8));
-  return out;
-}
-
-std::optional<std::string> Headless::FromWide(unsigned code_page, std::u16string_view text, bool strict) {
-  const char* name = IconvName(code_page);
-  if (!name) return std::nullopt;
-  std::string raw;
-  raw.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    raw.push_back(static_cast<char>(c & 0xFF));
-    raw.push_back(static_cast<char>(c >> 8));
-  }
-  return Convert(name, "UTF-16LE", raw, strict, "?", 2);
+  return !path.empty() && chdir(rt::fileio::ToOsName(path).c_str()) == 0;
 }
 
 }  // namespace tl::platform::headless

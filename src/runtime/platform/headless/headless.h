@@ -4,6 +4,7 @@
 // with a due time on that clock and dispatched by the loop or by DoEvents,
 // so every run is deterministic.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -57,10 +58,13 @@ class Headless final : public Platform {
   // ---- scripting: input is queued `delay_ms` after the current virtual time
   void Click(Handle w, std::uint32_t delay_ms = 0);
   void RightClick(Handle w, int x = 1, int y = 1, int key_state = 0, std::uint32_t delay_ms = 0);
+  // Button 3 (middle): no runtime event belongs to it.
+  void MiddleClick(Handle w, int x = 1, int y = 1, std::uint32_t delay_ms = 0);
   void DoubleClick(Handle w, int x = 1, int y = 1, std::uint32_t delay_ms = 0);
   void MoveMouse(Handle w, int x, int y, std::uint32_t delay_ms = 0);  // enter/leave as needed
   void Wheel(Handle w, int steps, int key_state = 0, std::uint32_t delay_ms = 0);
   void Key(Handle w, int virtual_key, int key_state = 0, std::uint32_t delay_ms = 0);
+  // Key presses go to `w` as the widget with the focus (or the window).
   // Types GBK text into a widget: one kChar per character; an edit box takes it.
   void Type(Handle w, std::string_view text, std::uint32_t delay_ms = 0);
   void Select(Handle combo, int index, std::uint32_t delay_ms = 0);
@@ -68,8 +72,8 @@ class Headless final : public Platform {
   // Any scripted step at a virtual time.
   void At(std::uint32_t delay_ms, std::function<void()> action);
 
-  // Runs the loop for `ms` of virtual time (or until a quit is posted, which
-  // stays pending). Returns true if a quit is pending.
+  // Runs the loop (idle work included) for `ms` of virtual time, or until a
+  // quit is posted, which stays pending. Returns true if a quit is pending.
   bool RunFor(std::uint32_t ms);
   // The time RunLoop may reach before it fails the test (default 1 hour).
   void SetLoopTimeLimit(std::uint64_t ms) { loop_limit_ = ms; }
@@ -106,7 +110,9 @@ class Headless final : public Platform {
   void SetScreenSize(Size s) { screen_ = s; }
   void SetOpenDocumentResult(bool ok) { open_document_ok_ = ok; }
   void SetRunProgramResult(bool ok) { run_program_ok_ = ok; }
-  int ForwardedExit() const { return forwarded_exit_; }
+  int ForwardedExit() const { return forwarded_exit_.load(); }
+  // Modal loops running now, innermost last.
+  std::vector<Handle> ModalLoops() const;
 
   // ---- Platform
   std::string ProgramPath() override;
@@ -115,12 +121,15 @@ class Headless final : public Platform {
   std::uint32_t TickCount() override { return static_cast<std::uint32_t>(now_); }
   void StartRuntimeWindow() override { runtime_window_ = true; }
   void StopRuntimeWindow() override { runtime_window_ = false; }
-  void ForwardExit(int code) override { forwarded_exit_ = code; }
+  // The only call another thread makes.
+  void ForwardExit(int code) override { forwarded_exit_.store(code); }
 
   void SetEventSink(EventSink* sink) override { sink_ = sink; }
   int RunLoop() override;
   void PostQuit(int code) override;
   void PumpPending() override;
+  void RunModalLoop(Handle window) override;
+  void EndModalLoop(Handle window) override;
 
   Handle CreateWidget(const WidgetSpec& spec) override;
   void DestroyWidget(Handle w) override;
@@ -166,12 +175,7 @@ class Headless final : public Platform {
   bool RunProgram(std::string_view command_line, bool wait, int show) override;
   bool OpenFolder(std::string_view path, bool new_window, bool select) override;
 
-  RegistryValue ReadRegistry(RegistryRoot root, std::string_view key, std::string_view name) override;
-  bool WriteRegistry(RegistryRoot root, std::string_view key, std::string_view name,
-                     const RegistryValue& value) override;
 
-  std::optional<std::u16string> ToWide(unsigned code_page, std::string_view bytes, bool strict) override;
-  std::optional<std::string> FromWide(unsigned code_page, std::u16string_view text, bool strict) override;
 
  private:
   struct Pending {
@@ -185,12 +189,21 @@ class Headless final : public Platform {
   };
 
   Widget* Get(Handle w);
+  bool Reachable(Handle w) const;
+  void Press(Handle w, int button, int x, int y, int key_state, std::uint32_t delay_ms);
   void Send(Handle w, const Event& e);
   void Post(std::uint32_t delay_ms, std::function<void()> action);
   void Unlink(Handle w);
   [[noreturn]] void Fail(const std::string& what);
   // The next due item (input or timer) at or before `limit`; false if none.
   bool RunNextDue(std::uint64_t limit);
+  bool HasDue(std::uint64_t limit) const;
+  // The loop shared by RunLoop, RunModalLoop and RunFor: dispatches what is
+  // due, runs idle work whenever nothing is due now, and returns true once
+  // `done` holds, false when nothing is due up to `limit`.
+  template <class Done>
+  bool Spin(Done done, std::uint64_t limit);
+  void RunIdle();
 
   EventSink* sink_ = nullptr;
   std::map<Handle, Widget> widgets_;
@@ -206,6 +219,12 @@ class Headless final : public Platform {
   std::map<TimerId, Timer> timers_;
   TimerId next_timer_ = 1;
   std::optional<int> quit_;
+  int idle_count_ = 0;
+  struct Modal {
+    Handle window;
+    bool ended;
+  };
+  std::vector<Modal> modal_;
 
   std::deque<int> box_answers_;
   std::deque<std::optional<std::vector<std::string>>> file_answers_;
@@ -224,8 +243,7 @@ class Headless final : public Platform {
   bool open_document_ok_ = true;
   bool run_program_ok_ = true;
   bool runtime_window_ = false;
-  int forwarded_exit_ = 0;
-  std::map<std::string, RegistryValue> registry_;
+  std::atomic<int> forwarded_exit_{0};
 };
 
 }  // namespace tl::platform::headless

@@ -1,0 +1,23 @@
+// Batches of files: the same batch driver as the window, reporting on
+// standard error and never asking anything.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "text/process_text.h"
+
+namespace tl::cli {
+
+// Paths are program texts (GBK). Exit code 0 when every file was processed,
+// 1 otherwise.
+int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options);
+
+struct FolderRequest {
+  std::string folder;  // program text
+  std::string filter;  // program text; empty means "*.*"
+  bool byObject = false;
+  bool listOnly = false;
+};
+int RunFolderMode(const FolderRequest& request, text::FixedOptions& options);
+
+}  // namespace tl::cli

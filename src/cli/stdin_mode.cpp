@@ -1,0 +1,50 @@
+#include "cli/stdin_mode.h"
+
+#include <cstdio>
+
+#include "cli/input.h"
+#include "runtime/automation/wide_text.h"
+#include "text/encoding_detect.h"
+#include "text/file_text.h"
+
+namespace tl::cli {
+namespace {
+
+bool HasHighByte(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return true;
+  return false;
+}
+
+int Fail(const char* message) {
+  std::fprintf(stderr, "tidyline-cli: %s\n", message);
+  return 1;
+}
+
+}  // namespace
+
+int RunStdinMode(text::FixedOptions& options) {
+  InputBytes input;
+  if (!input.ReadStdin()) return Fail("cannot read standard input");
+  const std::string_view bytes = input.view();
+
+  // Input that stays in the program's own encoding (ANSI, and not UTF-8 in
+  // disguise) is processed as it is, byte for byte: no copy, and a NUL or a
+  // final 0x1A, which a pipe does not use as an end mark, is kept.
+  const text::ContentStart at = text::EncodingOfBytes(bytes, options.encoding);
+  const std::string_view content = bytes.substr(at.start);
+  if (at.code == text::kEncodingAnsi && !(HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
+    text::Bytes result = text::ProcessBytes(bytes, options);
+    return WriteStdout(result.view()) ? 0 : Fail("cannot write standard output");
+  }
+
+  // Anything else is decoded as a file would be, processed, and encoded back
+  // with a byte-order mark only when the input had one.
+  text::FileText decoded = text::ReadTextFromMemory(bytes, options.encoding);
+  if (!decoded.ok) return Fail("standard input cannot be read whole as text in its encoding");
+  rt::Text result = text::ProcessText(decoded.text.view(), options);
+  rt::ByteSet out = text::EncodeTextForOutput(result.view(), decoded.code, decoded.hadMark);
+  return WriteStdout(out.view()) ? 0 : Fail("cannot write standard output");
+}
+
+}  // namespace tl::cli
