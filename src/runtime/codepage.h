@@ -14,6 +14,8 @@ inline constexpr int kAnsi = 0;
 inline constexpr int kGbk = 936;
 inline constexpr int kBig5 = 950;
 inline constexpr int kUtf8 = 65001;
+// The superset of GBK that covers all of Unicode (four-byte sequences).
+inline constexpr int kGb18030 = 54936;
 
 // Bytes in `codePage` to UTF-16 code units. Invalid or incomplete sequences
 // become U+FFFD, as the platform does without its strict flag. Returns

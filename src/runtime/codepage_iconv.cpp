@@ -14,6 +14,7 @@ const char* CharsetOf(int codePage) {
     case kGbk: return "CP936";
     case kBig5: return "CP950";
     case kUtf8: return "UTF-8";
+    case kGb18030: return "GB18030";
     default: return nullptr;
   }
 }

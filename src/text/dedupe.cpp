@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "runtime/message_pump.h"
@@ -64,6 +65,32 @@ class RecordSet {
   std::size_t used_ = 0;
 };
 
+// Survivors in order, joined: while the result is still empty a kept empty
+// record adds nothing and the next kept record gets no separator in front.
+Bytes Join(const RecordIndex& records, const std::vector<bool>& keep, std::size_t inputSize,
+           std::string_view separator) {
+  // The result is never longer than the input.
+  Bytes out(inputSize);
+  bool started = false;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (!keep[i]) continue;
+    std::string_view rec = records[i];
+    if (started) {
+      out.Append(separator);
+      out.Append(rec);
+    } else if (!rec.empty()) {
+      out.Append(rec);
+      started = true;
+    }
+  }
+  out.Finish();
+  return out;
+}
+
+struct ViewHash {
+  std::size_t operator()(std::string_view s) const { return static_cast<std::size_t>(HashBytes(s)); }
+};
+
 }  // namespace
 
 std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view separator) {
@@ -75,8 +102,18 @@ std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view sep
   // occurrence, the one that survives. Hashes are computed a few records
   // ahead so the table slot is already in cache when it is probed.
   std::vector<bool> keep(n);
-  RecordSet set(n / 4 + 16);
   rt::YieldClock clock;
+  if (n >= 0xFFFFFFFFu) {
+    // The table keeps 32-bit record numbers; more records than that (over
+    // 4 GiB of separators) take the general set instead.
+    std::unordered_set<std::string_view, ViewHash> seen;
+    for (std::size_t k = 0; k < n; ++k) {
+      keep[n - 1 - k] = seen.insert(records[n - 1 - k]).second;
+      clock.Step();
+    }
+    return Join(records, keep, text.size(), separator);
+  }
+  RecordSet set(n / 4 + 16);
   constexpr std::size_t kAhead = 8;
   std::uint32_t ring[kAhead];
   auto hash_of = [&](std::size_t i) { return static_cast<std::uint32_t>(HashBytes(records[i])); };
@@ -96,22 +133,7 @@ std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view sep
     clock.Step();
   }
 
-  // The result is never longer than the input.
-  Bytes out(text.size());
-  bool started = false;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!keep[i]) continue;
-    std::string_view rec = records[i];
-    if (started) {
-      out.Append(separator);
-      out.Append(rec);
-    } else if (!rec.empty()) {
-      out.Append(rec);
-      started = true;
-    }
-  }
-  out.Finish();
-  return out;
+  return Join(records, keep, text.size(), separator);
 }
 
 Bytes DedupeBytes(std::string_view text, std::string_view separator) {

@@ -23,9 +23,9 @@ void UniqueRandomPool::Reset() {
   tree_.clear();
 }
 
-void UniqueRandomPool::Fill(std::int32_t low, std::int32_t high) {
+void UniqueRandomPool::Fill(std::int64_t low, std::uint64_t count) {
   low_ = low;
-  std::size_t n = high >= low ? static_cast<std::size_t>(static_cast<std::int64_t>(high) - low + 1) : 0;
+  auto n = static_cast<std::size_t>(count);
   remaining_ = n;
   std::size_t words = (n + 63) / 64;
   std::size_t blocks = (words + kWordsPerBlock - 1) / kWordsPerBlock;
@@ -89,9 +89,12 @@ std::size_t UniqueRandomPool::TakeKth(std::size_t k) {
 
 std::size_t UniqueRandomPool::DrawPosition(std::size_t size) {
   if (size > kSingleDrawLimit) {
-    std::uint32_t high = rt::NextRandom();
-    std::uint32_t low = rt::NextRandom();
-    return ((high << 15) | low) % size;
+    std::uint64_t high = rt::NextRandom();
+    std::uint64_t low = rt::NextRandom();
+    std::uint64_t v = (high << 15) | low;  // 30 bits
+    // Beyond 2^30 entries a third output keeps every position reachable.
+    if (size > (std::size_t{1} << 30)) v = (v << 15) | rt::NextRandom();
+    return static_cast<std::size_t>(v % size);
   }
   // Random(1, size) - 1: no generator output is taken for a single entry.
   return static_cast<std::size_t>(rt::Random(1, static_cast<std::int32_t>(size)) - 1);
@@ -99,10 +102,17 @@ std::size_t UniqueRandomPool::DrawPosition(std::size_t size) {
 
 std::int32_t UniqueRandomPool::Draw(std::int32_t low, std::int32_t high) {
   rt::SeedRandom();
-  if (remaining_ == 0) Fill(low, high);
+  if (remaining_ == 0) Fill(low, high >= low ? static_cast<std::uint64_t>(std::int64_t{high} - low + 1) : 0);
   if (remaining_ == 0) return low;  // an empty range (high < low) has nothing to give
   std::size_t pos = DrawPosition(remaining_);
   return static_cast<std::int32_t>(low_ + static_cast<std::int64_t>(TakeKth(pos)));
+}
+
+std::uint64_t UniqueRandomPool::DrawIndex(std::uint64_t count) {
+  rt::SeedRandom();
+  if (remaining_ == 0) Fill(0, count);
+  if (remaining_ == 0) return 0;
+  return TakeKth(DrawPosition(remaining_));
 }
 
 }  // namespace tl::text

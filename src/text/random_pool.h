@@ -24,6 +24,9 @@ class UniqueRandomPool {
   // Returns a number in [low, high]; the first draw after construction or
   // reset fills the pool with low..high.
   std::int32_t Draw(std::int32_t low, std::int32_t high);
+  // The same for the range 0..count-1 of any size (the command-line tool may
+  // shuffle more records than a 32-bit number counts).
+  std::uint64_t DrawIndex(std::uint64_t count);
   void Reset();
   std::size_t Remaining() const { return remaining_; }
 
@@ -32,10 +35,10 @@ class UniqueRandomPool {
   static std::size_t DrawPosition(std::size_t size);
 
  private:
-  void Fill(std::int32_t low, std::int32_t high);
+  void Fill(std::int64_t low, std::uint64_t count);
   std::size_t TakeKth(std::size_t k);  // 0-based rank among remaining entries
 
-  std::int32_t low_ = 0;
+  std::int64_t low_ = 0;
   std::size_t remaining_ = 0;
   static constexpr std::size_t kWordsPerBlock = 8;
   std::vector<std::uint64_t> bits_;    // 1 = still in the pool

@@ -10,26 +10,21 @@
 
 namespace tl::text {
 
-Bytes ShuffleBytes(std::string_view text, std::string_view separator) {
-  rt::SeedRandom();
-  if (separator.empty()) separator = "\r\n";
-  RecordIndex records(text, separator);
+namespace {
+
+// Draws the whole order first (the draws do not depend on the records), then
+// gathers the records with prefetching: the gather is a random walk over the
+// text and would otherwise wait on memory for every record. Index is 32-bit
+// whenever the count allows, which halves the order's memory.
+template <typename Index>
+Bytes DrawAndGather(const RecordIndex& records, std::string_view separator, std::size_t total) {
   const std::size_t n = records.size();
-  if (n == 0) return Bytes();
-
-  std::size_t total = (n - 1) * separator.size();
-  for (std::size_t i = 0; i < n; ++i) total += records[i].size();
-
-  // Draw the whole order first (the draws do not depend on the records),
-  // then gather the records with prefetching: the gather is a random walk
-  // over the text and would otherwise wait on memory for every record.
-  auto order = PodVector<std::uint32_t>::Uninitialized(n);
+  auto order = PodVector<Index>::Uninitialized(n);
   {
     UniqueRandomPool pool;
     rt::YieldClock clock;
-    const auto high = static_cast<std::int32_t>(n);
     for (std::size_t i = 0; i < n; ++i) {
-      order[i] = static_cast<std::uint32_t>(pool.Draw(1, high) - 1);
+      order[i] = static_cast<Index>(pool.DrawIndex(n));
       clock.Step();
     }
   }
@@ -45,6 +40,21 @@ Bytes ShuffleBytes(std::string_view text, std::string_view separator) {
   }
   out.Finish();
   return out;
+}
+
+}  // namespace
+
+Bytes ShuffleBytes(std::string_view text, std::string_view separator) {
+  rt::SeedRandom();
+  if (separator.empty()) separator = "\r\n";
+  RecordIndex records(text, separator);
+  const std::size_t n = records.size();
+  if (n == 0) return Bytes();
+
+  std::size_t total = (n - 1) * separator.size();
+  for (std::size_t i = 0; i < n; ++i) total += records[i].size();
+  if (n <= 0xFFFFFFFFu) return DrawAndGather<std::uint32_t>(records, separator, total);
+  return DrawAndGather<std::size_t>(records, separator, total);
 }
 
 rt::Text ShuffleRecords(std::string_view text, std::string_view separator) {

@@ -288,6 +288,12 @@ VariantValue VariantOf(const ObjectHolder& h, std::string_view name, MemberArgs 
   return VariantValue(v);
 }
 
+// An array whose element size fits its element type (anything else came
+// from outside and cannot be read safely).
+bool WellFormed(const SafeArray& a) {
+  return a.data && a.elementSize != 0 && a.elementSize == ElementSizeOf(a.elementType);
+}
+
 // Element `index` (1-based linear) of the array a variant holds.
 bool ArrayElement(const Variant& v, std::int32_t index, Variant& out) {
   const Variant* plain = &v;
@@ -299,7 +305,7 @@ bool ArrayElement(const Variant& v, std::int32_t index, Variant& out) {
   ScopedVariant guard(deref);
   if (!(plain->vt & kVtArray) || !plain->parray) return false;
   const SafeArray* a = plain->parray;
-  if (index < 1 || static_cast<std::uint32_t>(index) > a->count) return false;
+  if (!WellFormed(*a) || index < 1 || static_cast<std::uint32_t>(index) > a->count) return false;
   const char* e = static_cast<const char*>(a->data) + static_cast<std::size_t>(index - 1) * a->elementSize;
   Variant element;
   if (a->elementType == kVtVariant) {
@@ -525,7 +531,7 @@ bool SetVariant(Variant& v, const TypedArg& value, std::optional<std::int32_t> i
   }
   if ((v.vt & kVtByRef) || !(v.vt & kVtArray) || !v.parray) return SetError(kAutoOtherFailure) == kAutoOk;
   SafeArray* a = v.parray;
-  if (*index < 1 || static_cast<std::uint32_t>(*index) > a->count) return SetError(kAutoOtherFailure) == kAutoOk;
+  if (!WellFormed(*a) || *index < 1 || static_cast<std::uint32_t>(*index) > a->count) return SetError(kAutoOtherFailure) == kAutoOk;
   char* e = static_cast<char*>(a->data) + static_cast<std::size_t>(*index - 1) * a->elementSize;
   if (a->elementType == kVtVariant) {
     VariantCopy(*reinterpret_cast<Variant*>(e), converted);
@@ -574,7 +580,9 @@ ByteSet VariantToByteSet(const Variant& v, std::optional<std::int32_t> index) {
     VariantCopyInd(plain, v);
   }
   ScopedVariant guard(plain);
-  if (plain.vt != (kVtArray | kVtUi1) || !plain.parray) {
+  // The array's own element type decides: a variant's tag may claim bytes.
+  if (plain.vt != (kVtArray | kVtUi1) || !plain.parray || plain.parray->elementType != kVtUi1 ||
+      !WellFormed(*plain.parray)) {
     SetError(kAutoBadResult);
     return ByteSet();
   }

@@ -86,6 +86,7 @@ HResult InProcessObject::Invoke(DispId id, InvokeKind kind, DispParams& params, 
     }
   }
   if (!member) return kDispMemberNotFound;
+  if ((params.count && !params.args) || (params.namedCount && !params.namedIds)) return kInvalidArg;
   const bool put = kind == kInvokePropertyPut || kind == kInvokePropertyPutRef;
   if (put && (params.namedCount != 1 || params.namedIds[0] != kDispIdPropertyPut)) return kDispParamNotFound;
   if (!put && params.namedCount != 0) return kDispNoNamedArgs;

@@ -17,6 +17,8 @@ namespace tl::rt::automation {
 // BSTR
 
 Bstr AllocBstr(std::u16string_view text) {
+  // The length prefix is 32 bits of bytes.
+  if (text.size() > 0x7FFFFFFEu / 2) throw std::bad_alloc();
   auto* block = static_cast<char*>(std::malloc(4 + (text.size() + 1) * 2));
   if (!block) throw std::bad_alloc();
   const std::uint32_t bytes = static_cast<std::uint32_t>(text.size() * 2);
@@ -92,6 +94,7 @@ void DestroySafeArray(SafeArray* a) {
 SafeArray* CopySafeArray(const SafeArray* a) {
   if (!a) return nullptr;
   SafeArray* c = CreateSafeArray(a->elementType, a->count, a->lowerBound);
+  if (!c) return nullptr;  // an element type no array can hold
   for (std::uint32_t i = 0; i < a->count; ++i) {
     const std::size_t off = static_cast<std::size_t>(i) * a->elementSize;
     const char* from = static_cast<const char*>(a->data) + off;
@@ -164,25 +167,36 @@ HResult VariantCopy(Variant& dst, const Variant& src) {
 namespace {
 
 // The value a VT_BYREF variant points at, as a plain (non-owning) variant.
-Variant Deref(const Variant& v) {
-  if (!(v.vt & kVtByRef)) return v;
+// False for a null reference or a chain of references that does not end.
+bool Deref(const Variant& v, Variant& out, int depth = 0) {
+  if (!(v.vt & kVtByRef)) {
+    out = v;
+    return true;
+  }
+  if (!v.byref || depth > 8) return false;
   Variant r;
   const VarType t = v.vt & ~kVtByRef;
-  if (t == kVtVariant) return Deref(*static_cast<const Variant*>(v.byref));
+  if (t == kVtVariant) return Deref(*static_cast<const Variant*>(v.byref), out, depth + 1);
   r.vt = t;
   if (t & kVtArray) {
     r.parray = *static_cast<SafeArray* const*>(v.byref);
-    return r;
+  } else {
+    const std::uint32_t size = ElementSizeOf(t);
+    if (size > sizeof r.llVal) return false;
+    if (size) std::memcpy(&r.llVal, v.byref, size);
   }
-  const std::uint32_t size = ElementSizeOf(t);
-  if (size) std::memcpy(&r.llVal, v.byref, size);
-  return r;
+  out = r;
+  return true;
 }
 
 }  // namespace
 
 HResult VariantCopyInd(Variant& dst, const Variant& src) {
-  Variant plain = Deref(src);
+  Variant plain;
+  if (!Deref(src, plain)) {
+    VariantClear(dst);
+    return kDispBadVarType;
+  }
   Variant copy;
   VariantCopy(copy, plain);
   VariantClear(dst);
@@ -382,7 +396,8 @@ HResult FromDouble(double d, VarType type, Variant& out) {
 }  // namespace
 
 HResult VariantChangeType(Variant& dst, const Variant& srcIn, VarType type) {
-  Variant src = Deref(srcIn);
+  Variant src;
+  if (!Deref(srcIn, src)) return kDispBadVarType;
   Variant out;
   HResult hr = kOk;
 
