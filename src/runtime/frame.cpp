@@ -28,6 +28,17 @@ std::string_view ArgBytes(int argc, const TypedArg* args, int i) {
   return {ByteSet::BlockData(block), ByteSet::BlockSize(block)};
 }
 
+namespace {
+// Truncates toward zero; out-of-range values saturate and NaN gives 0, where
+// a plain conversion would be undefined.
+std::int32_t SaturatedInt(double d) {
+  if (!(d == d)) return 0;
+  if (d >= 2147483647.0) return 2147483647;
+  if (d <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<std::int32_t>(d);
+}
+}  // namespace
+
 std::optional<std::int32_t> ArgInt(int argc, const TypedArg* args, int i) {
   const TypedArg* a = ArgAt(argc, args, i);
   if (!a) return std::nullopt;
@@ -35,8 +46,8 @@ std::optional<std::int32_t> ArgInt(int argc, const TypedArg* args, int i) {
     case kTagByte: return static_cast<std::int32_t>(a->lo & 0xFF);
     case kTagShort: return static_cast<std::int32_t>(static_cast<std::int16_t>(a->lo & 0xFFFF));
     case kTagLong: return static_cast<std::int32_t>(a->lo);
-    case kTagFloat: return static_cast<std::int32_t>(a->as_float());
-    case kTagDouble: case kTagDateTime: return static_cast<std::int32_t>(a->as_double());
+    case kTagFloat: return SaturatedInt(a->as_float());
+    case kTagDouble: case kTagDateTime: return SaturatedInt(a->as_double());
     default: return a->as_int();
   }
 }

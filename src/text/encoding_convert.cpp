@@ -1,5 +1,6 @@
 #include "text/encoding_convert.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -56,6 +57,12 @@ rt::ByteSet ConvertEncoding(std::string_view bytes, std::string_view from, std::
   std::size_t produced = 0;
   char* block = ConvertIntoBlock(bytes, from, to, 8, produced);
   if (!block) return {};
+  if (produced > INT32_MAX) {
+    // A byte-set cannot say how long it is past 2 GiB: fail rather than
+    // hand back a length that wrapped.
+    rt::Release(block);
+    return {};
+  }
   const std::int32_t words[2] = {1, static_cast<std::int32_t>(produced)};
   std::memcpy(block, words, sizeof words);
   if (success) *success = 1;

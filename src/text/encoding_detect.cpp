@@ -1,5 +1,6 @@
 #include "text/encoding_detect.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -72,17 +73,30 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
   const char lower = Fold(needle[0]);
   const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
   const char* base = text.data();
-  std::size_t i = from;
-  while (i <= last) {
-    const char* a = static_cast<const char*>(std::memchr(base + i, lower, last - i + 1));
-    const char* b = upper == lower ? nullptr : static_cast<const char*>(std::memchr(base + i, upper, last - i + 1));
-    const char* hit = !a ? b : !b ? a : (a < b ? a : b);
-    if (!hit) return std::string_view::npos;
-    const std::size_t at = static_cast<std::size_t>(hit - base);
-    if (EqualNoCase(hit, needle) && OnBoundary(text, at)) return at;
-    i = at + 1;
+  // The next place of each case of the first byte, found again only once
+  // passed, and the last known character boundary, which bounds every walk
+  // back: both keep the search linear in the text.
+  auto next = [&](char c, std::size_t at) -> std::size_t {
+    if (at > last) return std::string_view::npos;
+    const void* p = std::memchr(base + at, c, last - at + 1);
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - base) : std::string_view::npos;
+  };
+  std::size_t nextLower = next(lower, from);
+  std::size_t nextUpper = upper == lower ? std::string_view::npos : next(upper, from);
+  std::size_t boundary = from;
+  for (;;) {
+    const std::size_t at = std::min(nextLower, nextUpper);
+    if (at == std::string_view::npos) return std::string_view::npos;
+    std::size_t r = at;
+    while (r > boundary && static_cast<unsigned char>(base[r - 1]) >= 0x80) --r;
+    const bool onBoundary = (at - r) % 2 == 0;
+    if (onBoundary && EqualNoCase(base + at, needle)) return at;
+    // A candidate that is the second byte of a character puts the next
+    // boundary right after it.
+    boundary = onBoundary ? at : at + 1;
+    if (at == nextLower) nextLower = next(lower, at + 1);
+    if (at == nextUpper) nextUpper = next(upper, at + 1);
   }
-  return std::string_view::npos;
 }
 
 rt::Text TextBetween(std::string_view text, std::string_view left, std::string_view right,

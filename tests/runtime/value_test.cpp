@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "gbk_texts.h"
 #include "runtime/frame.h"
 #include "runtime/heap.h"
@@ -57,6 +59,27 @@ TEST(ValuesDeathTest, ArrayIndexErrors) {
   TextArray a(2);
   EXPECT_EXIT((void)a[0], ::testing::ExitedWithCode(255), "");
   EXPECT_EXIT((void)a[3], ::testing::ExitedWithCode(255), "");
+}
+
+}  // namespace
+}  // namespace tl::rt
+
+namespace tl::rt {
+namespace {
+
+TEST(FrameArguments, NumbersReadAsIntSaturate) {
+  const struct {
+    TypedArg arg;
+    std::int32_t want;
+  } cases[] = {
+      {arg::Double(3.9), 3},          {arg::Double(-3.9), -3},
+      {arg::Double(1e300), 2147483647}, {arg::Double(-1e300), -2147483647 - 1},
+      {arg::Double(std::numeric_limits<double>::quiet_NaN()), 0},
+      {arg::Float(5e9f), 2147483647}, {arg::Long(0x100000005LL), 5},
+      {arg::Byte(200), 200},          {arg::Short(-5), -5},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ArgInt(1, &c.arg, 0), c.want);
+  EXPECT_FALSE(ArgInt(1, nullptr, 1).has_value());
 }
 
 }  // namespace
