@@ -112,6 +112,9 @@ Text Text::Uninitialized(std::size_t size) {
 // ---------------------------------------------------------------------------
 std::int32_t* ByteSet::Make(const void* data, std::size_t size) {
   if (size == 0) return nullptr;
+  // The length field is 32-bit: a larger byte-set cannot exist, and a wrapped
+  // length would silently lose data.
+  if (size > 0x7FFFFFF7u) FatalAllocation(size + 8);
   auto* p = static_cast<std::int32_t*>(Allocate(size + 8));
   p[0] = 1;
   p[1] = static_cast<std::int32_t>(size);
