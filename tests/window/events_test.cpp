@@ -15,63 +15,49 @@ class EventTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     InitSynthetic();
-    ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+    ASSERT_TRUE(Build());
     calls.clear();
   }
   void Pump() { os.PumpPending(); }
 };
 
 TEST_F(EventTest, EveryInputReachesItsBoundHandlerWithItsArguments) {
+  using Input = std::function<void(hl::Headless&, platform::Handle)>;
+  const Input click = [](auto& h, auto w) { h.Click(w); };
   struct Case {
     const char* what;
-    std::function<void(hl::Headless&, platform::Handle)> input;
+    std::uint32_t unit;
+    Input input;
     std::vector<Call> expected;  // handler number, args
   } cases[] = {
-      {"left click", [](auto& h, auto w) { h.Click(w); },
-       {{kOnEditInput + 1, 0, {1, 1, 0}}, {kOnEditInput + 2, 0, {1, 1, 0}}}},
-      {"right click", [](auto& h, auto w) { h.RightClick(w, 7, 9, 3); },
+      {"left click", kEdit, click, {{kOnEditInput + 1, 0, {1, 1, 0}}, {kOnEditInput + 2, 0, {1, 1, 0}}}},
+      {"right click", kEdit, [](auto& h, auto w) { h.RightClick(w, 7, 9, 3); },
        {{kOnEditInput + 4, 0, {7, 9, 3}}, {kOnEditInput + 5, 0, {7, 9, 3}}}},
-      {"double click", [](auto& h, auto w) { h.DoubleClick(w, 2, 3); }, {{kOnEditInput + 3, 0, {2, 3, 0}}}},
-      {"mouse move", [](auto& h, auto w) { h.MoveMouse(w, 4, 5); }, {{kOnEditInput + 6, 0, {4, 5, 0}}}},
-      {"key", [](auto& h, auto w) { h.Key(w, 0x41, 1); },
+      {"double click", kEdit, [](auto& h, auto w) { h.DoubleClick(w, 2, 3); }, {{kOnEditInput + 3, 0, {2, 3, 0}}}},
+      {"mouse move", kEdit, [](auto& h, auto w) { h.MoveMouse(w, 4, 5); }, {{kOnEditInput + 6, 0, {4, 5, 0}}}},
+      {"key", kEdit, [](auto& h, auto w) { h.Key(w, 0x41, 1); },
        {{kOnEditInput + 9, 0, {0x41, 1}}, {kOnEditInput + 10, 0, {0x41, 1}}}},
-      {"character", [](auto& h, auto w) { h.Type(w, "z"); }, {{kOnEditInput + 11, 0, {'z'}}}},
-      {"wheel", [](auto& h, auto w) { h.Wheel(w, -2, 4); }, {{kOnEditInput + 12, 0, {-2, 4}}}},
+      {"character", kEdit, [](auto& h, auto w) { h.Type(w, "z"); }, {{kOnEditInput + 11, 0, {'z'}}}},
+      {"wheel", kEdit, [](auto& h, auto w) { h.Wheel(w, -2, 4); }, {{kOnEditInput + 12, 0, {-2, 4}}}},
+      {"middle click: only left and right raise mouse events", kEdit,
+       [](auto& h, auto w) { h.MiddleClick(w); }, {}},
+      {"button", kButton, click, {{kOnButton, 0, {}}}},
+      {"button, right", kButton, [](auto& h, auto w) { h.RightClick(w); }, {{kOnButtonMouse, 0, {1, 1, 0}}}},
+      {"picture button", kPicBtn, click, {{kOnPicBtn, 0, {}}}},
+      {"check box", kCheck, click, {{kOnCheck, 0, {}}}},
+      {"radio button", kRadioA, click, {{kOnRadio, 0, {}}}},
+      {"handler -1: nothing runs", kUnbound, click, {}},
+      {"label", kLabel, click, {}},
+      {"hidden and disabled: a user cannot click it", kHidden, click, {}},
   };
   for (auto& c : cases) {
     calls.clear();
-    c.input(os, W(kEdit));
+    c.input(os, W(c.unit));
     Pump();
     EXPECT_EQ(calls, c.expected) << c.what;
   }
   EXPECT_EQ(Widget(kEdit).text, "777\r\n123z");  // the box took the typing
-}
-
-TEST_F(EventTest, ClicksOfEachKind) {
-  struct Case {
-    std::uint32_t unit;
-    std::vector<std::int32_t> procs;
-  } cases[] = {
-      {kButton, {kOnButton}},
-      {kPicBtn, {kOnPicBtn}},
-      {kCheck, {kOnCheck}},
-      {kRadioA, {kOnRadio}},
-      {kUnbound, {}},  // handler -1: nothing runs
-      {kLabel, {}},
-      {kHidden, {}},   // hidden and disabled: a user cannot click it
-  };
-  for (auto& c : cases) {
-    calls.clear();
-    os.Click(W(c.unit));
-    Pump();
-    EXPECT_EQ(Procs(), c.procs) << std::hex << c.unit;
-  }
-  EXPECT_FALSE(Widget(kCheck).checked);  // toggled by the click
-  os.RightClick(W(kButton));
-  calls.clear();
-  Pump();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], (Call{kOnButtonMouse, 0, {1, 1, 0}}));
+  EXPECT_FALSE(Widget(kCheck).checked);          // toggled by the click
 }
 
 TEST_F(EventTest, RaiseEventReportsHandledAndResult) {
@@ -79,43 +65,41 @@ TEST_F(EventTest, RaiseEventReportsHandledAndResult) {
   EventOutcome bound = RaiseEvent(kWin, kButton, 0);
   EXPECT_TRUE(bound.handled);
   EXPECT_EQ(bound.result, 42);
-  EventOutcome none = RaiseEvent(kWin, kUnbound, 0);
-  EXPECT_FALSE(none.handled);
+  EXPECT_FALSE(RaiseEvent(kWin, kUnbound, 0).handled);
   EXPECT_FALSE(RaiseEvent(kWin, kButton, 7).handled);
   // A handler without a result is handled with no value.
   EXPECT_FALSE(RaiseEvent(kWin, kCheck, 0).result.has_value());
 }
 
-TEST_F(EventTest, RadioGroupBySelectionAndArrowKeys) {
-  EXPECT_TRUE(Widget(kRadioB).checked);
+TEST_F(EventTest, RadioGroupBySelectionArrowKeysAndParent) {
+  auto expect_checked = [&](bool a, bool b) {
+    EXPECT_EQ(Widget(kRadioA).checked, a);
+    EXPECT_EQ(Widget(kRadioB).checked, b);
+  };
+  expect_checked(false, true);
   os.Click(W(kRadioA));
   Pump();
-  EXPECT_TRUE(Widget(kRadioA).checked);
-  EXPECT_FALSE(Widget(kRadioB).checked);
+  expect_checked(true, false);
   os.Click(W(kRadioB));
   Pump();
-  EXPECT_FALSE(Widget(kRadioA).checked);
-  EXPECT_TRUE(Widget(kRadioB).checked);
-  // Arrow keys move to the next radio button of the same parent.
-  calls.clear();
-  os.Key(W(kRadioB), 0x28);  // down from the last wraps to the first
+  expect_checked(false, true);
+  // Arrow keys move to the next radio button of the same parent; down from
+  // the last wraps to the first.
+  os.Key(W(kRadioB), 0x28);
   Pump();
-  EXPECT_TRUE(Widget(kRadioA).checked);
-  EXPECT_FALSE(Widget(kRadioB).checked);
+  expect_checked(true, false);
   EXPECT_EQ(os.GetFocus(), W(kRadioA));
-  EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](auto& c) { return c.unit == kOnRadio; }), 1);
+  EXPECT_EQ(Count(kOnRadio), 3);
   // Setting the property does not touch the other button.
   SetControlProperty(kWin, kRadioB, 18, true);
-  EXPECT_TRUE(Widget(kRadioA).checked);
-}
-
-TEST_F(EventTest, RadioButtonsInAnotherParentAreAnotherGroup) {
+  expect_checked(true, true);
+  // Radio buttons in another parent are another group.
+  SetControlProperty(kWin, kRadioA, 18, false);
   SetParentWindow({kWin, kRadioA}, {kWin, kBox});
   ASSERT_EQ(Widget(kRadioA).parent, W(kBox));
   os.Click(W(kRadioA));
   Pump();
-  EXPECT_TRUE(Widget(kRadioA).checked);
-  EXPECT_TRUE(Widget(kRadioB).checked);
+  expect_checked(true, true);
 }
 
 TEST_F(EventTest, NestedDoEventsRunsASecondHandlerInsideTheFirst) {
@@ -126,10 +110,7 @@ TEST_F(EventTest, NestedDoEventsRunsASecondHandlerInsideTheFirst) {
     order.push_back("button out");
     return std::nullopt;
   };
-  actions[kOnPicBtn] = [&](auto) -> HandlerResult {
-    order.push_back("picture");
-    return std::nullopt;
-  };
+  actions[kOnPicBtn] = [&](auto) -> HandlerResult { return order.push_back("picture"), std::nullopt; };
   os.Click(W(kButton));
   os.Click(W(kPicBtn));
   Pump();
@@ -137,10 +118,7 @@ TEST_F(EventTest, NestedDoEventsRunsASecondHandlerInsideTheFirst) {
 }
 
 TEST_F(EventTest, HandlerThatClosesItsOwnWindowIsSafe) {
-  actions[kOnButton] = [&](auto) -> HandlerResult {
-    DestroyWindow(kWin);
-    return std::nullopt;
-  };
+  actions[kOnButton] = [&](auto) -> HandlerResult { return DestroyWindow(kWin), std::nullopt; };
   os.Click(W(kButton));
   os.Click(W(kPicBtn));  // its widget is gone by then
   Pump();
@@ -153,20 +131,15 @@ TEST_F(EventTest, HandlerThatClosesItsOwnWindowIsSafe) {
 TEST_F(EventTest, MayCloseRule) {
   struct Case {
     const char* what;
-    std::optional<HandlerResult> returns;  // nullopt: handler unbound
+    HandlerResult returns;
     bool closes;
-  } cases[] = {
-      {"returns false", HandlerResult{0}, false},
-      {"returns true", HandlerResult{1}, true},
-      {"no result", HandlerResult{}, true},
-  };
+  } cases[] = {{"returns false", 0, false}, {"returns true", 1, true}, {"no result", std::nullopt, true}};
   for (auto& c : cases) {
     if (!IsWindowLoaded(kWin)) {
-      ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+      ASSERT_TRUE(Build());
     }
     calls.clear();
-    HandlerResult r = *c.returns;
-    actions[kOnMayClose] = [r](auto) { return r; };
+    actions[kOnMayClose] = [r = c.returns](auto) { return r; };
     os.Close(W(0));
     Pump();
     EXPECT_EQ(IsWindowLoaded(kWin), !c.closes) << c.what;
@@ -192,31 +165,25 @@ TEST_F(EventTest, HyperlinkColoursAndOpening) {
 }
 
 // The registry as a map, so the test neither needs nor touches a real store.
-class MapRegistry : public RegistryBackend {
- public:
+struct MapRegistry : RegistryBackend {
   std::optional<RegistryValue> Read(int root, std::string_view key, std::string_view name) override {
-    auto it = values_.find(Key(root, key, name));
-    if (it == values_.end()) return std::nullopt;
-    return it->second;
+    auto it = values.find(Key(root, key, name));
+    return it == values.end() ? std::nullopt : std::optional(it->second);
   }
   bool Write(int root, std::string_view key, std::string_view name, const RegistryValue& value) override {
-    values_[Key(root, key, name)] = value;
-    return true;
+    return values[Key(root, key, name)] = value, true;
   }
-
- private:
   static std::string Key(int root, std::string_view key, std::string_view name) {
     return std::to_string(root) + "|" + std::string(key) + "|" + std::string(name);
   }
-  std::map<std::string, RegistryValue> values_;
+  std::map<std::string, RegistryValue> values;
 };
 
 TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
   MapRegistry registry;
   RegistryBackend* previous = SetRegistryBackend(&registry);
   struct Case {
-    std::string command;
-    std::string expected;
+    std::string command, expected;
   } cases[] = {
       {"\"C:\\b\\web.exe\" -open \"%1\"", "\"C:\\b\\web.exe\" -open  http://example.test/info.asp?id=92"},
       {"web.exe %1 -x", "web.exe  http://example.test/info.asp?id=92"},
@@ -234,19 +201,13 @@ TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
   SetRegistryBackend(previous);
 }
 
-}  // namespace
-}  // namespace tl::rt::test
-
-namespace tl::rt::test {
-namespace {
-
 TEST(Mnemonic, CaptionMarkers) {
   struct Case {
     std::string caption;
     char expected;
   } cases[] = {
-      {"&Apple", 'A'},   {"Be&ta", 'T'},  {"&&x", 0},        {"a&&&b", 'B'},     {"end&", 0},
-      {"none", 0},       {"&1st", '1'},   {Gbk("&中"), 0},   {Gbk("中&x"), 'X'}, {"", 0},
+      {"&Apple", 'A'}, {"Be&ta", 'T'}, {"&&x", 0},      {"a&&&b", 'B'},     {"end&", 0},
+      {"none", 0},     {"&1st", '1'},  {Gbk("&中"), 0}, {Gbk("中&x"), 'X'}, {"", 0},
   };
   for (auto& c : cases) EXPECT_EQ(win::MnemonicOf(c.caption), c.expected) << c.caption;
 }
@@ -256,16 +217,11 @@ class MnemonicTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     tpl::WindowTemplate w = SyntheticWindow();
-    for (auto [unit, caption] : {std::pair{kRadioA, "&Apple"}, std::pair{kRadioB, "Be&ta && more"}}) {
-      auto props = std::get<tpl::CheckProps>(*tpl::ReadProps(tpl::kKindRadioBox, w.units[unit & 0xF].properties));
-      props.caption = caption;
-      props.checked = unit == kRadioB;
-      w.units[unit & 0xF].properties = tpl::WriteProps(tpl::kKindRadioBox, props);
-    }
-    tpl::TemplateSegment seg;
-    seg.windows.push_back(w);
-    Init(seg);
-    ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+    for (auto [unit, caption] : {std::pair{kRadioA, "&Apple"}, std::pair{kRadioB, "Be&ta && more"}})
+      w.units[Index(unit)].properties = tpl::WriteProps(
+          tpl::kKindRadioBox, tpl::CheckProps{.version = 1, .checked = unit == kRadioB, .caption = caption});
+    InitWith(w);
+    ASSERT_TRUE(Build());
   }
 };
 
@@ -294,19 +250,19 @@ TEST_F(MnemonicTest, KeyOfARadioCaptionSelectsItAsDialogsDo) {
     return std::nullopt;
   };
   for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
     SetControlProperty(kWin, kRadioA, 18, false);
     SetControlProperty(kWin, kRadioB, 18, true);
     calls.clear();
     states_seen.clear();
     os.Key(W(c.focus), c.key, c.state);
     os.PumpPending();
-    auto procs = Procs();
-    EXPECT_EQ(std::count(procs.begin(), procs.end(), kOnRadio), c.selects_a ? 1 : 0) << c.what;
-    EXPECT_EQ(Widget(kRadioA).checked, c.selects_a) << c.what;
-    EXPECT_EQ(Widget(kRadioB).checked, !c.selects_a) << c.what;
+    EXPECT_EQ(Count(kOnRadio), c.selects_a ? 1 : 0);
+    EXPECT_EQ(Widget(kRadioA).checked, c.selects_a);
+    EXPECT_EQ(Widget(kRadioB).checked, !c.selects_a);
     if (c.selects_a) {
-      EXPECT_EQ(states_seen, (std::vector<bool>{true, false})) << c.what;
-      EXPECT_EQ(os.GetFocus(), W(kRadioA)) << c.what;
+      EXPECT_EQ(states_seen, (std::vector<bool>{true, false}));
+      EXPECT_EQ(os.GetFocus(), W(kRadioA));
     }
   }
   // The other button's mnemonic, and again on the already chosen one.
@@ -321,16 +277,13 @@ TEST_F(MnemonicTest, KeyOfARadioCaptionSelectsItAsDialogsDo) {
 }
 
 TEST_F(MnemonicTest, DisabledHiddenOrRenamedRadioButtonsDoNotAnswer) {
-  SetControlProperty(kWin, kRadioA, 6, true);
-  os.Key(W(kButton), 'A', 0);
-  os.PumpPending();
-  EXPECT_FALSE(Widget(kRadioA).checked);
-  SetControlProperty(kWin, kRadioA, 6, false);
-  SetControlProperty(kWin, kRadioA, 5, false);
-  os.Key(W(kButton), 'A', 0);
-  os.PumpPending();
-  EXPECT_FALSE(Widget(kRadioA).checked);
-  SetControlProperty(kWin, kRadioA, 5, true);
+  for (int property : {6, 5}) {  // disabled, then hidden
+    SetControlProperty(kWin, kRadioA, property, property == 6);
+    os.Key(W(kButton), 'A', 0);
+    os.PumpPending();
+    EXPECT_FALSE(Widget(kRadioA).checked) << property;
+    SetControlProperty(kWin, kRadioA, property, property != 6);
+  }
   // The live caption counts: a new caption brings a new key.
   SetControlProperty(kWin, kRadioA, 11, std::string("&Zebra"));
   os.Key(W(kButton), 'A', 0);
@@ -338,15 +291,7 @@ TEST_F(MnemonicTest, DisabledHiddenOrRenamedRadioButtonsDoNotAnswer) {
   os.PumpPending();
   EXPECT_TRUE(Widget(kRadioA).checked);
   EXPECT_FALSE(Widget(kRadioB).checked);
-  auto procs = Procs();
-  EXPECT_EQ(std::count(procs.begin(), procs.end(), kOnRadio), 1);
-}
-
-TEST_F(MnemonicTest, OnlyLeftAndRightButtonsRaiseMouseEvents) {
-  calls.clear();
-  os.MiddleClick(W(kEdit));
-  os.PumpPending();
-  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(Count(kOnRadio), 1);
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 namespace tl::rt::test {
 namespace {
 
-using namespace tpl;
-
 constexpr std::uint32_t kDialog = kWin + 1;
 constexpr std::uint32_t kThird = kWin + 2;
 
@@ -15,13 +13,7 @@ class ModalTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    TemplateSegment seg;
-    for (std::uint32_t id : {kWin, kDialog, kThird}) {
-      WindowTemplate w = SyntheticWindow();
-      w.id = id;
-      seg.windows.push_back(w);
-    }
-    Init(seg);
+    Init(SyntheticWindows({kWin, kDialog, kThird}));
   }
   platform::Handle Top(std::uint32_t window) { return WidgetOf({window, 0}); }
   bool Enabled(std::uint32_t window) { return os.IsEnabled(Top(window)); }
@@ -115,47 +107,42 @@ TEST_F(ModalTest, NestedModalWindowsEndInnermostFirst) {
   EXPECT_TRUE(Enabled(kWin));
 }
 
+// The modal loop also ends when the window goes another way, or never starts.
 TEST_F(ModalTest, LoopEndsWithoutTheWindowClosing) {
   struct Case {
     const char* what;
-    std::function<void(hl::Headless&)> end;
-    bool still_loaded;
-    bool quit_pending;
+    std::function<void()> end;  // at 10 ms
+    std::function<void()> on_created;
+    bool still_loaded, quit_pending;
+    std::uint32_t returns_at;
   } cases[] = {
       // A quit posted meanwhile ends the modal loop and stays for the outer one.
-      {"quit", [](hl::Headless& h) { h.PostQuit(4); }, true, true},
-      {"destroyed by code", [](hl::Headless&) { DestroyWindow(kDialog); }, false, false},
-      {"runtime shut down", [](hl::Headless&) { ShutdownRuntime(0); }, false, false},
+      {"quit", [&] { os.PostQuit(4); }, nullptr, true, true, 10},
+      {"destroyed by code", [] { DestroyWindow(kDialog); }, nullptr, false, false, 10},
+      {"runtime shut down", [] { ShutdownRuntime(0); }, nullptr, false, false, 10},
+      {"closed while being built", nullptr, [] { DestroyWindow(kDialog); }, false, false, 0},
   };
   for (auto& c : cases) {
-    ASSERT_TRUE(LoadWindow(kWin)) << c.what;
-    os.At(10, [&] { c.end(os); });
-    EXPECT_TRUE(LoadWindow(kDialog, kWin, true)) << c.what;
-    EXPECT_EQ(IsWindowLoaded(kDialog), c.still_loaded) << c.what;
-    EXPECT_TRUE(os.ModalLoops().empty()) << c.what;
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(LoadWindow(kWin));
+    const std::uint64_t start = os.Now();
+    if (c.end) os.At(10, c.end);
+    if (c.on_created) actions[kOnCreated] = [&](auto) -> HandlerResult { return c.on_created(), std::nullopt; };
+    EXPECT_TRUE(LoadWindow(kDialog, kWin, true));
+    EXPECT_EQ(os.Now() - start, c.returns_at);
+    EXPECT_EQ(IsWindowLoaded(kDialog), c.still_loaded);
+    EXPECT_TRUE(os.ModalLoops().empty());
     if (IsWindowLoaded(kWin)) {
-      EXPECT_TRUE(Enabled(kWin)) << c.what;
+      EXPECT_TRUE(Enabled(kWin));
     }
-    EXPECT_EQ(os.RunFor(0), c.quit_pending) << c.what;
+    EXPECT_EQ(os.RunFor(0), c.quit_pending);
     if (c.quit_pending) {
       EXPECT_EQ(os.RunLoop(), 4);
     }
     ShutdownRuntime(0);
+    actions.clear();
     SetUp();
   }
-}
-
-TEST_F(ModalTest, WindowClosedWhileBeingBuiltRunsNoLoop) {
-  ASSERT_TRUE(LoadWindow(kWin));
-  actions[kOnCreated] = [&](auto) -> HandlerResult {
-    DestroyWindow(kDialog);  // the dialog closes itself at once
-    return std::nullopt;
-  };
-  EXPECT_TRUE(LoadWindow(kDialog, kWin, true));
-  EXPECT_EQ(os.Now(), 0u);
-  EXPECT_FALSE(IsWindowLoaded(kDialog));
-  EXPECT_TRUE(Enabled(kWin));
-  EXPECT_TRUE(os.ModalLoops().empty());
 }
 
 }  // namespace

@@ -12,48 +12,38 @@
 namespace tl::rt::test {
 namespace {
 
-using namespace tpl;
-
-TemplateSegment TwoWindows() {
-  TemplateSegment seg;
-  seg.windows.push_back(SyntheticWindow());
-  WindowTemplate second = SyntheticWindow();
-  second.id = kWin + 1;
-  seg.windows.push_back(second);
-  return seg;
-}
-
+// The loop ends with 0 when the last window closes after it has started; a
+// window destroyed before it does not end it.
 TEST_F(WindowTest, ClosingTheLastWindowEndsTheLoopWithZero) {
-  Init(TwoWindows());
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false) && BuildWindow(kWin + 1, std::nullopt, false));
-  os.Close(WidgetOf({kWin, 0}), 30);
-  os.Close(WidgetOf({kWin + 1, 0}), 70);
-  EXPECT_EQ(RunMessageLoop(), 0);
-  // The first close left one window, so the loop ran on to the second.
-  EXPECT_EQ(os.Now(), 70u);
-  EXPECT_EQ(LoadedWindowCount(), 0u);
-}
-
-TEST_F(WindowTest, WindowDestroyedBeforeTheLoopDoesNotEndIt) {
-  Init(TwoWindows());
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false) && BuildWindow(kWin + 1, std::nullopt, false));
-  DestroyWindow(kWin);  // before RunMessageLoop: no quit
-  os.Close(WidgetOf({kWin + 1, 0}), 50);
-  EXPECT_EQ(RunMessageLoop(), 0);
-  EXPECT_EQ(os.Now(), 50u);
-}
-
-TEST_F(WindowTest, NoLoadedWindowMeansNoLoop) {
-  InitSynthetic();
-  EXPECT_EQ(RunMessageLoop(), 0);
-  EXPECT_EQ(os.Now(), 0u);
+  struct Case {
+    const char* what;
+    std::vector<std::uint32_t> built, destroyed_before;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> closes;  // window, at ms
+    std::uint64_t ends_at;
+  } cases[] = {
+      {"two closes", {kWin, kWin + 1}, {}, {{kWin, 30}, {kWin + 1, 70}}, 70},
+      {"one destroyed before the loop", {kWin, kWin + 1}, {kWin}, {{kWin + 1, 50}}, 50},
+      {"no window: no loop", {}, {}, {}, 0},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Init(SyntheticWindows({kWin, kWin + 1}));
+    const std::uint64_t start = os.Now();
+    for (auto id : c.built) ASSERT_TRUE(BuildWindow(id, std::nullopt, false));
+    for (auto id : c.destroyed_before) DestroyWindow(id);
+    for (auto [id, at] : c.closes) os.Close(WidgetOf({id, 0}), at);
+    EXPECT_EQ(RunMessageLoop(), 0);
+    EXPECT_EQ(os.Now() - start, c.ends_at);
+    EXPECT_EQ(LoadedWindowCount(), 0u);
+    ShutdownRuntime(0);
+  }
 }
 
 TEST_F(WindowTest, ShutdownRunsTheHookOnceAndForgetsIt) {
   static int runs = 0;
   runs = 0;
   InitSynthetic();
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  ASSERT_TRUE(Build());
   SetShutdownHook(+[] { ++runs; });
   ShutdownRuntime(0);
   EXPECT_EQ(runs, 1);
@@ -89,18 +79,13 @@ TEST_F(WindowTest, ProgramDirectoryBecomesTheCurrentDirectory) {
 // Idle work runs whenever the loop has nothing due, before time moves on.
 TEST_F(WindowTest, IdleCallbacksRunWhileTheQueueIsEmpty) {
   InitSynthetic();
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  ASSERT_TRUE(Build());
   SetControlProperty(kWin, kTimer, 8, std::int32_t{0});
   EXPECT_EQ(AddIdleCallback(0x52019999, [] { return false; }), 0);  // window not loaded
-  // A piece of work done in steps: it asks to run again until it is finished,
-  // then closes the window, which ends the loop.
+  // Work done in steps: it asks to run again until it is finished, then
+  // closes the window, which ends the loop.
   int steps = 0;
-  ASSERT_NE(AddIdleCallback(kWin, [&] {
-              if (++steps < 5) return true;
-              RequestClose(kWin);
-              return false;
-            }),
-            0);
+  ASSERT_NE(AddIdleCallback(kWin, [&] { return ++steps < 5 || (RequestClose(kWin), false); }), 0);
   EXPECT_EQ(RunMessageLoop(), 0);
   EXPECT_EQ(steps, 5);
   EXPECT_EQ(os.Now(), 0u);  // all of it before any time passed
@@ -108,13 +93,13 @@ TEST_F(WindowTest, IdleCallbacksRunWhileTheQueueIsEmpty) {
 
 TEST_F(WindowTest, IdleCallbacksRunAgainAfterEachEventAndGoWithTheirWindow) {
   InitSynthetic();
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  ASSERT_TRUE(Build());
   SetControlProperty(kWin, kTimer, 8, std::int32_t{0});
   int a = 0, b = 0;
   int id_a = AddIdleCallback(kWin, [&] { return ++a, false; });
   AddIdleCallback(kWin, [&] { return ++b, false; });
-  os.Click(WidgetOf({kWin, kButton}), 10);
-  os.Click(WidgetOf({kWin, kButton}), 20);
+  os.Click(W(kButton), 10);
+  os.Click(W(kButton), 20);
   os.RunFor(30);
   EXPECT_EQ(a, 3);  // once at the start and once after each click
   EXPECT_EQ(b, 3);
@@ -125,16 +110,21 @@ TEST_F(WindowTest, IdleCallbacksRunAgainAfterEachEventAndGoWithTheirWindow) {
   EXPECT_EQ(a, 3);
   EXPECT_EQ(b, 4);
   // A callback that destroys its window takes every callback of it along.
-  AddIdleCallback(kWin, [&] {
-    DestroyWindow(kWin);
-    return true;
-  });
+  AddIdleCallback(kWin, [&] { return DestroyWindow(kWin), true; });
   os.RunFor(10);
   EXPECT_FALSE(IsWindowLoaded(kWin));
   int b_after = b;
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  ASSERT_TRUE(Build());
   os.RunFor(10);
   EXPECT_EQ(b, b_after);
+}
+
+// Waits (bounded) until another thread has forwarded `code` to the backend.
+bool AwaitForwardedExit(int code) {
+  auto* h = static_cast<hl::Headless*>(platform::Current());
+  for (int i = 0; i < 100000 && h->ForwardedExit() != code; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return h->ForwardedExit() == code;
 }
 
 // On another thread the shutdown sequence only forwards the exit code, then
@@ -145,8 +135,7 @@ TEST_F(WindowTest, ShutdownFromAnotherThreadDuringShutdownOnlyForwards) {
   hook_done = false;
   SetShutdownHook(+[] {
     std::thread([] { ShutdownRuntime(9); }).detach();  // never returns
-    auto* h = static_cast<hl::Headless*>(platform::Current());
-    for (int i = 0; i < 100000 && h->ForwardedExit() != 9; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    AwaitForwardedExit(9);
     hook_done = true;
   });
   ShutdownRuntime(0);
@@ -156,9 +145,10 @@ TEST_F(WindowTest, ShutdownFromAnotherThreadDuringShutdownOnlyForwards) {
 
 using StartupDeathTest = WindowTest;
 
-TEST_F(StartupDeathTest, ExitFromAnotherThreadEndsTheProcessWithoutTheHook) {
+TEST_F(StartupDeathTest, ExitFromAnotherThread) {
   InitSynthetic();
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
+  ASSERT_TRUE(Build());
+  // Without a shutdown under way: the process ends there, without the hook.
   EXPECT_EXIT(
       {
         SetShutdownHook(+[] { std::fputs("hook ran", stderr); });
@@ -167,84 +157,36 @@ TEST_F(StartupDeathTest, ExitFromAnotherThreadEndsTheProcessWithoutTheHook) {
         std::_Exit(1);
       },
       ::testing::ExitedWithCode(7), ::testing::Not(::testing::HasSubstr("ran")));
-}
-
-TEST_F(StartupDeathTest, ExitFromAnotherThreadLeavesARunningShutdownToTheUiThread) {
-  InitSynthetic();
+  // During one: the code is forwarded and the UI thread finishes its own.
   EXPECT_EXIT(
       {
         SetShutdownHook(+[] {
           std::thread([] { ExitProgram(7); }).detach();
-          auto* h = static_cast<hl::Headless*>(platform::Current());
-          for (int i = 0; i < 100000 && h->ForwardedExit() != 7; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-          std::fputs(h->ForwardedExit() == 7 ? "forwarded 7" : "not forwarded", stderr);
+          std::fputs(AwaitForwardedExit(7) ? "forwarded 7" : "not forwarded", stderr);
         });
         ExitProgram(3);
       },
       ::testing::ExitedWithCode(3), ::testing::HasSubstr("forwarded 7"));
 }
 
-TEST_F(StartupDeathTest, RuntimeErrorShowsTheDialogRunsTheHookAndExitsMinusOne) {
+// The dialog is exact, shown before the hook runs, and the exit code is -1.
+TEST_F(StartupDeathTest, RuntimeErrorDialog) {
   InitSynthetic();
-  ASSERT_TRUE(BuildWindow(kWin, std::nullopt, false));
-  EXPECT_EXIT(
-      {
-        os.AnswerMessageBox(platform::kIdOk);
-        SetShutdownHook(+[] {
-          auto* h = static_cast<hl::Headless*>(platform::Current());
-          const auto& box = h->MessageBoxes().back();
-          std::string expected = Gbk("运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n");
-          bool exact = box.text == expected && box.caption == Gbk("错误") && box.style == 0x10;
-          std::fputs(exact ? "dialog exact; hook ran" : "dialog differs", stderr);
-        });
-        RaiseRuntimeError(1);
-      },
-      ::testing::ExitedWithCode(255), "dialog exact; hook ran");
-}
-
-TEST_F(StartupDeathTest, FatalErrorWithoutMessageOrCode) {
-  InitSynthetic();
-  EXPECT_EXIT(
-      {
-        os.AnswerMessageBox(platform::kIdOk);
-        SetShutdownHook(+[] {
-          auto* h = static_cast<hl::Headless*>(platform::Current());
-          std::fputs(h->MessageBoxes().back().text == Gbk("运行时出错!\r\n\r\n") ? "bare" : "other", stderr);
-        });
-        FatalError("");
-      },
-      ::testing::ExitedWithCode(255), "bare");
+  ASSERT_TRUE(Build());
+  const std::string head = "[" + Gbk("错误") + "|10]" + Gbk("运行时出错!\r\n\r\n");
+  ExpectDialogExit([] { RaiseRuntimeError(1); },
+                   head + Gbk("错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n<end>"));
+  ExpectDialogExit([] { FatalError(""); }, head + "<end>");  // no message, no code
 }
 
 TEST_F(StartupDeathTest, UnreadableTemplateSegmentIsARuntimeError) {
+  tpl::TemplateSegment unknown_handler = SyntheticWindows({kWin});
+  unknown_handler.windows[0].units[Index(kButton)].events.push_back({5, 999});  // names no procedure
   const std::string segments[] = {std::string("\x08\0\0\0", 4), std::string(3, 'x'),
-                                  WriteTemplateSegment(TwoWindows()).substr(0, 100)};
-  for (const auto& seg : segments) {
-    EXPECT_EXIT(
-        {
-          os.AnswerMessageBox(platform::kIdOk);
-          SetShutdownHook(+[] {
-            auto* h = static_cast<hl::Headless*>(platform::Current());
-            std::fputs(h->MessageBoxes().back().text.c_str(), stderr);
-          });
-          InitRuntime({seg, Resolver()});
-        },
-        ::testing::ExitedWithCode(255), ::testing::HasSubstr(Gbk("载入窗口模板数据段出错!")));
-  }
-}
-
-TEST_F(StartupDeathTest, UnknownHandlerValueIsARuntimeError) {
-  TemplateSegment seg;
-  seg.windows.push_back(SyntheticWindow());
-  seg.windows[0].units[kButton & 0xF].events.push_back({5, 999});  // names no procedure
-  std::string bytes = WriteTemplateSegment(seg);
-  EXPECT_EXIT(
-      {
-        os.AnswerMessageBox(platform::kIdOk);
-        InitRuntime({bytes, Resolver()});
-      },
-      ::testing::ExitedWithCode(255), "");
+                                  tpl::WriteTemplateSegment(SyntheticWindows({kWin, kWin + 1})).substr(0, 100),
+                                  tpl::WriteTemplateSegment(unknown_handler)};
+  for (const auto& seg : segments)
+    ExpectDialogExit([&] { InitRuntime({seg, Resolver()}); }, Gbk("载入窗口模板数据段出错!"));
 }
 
 TEST_F(StartupDeathTest, UnansweredDialogFailsLoudly) {
