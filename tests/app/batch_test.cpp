@@ -62,25 +62,19 @@ TEST_F(Batch, ProcessesEveryFileIntoTheSaveFolder) {
   EXPECT_EQ(Slurp(Save() + "readme"), "2\r\n");
   EXPECT_EQ(Slurp(Save() + "c.txt"), "3\r\n") << "every result goes to the first file's save folder";
   ASSERT_EQ(view.statuses.size(), 4u);
-  EXPECT_EQ(view.statuses[0], "(3:1) a.b\r\n");
-  EXPECT_EQ(view.statuses[1], "(3:2) readme\r\n");
-  EXPECT_EQ(view.statuses[2], "(3:3) c\r\n");
+  EXPECT_EQ(std::vector(view.statuses.begin(), view.statuses.begin() + 3),
+            (std::vector<std::string>{"(3:1) a.b\r\n", "(3:2) readme\r\n", "(3:3) c\r\n"}));
   EXPECT_EQ(view.statuses[3].rfind("总 3 个文件，成功处理 3 个文件，耗时 ", 0), 0u) << view.statuses[3];
-  EXPECT_EQ(view.maximum, 3);
-  EXPECT_EQ(view.position, 3);
+  EXPECT_EQ(std::pair(view.maximum, view.position), std::pair(3, 3));
   ASSERT_EQ(view.questions.size(), 1u);
   EXPECT_EQ(view.questions[0], "是否打开保存目录？\r\n\r\n" + Save());
   EXPECT_EQ(view.opened, std::vector<std::string>{Save()});
 }
 
-TEST_F(Batch, EmptyListDoesNothing) {
-  BatchResult r = Run({});
-  EXPECT_EQ(r.total, 0);
+TEST_F(Batch, UnreadableAndUnwritableFilesCountAsNotProcessed) {
+  EXPECT_EQ(Run({}).total, 0);  // an empty list does nothing
   EXPECT_TRUE(view.statuses.empty());
   EXPECT_TRUE(view.questions.empty());
-}
-
-TEST_F(Batch, UnreadableAndUnwritableFilesCountAsNotProcessed) {
   Put("in/a.txt", "a");
   Put("in/nul.txt", std::string("x\0y", 3));
   view.answer = 6;

@@ -1,23 +1,30 @@
+// The byte buffer object, driven as application code drives it: through
+// the frame commands on a variable slot.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "files/fixture.h"
 #include "runtime/buffer_object.h"
 #include "runtime/frame.h"
-#include "support/gbk.h"
 
 namespace tl::rt {
 namespace {
 
 using namespace std::string_literals;
 
+// A buffer variable: the argument that points at its slot.
+TypedArg SlotArg(void** slot) {
+  TypedArg a;
+  a.set_pointer(slot);
+  a.tag = kTagBuffer;
+  return a;
+}
+
 // A buffer variable as application code holds it: one slot, driven only
 // through the frame commands.
-class FrameBuffer {
- public:
+struct FrameBuffer {
   FrameBuffer() { Call(kBufferInit, {}); }
   ~FrameBuffer() { Call(kBufferFree, {}); }
   ResultRecord Call(const Command& c, std::initializer_list<TypedArg> rest) {
@@ -25,16 +32,8 @@ class FrameBuffer {
     args.insert(args.end(), rest.begin(), rest.end());
     return CallLibraryCommand(c, static_cast<int>(args.size()), args.data());
   }
-  TypedArg Self() {
-    TypedArg a;
-    a.set_pointer(&slot_);
-    a.tag = kTagBuffer;
-    return a;
-  }
-  std::string Content() {
-    ResultRecord r = Call(kBufferGetBytes, {});
-    return std::string(TakeByteSet(r).view());
-  }
+  TypedArg Self() { return SlotArg(&slot_); }
+  std::string Content() { return std::string(TakeByteSet(Call(kBufferGetBytes, {})).view()); }
   void* slot_ = nullptr;
 };
 
@@ -144,7 +143,7 @@ TEST(BufferObject, RemoveRanges) {
       {-6, 1, false, "abcde"}, {0, 1, true, "bcde"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.start << "," << c.count);
+    SCOPED_TRACE(::testing::Message() << c.start << "," << c.count);
     FrameBuffer b;
     b.Call(kBufferAppend, {arg::ByteSet(ByteSet("abcde").block())});
     EXPECT_EQ(b.Call(kBufferRemove, {arg::Int(c.start), arg::Int(c.count)}).as_int() != 0, c.ok);
@@ -181,7 +180,7 @@ TEST(BufferObject, FindForwardAndReverse) {
       {"ab\r\nab\r\nX", {}, -1, -1}, {"b", 0, 2, -1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.needle.size() << " start " << c.start.value_or(-99));
+    SCOPED_TRACE(::testing::Message() << c.needle.size() << " start " << c.start.value_or(-99));
     FrameBuffer b;
     b.Call(kBufferAppend, {arg::ByteSet(ByteSet(hay).block())});
     ByteSet needle(c.needle);
@@ -219,9 +218,7 @@ TEST(BufferObject, CopyIsIndependentAndSelfAppendIsSafe) {
   FrameBuffer a;
   a.Call(kBufferAppend, {arg::Text("hi")});
   void* copySlot = nullptr;
-  TypedArg copy;
-  copy.set_pointer(&copySlot);
-  copy.tag = kTagBuffer;
+  TypedArg copy = SlotArg(&copySlot);
   CallLibraryCommand(kBufferCopy, {copy, a.Self()});
   a.Call(kBufferClear, {});
   EXPECT_EQ(CallLibraryCommand(kBufferLength, {copy}).as_int(), 3);
@@ -240,10 +237,7 @@ TEST(BufferObject, CallsOnAMissingBufferFailQuietly) {
   TypedArg none;
   none.tag = kTagBuffer;  // a variable pointer of null
   void* emptySlot = nullptr;
-  TypedArg unset;
-  unset.set_pointer(&emptySlot);
-  unset.tag = kTagBuffer;
-  for (const TypedArg& self : {none, unset, arg::Int(5)}) {
+  for (const TypedArg& self : {none, SlotArg(&emptySlot), arg::Int(5)}) {
     EXPECT_EQ(CallLibraryCommand(kBufferLength, {self}).as_int(), 0);
     EXPECT_EQ(CallLibraryCommand(kBufferAppend, {self, arg::Text("a")}).as_int(), 0);
     EXPECT_EQ(CallLibraryCommand(kBufferFind, {self, arg::Text("a")}).as_int(), -1);
@@ -251,17 +245,17 @@ TEST(BufferObject, CallsOnAMissingBufferFailQuietly) {
   }
 }
 
-TEST(BufferObject, LoadFile) {
-  auto path = std::filesystem::temp_directory_path() / ("tl_buffer_load_" + std::to_string(::getpid()));
-  std::string content = "a\0b\r\n"s + std::string(30000, 'k');
-  {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(content.data(), 1, content.size(), f);
-    std::fclose(f);
-  }
+// Paths are the program's GBK texts, like those of the file commands: a
+// folder with a Chinese name must be found under its file-system name.
+class BufferFile : public tl::testing::TempDirTest {};
+
+TEST_F(BufferFile, LoadFileReplacesTheContentOrChangesNothing) {
+  std::filesystem::create_directories(dir_ / "配置目录");
+  const std::string content = "a\0b\r\n"s + std::string(30000, 'k');
+  Put("配置目录/设置.ini", content);
   FrameBuffer b;
   b.Call(kBufferAppend, {arg::Text("old")});
+  const std::string path = Path(tl::testing::Gbk("配置目录/设置.ini"));
   EXPECT_TRUE(b.Call(kBufferLoadFile, {arg::Text(path.c_str())}).as_int());
   EXPECT_EQ(b.Content(), content);
   for (const char* bad : {"", "/nonexistent/dir/file", "/"}) {
@@ -269,26 +263,6 @@ TEST(BufferObject, LoadFile) {
     EXPECT_FALSE(b.Call(kBufferLoadFile, {arg::Text(bad)}).as_int());
     EXPECT_EQ(b.Content(), content);
   }
-  std::filesystem::remove(path);
-}
-
-
-// Paths are the program's GBK texts, like those of the file commands: a
-// folder with a Chinese name must be found under its file-system name.
-TEST(BufferObject, LoadFileTakesAGbkPath) {
-  auto dir = std::filesystem::temp_directory_path() / ("tl_buffer_gbk_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir / "配置目录");
-  {
-    std::FILE* f = std::fopen((dir / "配置目录" / "设置.ini").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("[S]\r\nA=1", f);
-    std::fclose(f);
-  }
-  std::string gbkPath = dir.string() + tl::test::Gbk("/配置目录/设置.ini");
-  Buffer b;
-  EXPECT_TRUE(b.LoadFile(gbkPath));
-  EXPECT_EQ(b.view(), "[S]\r\nA=1");
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

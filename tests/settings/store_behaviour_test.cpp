@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <map>
 #include <random>
-#include <sys/wait.h>
 
 #include "runtime/files.h"
 #include "runtime/message_pump.h"
@@ -19,7 +18,7 @@ namespace {
 
 using settings::SettingsStore;
 
-class StoreBehaviour : public StoreTest {};
+using StoreBehaviour = StoreTest;
 
 TEST_F(StoreBehaviour, DiskFollowsEveryWriteAndASecondStoreReadsItBack) {
   std::mt19937 rng(1234);
@@ -63,26 +62,18 @@ TEST_F(StoreBehaviour, PythonConfigParserReadsTheFile) {
       ASSERT_TRUE(store.SetTextValue(G(k), G(v)));
     }
   }
-  std::string script = Path("read.py");
-  Put("read.py",
+  const char* script =
       "import configparser, json, sys\n"
       "p = configparser.ConfigParser(interpolation=None, delimiters=('=',))\n"
       "p.optionxform = str\n"
-      "with open(sys.argv[1], encoding='gbk', newline='') as f:\n"
-      "    data = f.read()\n"
+      "data = open(sys.argv[1], encoding='gbk', newline='').read()\n"
       "assert '\\n' not in data.replace('\\r\\n', ''), 'bare line feed'\n"
       "p.read_string(data)\n"
       "out = {s: dict(p[s]) for s in p.sections()}\n"
-      "sys.stdout.buffer.write(json.dumps(out, ensure_ascii=False, sort_keys=True).encode('utf-8'))\n");
-  std::string cmd = "python3 '" + script + "' '" + Ini() + "'";
-  std::FILE* pipe = ::popen(cmd.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string json;
-  char chunk[4096];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) json.append(chunk, n);
-  int status = ::pclose(pipe);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << json;
+      "sys.stdout.buffer.write(json.dumps(out, ensure_ascii=False, sort_keys=True).encode('utf-8'))\n";
+  tl::test::RunResult run = tl::test::RunProgram("python3", {"-c", script, Ini()}, "");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string& json = run.out;
   // The store's own escape: the reader sees the mark, not a line break.
   EXPECT_EQ(json,
             "{\"Third\": {\"Key\": \"value with = sign\"}, "
@@ -151,13 +142,10 @@ TEST_F(StoreBehaviour, AWriteThatCannotSettleGivesUpWithTwoMessages) {
   EXPECT_FALSE(store.SetTextValue("A", "1"));
   rt::SetPumpHandler(oldPump);
   settings::SetSettingsMessageHook(oldHook);
-  ASSERT_EQ(g_messages.size(), 2u);
-  EXPECT_EQ(std::get<0>(g_messages[0]), G("配置模块出现意外，可能导致无法正常保存！详情请咨询Lumora。"));
-  EXPECT_EQ(std::get<1>(g_messages[0]), 48 + 4096);
-  EXPECT_EQ(std::get<2>(g_messages[0]), G("Lumora："));
-  EXPECT_EQ(std::get<0>(g_messages[1]), store.Content());
-  EXPECT_EQ(std::get<1>(g_messages[1]), 0);
-  EXPECT_EQ(std::get<2>(g_messages[1]), G("信息："));
+  using Message = std::tuple<std::string, int, std::string>;
+  EXPECT_EQ(g_messages, (std::vector<Message>{
+                            {G("配置模块出现意外，可能导致无法正常保存！详情请咨询Lumora。"), 48 + 4096, G("Lumora：")},
+                            {std::string(store.Content()), 0, G("信息：")}}));
   EXPECT_FALSE(store.Busy());
 }
 
@@ -289,7 +277,7 @@ TEST_F(StoreBehaviour, AGbkPathLoadsWhatWasWritten) {
   again.SelectSection("S");
   EXPECT_EQ(again.GetTextValue("A", "missing").view(), "1");
   EXPECT_TRUE(again.SetTextValue("B", "2"));
-  EXPECT_EQ(ReadAll((dir_ / "配置" / "设置.ini").string()), "[S]\r\nB=2\r\nA=1");
+  EXPECT_EQ(Slurp(dir_ / "配置" / "设置.ini"), "[S]\r\nB=2\r\nA=1");
 }
 
 }  // namespace

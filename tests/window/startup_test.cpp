@@ -2,7 +2,6 @@
 // runtime error dialog.
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -76,25 +75,13 @@ TEST_F(WindowTest, ProgramDirectoryBecomesTheCurrentDirectory) {
   ASSERT_EQ(chdir(here), 0);
 }
 
-// Idle work runs whenever the loop has nothing due, before time moves on.
-TEST_F(WindowTest, IdleCallbacksRunWhileTheQueueIsEmpty) {
+// Idle work runs whenever the loop has nothing due, before time moves on,
+// and goes with its window.
+TEST_F(WindowTest, IdleCallbacks) {
   InitSynthetic();
   ASSERT_TRUE(Build());
   SetControlProperty(kWin, kTimer, 8, std::int32_t{0});
   EXPECT_EQ(AddIdleCallback(0x52019999, [] { return false; }), 0);  // window not loaded
-  // Work done in steps: it asks to run again until it is finished, then
-  // closes the window, which ends the loop.
-  int steps = 0;
-  ASSERT_NE(AddIdleCallback(kWin, [&] { return ++steps < 5 || (RequestClose(kWin), false); }), 0);
-  EXPECT_EQ(RunMessageLoop(), 0);
-  EXPECT_EQ(steps, 5);
-  EXPECT_EQ(os.Now(), 0u);  // all of it before any time passed
-}
-
-TEST_F(WindowTest, IdleCallbacksRunAgainAfterEachEventAndGoWithTheirWindow) {
-  InitSynthetic();
-  ASSERT_TRUE(Build());
-  SetControlProperty(kWin, kTimer, 8, std::int32_t{0});
   int a = 0, b = 0;
   int id_a = AddIdleCallback(kWin, [&] { return ++a, false; });
   AddIdleCallback(kWin, [&] { return ++b, false; });
@@ -113,10 +100,18 @@ TEST_F(WindowTest, IdleCallbacksRunAgainAfterEachEventAndGoWithTheirWindow) {
   AddIdleCallback(kWin, [&] { return DestroyWindow(kWin), true; });
   os.RunFor(10);
   EXPECT_FALSE(IsWindowLoaded(kWin));
-  int b_after = b;
+  const int b_after = b;
   ASSERT_TRUE(Build());
   os.RunFor(10);
   EXPECT_EQ(b, b_after);
+  // Work done in steps asks to run again until it is finished, all before
+  // any time passes; then it closes the window, which ends the loop.
+  int steps = 0;
+  const std::uint64_t start = os.Now();
+  ASSERT_NE(AddIdleCallback(kWin, [&] { return ++steps < 5 || (RequestClose(kWin), false); }), 0);
+  EXPECT_EQ(RunMessageLoop(), 0);
+  EXPECT_EQ(steps, 5);
+  EXPECT_EQ(os.Now(), start);
 }
 
 // Waits (bounded) until another thread has forwarded `code` to the backend.
@@ -125,22 +120,6 @@ bool AwaitForwardedExit(int code) {
   for (int i = 0; i < 100000 && h->ForwardedExit() != code; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return h->ForwardedExit() == code;
-}
-
-// On another thread the shutdown sequence only forwards the exit code, then
-// ends the process itself, unless the UI thread is already shutting down.
-TEST_F(WindowTest, ShutdownFromAnotherThreadDuringShutdownOnlyForwards) {
-  InitSynthetic();
-  static std::atomic<bool> hook_done{false};
-  hook_done = false;
-  SetShutdownHook(+[] {
-    std::thread([] { ShutdownRuntime(9); }).detach();  // never returns
-    AwaitForwardedExit(9);
-    hook_done = true;
-  });
-  ShutdownRuntime(0);
-  EXPECT_TRUE(hook_done);
-  EXPECT_EQ(os.ForwardedExit(), 9);
 }
 
 using StartupDeathTest = WindowTest;

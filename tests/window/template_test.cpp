@@ -132,137 +132,72 @@ TEST(TemplateFormat, RandomBytesNeverCrash) {
 // ---------------------------------------------------------------------------
 // Property blocks
 
+// Fields away from their defaults, where the version stores them.
 std::vector<std::pair<std::uint32_t, Props>> EveryKindAndVersion() {
   std::vector<std::pair<std::uint32_t, Props>> out;
-  for (std::uint32_t v = 1; v <= 6; ++v) {
-    WindowProps p;
-    p.version = v;
-    p.title = "T";
-    p.class_name = v == 6 ? "Cls" : "";
-    p.topmost = v >= 4;
-    p.r3 = v >= 2 ? 9 : 1;
-    p.icon = "ICO";
-    out.emplace_back(kKindWindow, p);
-  }
+  for (std::uint32_t v = 1; v <= 6; ++v)
+    out.emplace_back(kKindWindow, WindowProps{.version = v, .r3 = v >= 2 ? 9u : 1u, .topmost = v >= 4,
+                                              .class_name = v == 6 ? "Cls" : "", .icon = "ICO", .title = "T"});
   for (std::uint32_t v = 1; v <= 2; ++v) {
-    EditBoxProps e;
-    e.version = v;
-    e.password_char = '#';
-    e.content = "x\r\ny";
-    e.font = std::string(60, 'f');
-    if (v == 2) e.extra1 = "e1";
-    out.emplace_back(kKindEditBox, e);
-    LabelProps l;
-    l.version = v;
-    l.caption = "cap";
-    if (v == 2) l.extra2 = "e2";
-    out.emplace_back(kKindLabel, l);
-    PicBoxProps pb;
-    pb.version = v;
-    pb.picture = "GIF";
-    if (v == 2) pb.extra1 = "z";
-    out.emplace_back(kKindPicBox, pb);
-    CheckProps c;
-    c.version = v;
-    c.checked = 1;
-    c.caption = "c";
-    if (v == 2) c.extra1 = "k";
-    out.emplace_back(kKindCheckBox, c);
+    const std::string extra = v == 2 ? "e" : "";
+    out.emplace_back(kKindEditBox, EditBoxProps{.version = v, .password_char = '#', .font = std::string(60, 'f'),
+                                                .content = "x\r\ny", .extra1 = extra});
+    out.emplace_back(kKindLabel, LabelProps{.version = v, .caption = "cap", .extra2 = extra});
+    out.emplace_back(kKindPicBox, PicBoxProps{.version = v, .picture = "GIF", .extra1 = extra});
+    out.emplace_back(kKindCheckBox, CheckProps{.version = v, .checked = 1, .caption = "c", .extra1 = extra});
   }
-  for (std::uint32_t v = 1; v <= 3; ++v) {
-    ComboBoxProps c;
-    c.version = v;
-    c.items = {"one", "", "three"};
-    c.item_data = {1, 2, 3};
-    c.selected = 2;
-    if (v >= 2) c.extra2 = "x";
-    if (v == 3) c.r3 = 7;
-    out.emplace_back(kKindComboBox, c);
-  }
-  CheckProps radio;
-  radio.version = 1;
-  radio.caption = "r";
-  out.emplace_back(kKindRadioBox, radio);
-  ButtonProps b;
-  b.caption = "b";
-  b.type = 1;
-  out.emplace_back(kKindButton, b);
-  HyperLinkerProps h;
-  h.target = "http://t";
-  h.email = "a@b";
-  out.emplace_back(kKindHyperLinker, h);
-  ProcessBarProps pr;
-  pr.maximum = 7;
-  out.emplace_back(kKindProcessBar, pr);
-  TimerProps t;
-  t.interval = 20;
-  out.emplace_back(kKindTimer, t);
-  PicBtnProps pbt;
-  pbt.pictures[0] = "A";
-  pbt.pictures[3] = "D";
-  pbt.transparent = 0xFF;
-  out.emplace_back(kKindPicBtn, pbt);
-  TransLabelProps tl;
-  tl.r1[4] = 5;
-  tl.caption = "t";
-  out.emplace_back(kKindTransLabel, tl);
+  for (std::uint32_t v = 1; v <= 3; ++v)
+    out.emplace_back(kKindComboBox, ComboBoxProps{.version = v, .selected = 2, .item_data = {1, 2, 3},
+                                                  .items = {"one", "", "three"}, .extra2 = v >= 2 ? "x" : "",
+                                                  .r3 = v == 3 ? 7u : 0u});
+  out.emplace_back(kKindRadioBox, CheckProps{.version = 1, .caption = "r"});
+  out.emplace_back(kKindButton, ButtonProps{.type = 1, .caption = "b"});
+  out.emplace_back(kKindHyperLinker, HyperLinkerProps{.email = "a@b", .target = "http://t"});
+  out.emplace_back(kKindProcessBar, ProcessBarProps{.maximum = 7});
+  out.emplace_back(kKindTimer, TimerProps{.interval = 20});
+  out.emplace_back(kKindPicBtn, PicBtnProps{.transparent = 0xFF, .pictures = {"A", "", "", "D"}});
+  out.emplace_back(kKindTransLabel, TransLabelProps{.r1 = {0, 0, 0, 0, 5}, .caption = "t"});
   return out;
 }
 
 TEST(TemplateProps, EveryKindAndVersionRoundTrips) {
   for (auto& [kind, props] : EveryKindAndVersion()) {
+    SCOPED_TRACE(::testing::Message() << std::hex << kind << " v" << std::visit([](auto& p) { return p.version; }, props));
     std::string block = WriteProps(kind, props);
     auto back = ReadProps(kind, block);
-    ASSERT_TRUE(back) << std::hex << kind << " v" << std::visit([](auto& p) { return p.version; }, props);
-    EXPECT_EQ(*back, props) << std::hex << kind;
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, props);
     EXPECT_EQ(WriteProps(kind, *back), block);
-    // Any truncation is refused.
-    for (std::size_t n = 1; n < block.size(); ++n)
-      EXPECT_FALSE(ReadProps(kind, block.substr(0, n))) << std::hex << kind << " cut " << n;
-    // Bytes after the last field are an inconsistent block.
-    EXPECT_FALSE(ReadProps(kind, block + "!"));
+    for (std::size_t n = 1; n < block.size(); ++n) EXPECT_FALSE(ReadProps(kind, block.substr(0, n))) << "cut " << n;
+    EXPECT_FALSE(ReadProps(kind, block + "!"));  // bytes after the last field
   }
+  // Fields a version does not store are neither written nor read.
+  auto v1 = ReadProps(kKindWindow, WriteProps(kKindWindow, WindowProps{.version = 1, .topmost = 1, .class_name = "X"}));
+  ASSERT_TRUE(v1);
+  EXPECT_EQ(*v1, Props(WindowProps{.version = 1}));
 }
 
-TEST(TemplateProps, OlderVersionsKeepTheDefaultsOfLaterFields) {
-  WindowProps v1;
-  v1.version = 1;
-  v1.title = "old";
-  v1.topmost = 1;        // not stored before version 4
-  v1.class_name = "X";   // not stored before version 6
-  auto back = ReadProps(kKindWindow, WriteProps(kKindWindow, v1));
-  ASSERT_TRUE(back);
-  auto& w = std::get<WindowProps>(*back);
-  EXPECT_EQ(w.title, "old");
-  EXPECT_EQ(w.topmost, 0);
-  EXPECT_EQ(w.class_name, "");
-}
-
-TEST(TemplateProps, VersionAboveTheMaximumIsRefused) {
+TEST(TemplateProps, VersionAboveTheMaximumIsRefusedAndAnEmptyBlockIsTheDefaults) {
   const std::pair<std::uint32_t, std::uint32_t> kinds[] = {
-      {kKindWindow, 6},  {kKindEditBox, 2},     {kKindLabel, 2},      {kKindButton, 1},
-      {kKindCheckBox, 2}, {kKindRadioBox, 1},   {kKindComboBox, 3},   {kKindPicBox, 2},
-      {kKindHyperLinker, 1}, {kKindProcessBar, 1}, {kKindTimer, 1},   {kKindPicBtn, 1},
-      {kKindTransLabel, 1}};
+      {kKindWindow, 6},      {kKindEditBox, 2},     {kKindLabel, 2},  {kKindButton, 1},  {kKindCheckBox, 2},
+      {kKindRadioBox, 1},    {kKindComboBox, 3},    {kKindPicBox, 2}, {kKindHyperLinker, 1},
+      {kKindProcessBar, 1},  {kKindTimer, 1},       {kKindPicBtn, 1}, {kKindTransLabel, 1}};
   for (auto [kind, max] : kinds) {
+    SCOPED_TRACE(::testing::Message() << std::hex << kind);
     EXPECT_EQ(MaxPropsVersion(kind), max);
     Props p = *DefaultProps(kind);
+    EXPECT_EQ(ReadProps(kind, ""), p);
     std::visit([&](auto& x) { x.version = max + 1; }, p);
-    EXPECT_FALSE(ReadProps(kind, WriteProps(kind, p))) << std::hex << kind;
+    EXPECT_FALSE(ReadProps(kind, WriteProps(kind, p)));
   }
   EXPECT_FALSE(ReadProps(0x10099, ""));  // a kind this runtime does not have
-}
-
-TEST(TemplateProps, EmptyBlockGivesTheDefaults) {
-  auto bar = ReadProps(kKindProcessBar, "");
-  ASSERT_TRUE(bar);
-  EXPECT_EQ(std::get<ProcessBarProps>(*bar).maximum, 100);
-  auto edit = std::get<EditBoxProps>(*ReadProps(kKindEditBox, ""));
+  EXPECT_EQ(std::get<ProcessBarProps>(*DefaultProps(kKindProcessBar)).maximum, 100);
+  auto edit = std::get<EditBoxProps>(*DefaultProps(kKindEditBox));
   EXPECT_EQ(edit.back_colour, kColourWhite);
   EXPECT_EQ(edit.spin_max, 100);
   EXPECT_EQ(edit.password_char, '*');
-  EXPECT_EQ(std::get<ComboBoxProps>(*ReadProps(kKindComboBox, "")).selected, -1);
-  EXPECT_EQ(std::get<WindowProps>(*ReadProps(kKindWindow, "")).border, 2);
+  EXPECT_EQ(std::get<ComboBoxProps>(*DefaultProps(kKindComboBox)).selected, -1);
+  EXPECT_EQ(std::get<WindowProps>(*DefaultProps(kKindWindow)).border, 2);
 }
 
 TEST(TemplateProps, LongTextListsUseTheMarker) {
