@@ -10,30 +10,22 @@ namespace {
 
 using namespace tpl;
 
-TemplateSegment OneWindow() {
-  TemplateSegment seg;
-  seg.windows.push_back(SyntheticWindow());
-  return seg;
-}
-
 TEST(TemplateFormat, SegmentRoundTripsAndRecordsAreFoundThroughOffsets) {
-  TemplateSegment seg = OneWindow();
-  // A second window whose records are laid out in reverse order.
-  WindowTemplate second = SyntheticWindow();
-  second.id = 0x52010020;
+  TemplateSegment seg = SyntheticWindows({kWin, 0x52010020});
+  // The second window's records are laid out in reverse order.
+  WindowTemplate& second = seg.windows[1];
   second.text1 = "one";
   second.text2 = "two";
   for (std::size_t i = second.units.size(); i-- > 0;) second.record_order.push_back(i);
-  seg.windows.push_back(second);
   std::string bytes = WriteTemplateSegment(seg);
   auto back = ReadTemplateSegment(bytes);
   ASSERT_TRUE(back);
   EXPECT_EQ(*back, seg);
-  EXPECT_EQ(back->windows[1].units[kRadioB & 0xF].name, "radioB");
+  EXPECT_EQ(back->windows[1].units[Index(kRadioB)].name, "radioB");
 }
 
 TEST(TemplateFormat, MenuUnitsAreKeptButNotParsed) {
-  TemplateSegment seg = OneWindow();
+  TemplateSegment seg = SyntheticWindows({kWin});
   Unit menu;
   menu.id = 0x26010001;  // bits 24-27 = 6, bits 28-31 = 2
   menu.menu = true;
@@ -52,7 +44,7 @@ TEST(TemplateFormat, MenuUnitsAreKeptButNotParsed) {
 
 // Every prefix of a valid segment is refused, never read past its end.
 TEST(TemplateFormat, EveryTruncationIsRefused) {
-  std::string bytes = WriteTemplateSegment(OneWindow());
+  std::string bytes = WriteTemplateSegment(SyntheticWindows({kWin}));
   for (std::size_t n = 0; n < bytes.size(); ++n) {
     std::string cut = bytes.substr(0, n);  // exact-size copy so ASan sees overreads
     EXPECT_FALSE(ReadTemplateSegment(cut)) << "prefix " << n;
@@ -64,7 +56,7 @@ void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
 }
 
 TEST(TemplateFormat, LengthsPastTheEndAreRefused) {
-  std::string bytes = WriteTemplateSegment(OneWindow());
+  std::string bytes = WriteTemplateSegment(SyntheticWindows({kWin}));
   // Window list length, then the window record's fields.
   const std::size_t list = 0, text1 = 4 + 8 + 8, count = text1 + 8, table = count + 4;
   struct Case {
@@ -81,7 +73,7 @@ TEST(TemplateFormat, LengthsPastTheEndAreRefused) {
   }
   // A record offset past the records, a record length past the table.
   std::size_t table_data = table + 4;
-  std::uint32_t units = static_cast<std::uint32_t>(OneWindow().windows[0].units.size());
+  std::uint32_t units = static_cast<std::uint32_t>(SyntheticWindows({kWin}).windows[0].units.size());
   std::string bad = bytes;
   PutU32(bad, table_data + 4 * units, 0x00FFFFFF);
   EXPECT_FALSE(ReadTemplateSegment(bad));
@@ -93,7 +85,7 @@ TEST(TemplateFormat, LengthsPastTheEndAreRefused) {
 
 // Counts inside a unit record that claim more than the record holds.
 TEST(TemplateFormat, UnitRecordCountsAreChecked) {
-  Unit u = SyntheticWindow().units[kButton & 0xF];
+  Unit u = SyntheticWindow().units[Index(kButton)];
   std::string rec = WriteUnitRecord(u);
   ASSERT_TRUE(ReadUnitRecord(u.id, rec));
   EXPECT_EQ(*ReadUnitRecord(u.id, rec), u);
@@ -111,7 +103,7 @@ TEST(TemplateFormat, UnitRecordCountsAreChecked) {
 
 TEST(TemplateFormat, RandomBytesNeverCrash) {
   std::mt19937 rng(12345);
-  std::string valid = WriteTemplateSegment(OneWindow());
+  std::string valid = WriteTemplateSegment(SyntheticWindows({kWin}));
   for (int round = 0; round < 3000; ++round) {
     std::string bytes;
     if (round % 2 == 0) {
