@@ -11,7 +11,6 @@
 #include "runtime/automation/variant.h"
 #include "runtime/automation/wide_text.h"
 #include "support/gbk.h"
-#include "text/regex_matcher.h"
 
 namespace tl {
 namespace {
@@ -131,6 +130,8 @@ TEST(VariantChangeTypeTest, ToNumbersAndFlags) {
     HResult hr;
     double number;  // the result read back as a double
   } cases[] = {
+      {"half to even, down", MakeR8(2.5), kVtI4, kOk, 2},
+      {"half to even, up", MakeR8(3.5), kVtI4, kOk, 4},
       {"r8 to i2", MakeR8(-2.5), kVtI2, kOk, -2},
       {"r8 to ui1 top", MakeR8(255.4), kVtUi1, kOk, 255},
       {"r8 to ui1 over", MakeR8(255.6), kVtUi1, kDispOverflow, 0},
@@ -140,16 +141,20 @@ TEST(VariantChangeTypeTest, ToNumbersAndFlags) {
       {"date range", MakeR8(3e6), kVtDate, kDispOverflow, 0},
       {"r8 to currency", MakeR8(1.23456), kVtCy, kOk, 1.2346},
       {"i4 to bool", MakeI4(7), kVtBool, kOk, -1},
+      {"bool true to i2", MakeBool(true), kVtI2, kOk, -1},
+      {"empty to r8", Variant(), kVtR8, kOk, 0},
       {"bool false to r8", MakeBool(false), kVtR8, kOk, 0},
       {"text +7 to i2", MakeBstr(u"  +7 "), kVtI2, kOk, 7},
       {"text FALSE", MakeBstr(u"FALSE"), kVtBool, kOk, 0},
       {"text 1 to bool", MakeBstr(u"1"), kVtBool, kOk, -1},
+      {"text true", MakeBstr(u"true"), kVtBool, kOk, -1},
       {"text inf", MakeBstr(u"inf"), kVtR8, kDispTypeMismatch, 0},
       {"text 1e400", MakeBstr(u"1e400"), kVtR8, kDispTypeMismatch, 0},
       {"text empty", MakeBstr(u""), kVtI4, kDispTypeMismatch, 0},
       {"text wide digits", MakeBstr(u"１２"), kVtI4, kDispTypeMismatch, 0},
       {"text date", MakeBstr(u"2024-01-02"), kVtDate, kOk, 45293},
       {"text time", MakeBstr(u"6:00"), kVtDate, kOk, 0.25},
+      {"text date and time", MakeBstr(u"1899/12/31 12:00:00"), kVtDate, kOk, 1.5},
       {"text bad hour", MakeBstr(u"25:00"), kVtDate, kDispTypeMismatch, 0},
       {"text bad day", MakeBstr(u"2024/2/30"), kVtDate, kDispTypeMismatch, 0},
       {"null to i4", [] { Variant v; v.vt = kVtNull; return v; }(), kVtI4, kDispTypeMismatch, 0},
@@ -189,6 +194,7 @@ TEST(VariantChangeTypeTest, ToText) {
       {Variant(), u""},
       {MakeDate(45293.0), u"2024/1/2"},
       {MakeDate(0.75), u"18:00:00"},
+      {MakeDate(1.5), u"1899/12/31 12:00:00"},
       {MakeBstr(u"same"), u"same"},
   };
   for (Case& c : cases) {
@@ -384,6 +390,9 @@ TEST(VariantCommandTest, ElementsOfArrays) {
   EXPECT_EQ(VariantToByteSet(ref).view(), bytes);
   EXPECT_EQ(VariantToNumber(ref, 2), 127.0);
   EXPECT_FALSE(SetVariant(ref, arg::Int(1), 1));  // only a variable's own array is written
+  EXPECT_FALSE(SetVariant(owner.get(), arg::Int(300), 1));  // does not fit a byte
+  VariantValue scalar(MakeI4(1));
+  EXPECT_FALSE(SetVariant(scalar.get(), arg::Int(1), 1));  // not an array
 }
 
 TEST(VariantCommandTest, ThroughTheFrame) {
@@ -420,30 +429,6 @@ TEST(VariantCommandTest, ThroughTheFrame) {
   EXPECT_TRUE(TakeByteSet(CallCommand(cmd::kVariantToByteSet, 1, notVariant)).empty());
   CallCommand(cmd::kClearVariant, 1, notVariant);
   CallCommand(cmd::kClearVariant, 0, nullptr);
-}
-
-}  // namespace
-}  // namespace tl
-
-namespace tl {
-namespace {
-
-// Empty matches step on by one unit; a subject with characters outside the
-// BMP must not stop the search halfway through a surrogate pair.
-TEST(RegExpSurrogateTest, EmptyMatchesAcrossPairs) {
-  struct Case {
-    std::string pattern, subject;
-    int matches;
-  } cases[] = {
-      {"x*", rt::automation::Utf16ToGbk(u"\U0001F600"), 2},
-      {".?", rt::automation::Utf16ToGbk(u"a\U0001F600b"), 4},
-      {".", rt::automation::Utf16ToGbk(u"\U0001F600\U0001F601"), 2},
-  };
-  for (const Case& c : cases) {
-    text::RegexMatcher m;
-    ASSERT_TRUE(m.Create(c.pattern));
-    EXPECT_EQ(m.Execute(c.subject), c.matches) << c.pattern;
-  }
 }
 
 }  // namespace
