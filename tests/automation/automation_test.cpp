@@ -133,11 +133,8 @@ TEST(WildcardToPatternTest, Conversions) {
   struct Case {
     std::string filter, pattern;
   } cases[] = {
-      {"file?.txt", "file.?\\.txt"},
-      {"*.txt|*.htm", ".*\\.txt|.*\\.htm"},
-      {"a*.txt", "a.*\\.txt"},
-      {"file[1].txt", "file\\[1\\]\\.txt"},
-      {"a\\b", "a\\\\b"},
+      {"file?.txt", "file.?\\.txt"}, {"*.txt|*.htm", ".*\\.txt|.*\\.htm"}, {"a*.txt", "a.*\\.txt"},
+      {"file[1].txt", "file\\[1\\]\\.txt"}, {"a\\b", "a\\\\b"},
       {"^$+.{}[]=()\"", "\\^\\$\\+\\.\\{\\}\\[\\]\\=\\(\\)\\\""},
       {"", ""},
       // Trail bytes 5C, 5B, 5D, 7B, 7D, 5E, 7C of double-byte characters stay
@@ -155,8 +152,7 @@ TEST(FileTypeFilterTest, FilterExamples) {
     Mode mode;
     std::vector<std::string> yes, no;
   } cases[] = {
-      {"", Mode::kAll, {"a.txt", "b", ".x"}, {}},
-      {"*", Mode::kAll, {"a.txt"}, {}},
+      {"", Mode::kAll, {"a.txt", "b", ".x"}, {}}, {"*", Mode::kAll, {"a.txt"}, {}},
       {"*.*", Mode::kAll, {"noext"}, {}},
       {"*.txt", Mode::kExtension, {"a.TXT", "b.txt", ".txt"}, {"a.txt.bak", "txt", "atxt"}},
       {"*.t?t", Mode::kExtension, {"x.t?t", "X.T?T"}, {"x.txt"}},

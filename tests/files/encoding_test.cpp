@@ -46,8 +46,7 @@ TEST(HtmlCharset, MetaTagsDecide) {
     int want;
   } cases[] = {
       {"<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\"></head>", kHtmlUtf8},
-      {"<head><meta charset=\"UTF-8\"></head>", kHtmlUtf8},
-      {"<head><meta charset='UTF-8'></head>", kHtmlUtf8},
+      {"<head><meta charset=\"UTF-8\"></head>", kHtmlUtf8}, {"<head><meta charset='UTF-8'></head>", kHtmlUtf8},
       {"<head><meta charset=Big5-HKSCS></head>", kHtmlBig5},
       {"<head><meta charset=\"Big5-HKSCS\"></head>", kHtmlBig5Hkscs},
       {"<head><meta charset='big5-hkscs'></head>", kHtmlBig5Hkscs},
@@ -58,10 +57,8 @@ TEST(HtmlCharset, MetaTagsDecide) {
       // With a head, only meta tags inside it count.
       {"<head><title>x</title></head><meta charset=big5>", kHtmlNone},
       // An empty meta tag ends the search.
-      {"<meta><meta charset=utf-8>", kHtmlNone},
-      {"<meta name=x><meta charset=utf-8>", kHtmlUtf8},
-      {"plain text", kHtmlNone},
-      {"", kHtmlNone},
+      {"<meta><meta charset=utf-8>", kHtmlNone}, {"<meta name=x><meta charset=utf-8>", kHtmlUtf8},
+      {"plain text", kHtmlNone}, {"", kHtmlNone},
   };
   for (const Case& c : cases) EXPECT_EQ(DetectHtmlCharset(c.html), c.want) << c.html;
   // "<" inside a double-byte character (as its second byte) is no tag start.
@@ -216,10 +213,7 @@ TEST_F(Encodings, WritesMarksAndFallsBackToTheTextsOwnBytes) {
     int code;
     std::string bytes;
   } cases[] = {
-      {"", 2, "\xEF\xBB\xBF"},
-      {"", 3, "\xFF\xFE"},
-      {"", 4, "\xFE\xFF"},
-      {"", 1, ""},
+      {"", 2, "\xEF\xBB\xBF"}, {"", 3, "\xFF\xFE"}, {"", 4, "\xFE\xFF"}, {"", 1, ""},
       {"ab", 4, std::string("\xFE\xFF\0a\0b", 6)},
       // A character Big5 lacks: the conversion fails, the GBK bytes are written.
       {Gbk("é中"), 5, Gbk("é中")},

@@ -16,13 +16,8 @@ TEST(PathPieces, DirectoryAndBaseName) {
   struct Case {
     std::string path, dir, base;
   } cases[] = {
-      {"/a/b.c.txt", "/a", "b.c"},
-      {"/a/readme", "/a", "readme"},
-      {"plain.txt", "", "plain"},
-      {"/x", "", "x"},
-      {"/a.d/file", "/a.d", "file"},
-      {Gbk("/数据/表.txt"), Gbk("/数据"), Gbk("表")},
-      {"/a/\x81/b", "/a", "\x81/b"},
+      {"/a/b.c.txt", "/a", "b.c"}, {"/a/readme", "/a", "readme"}, {"plain.txt", "", "plain"}, {"/x", "", "x"},
+      {"/a.d/file", "/a.d", "file"}, {Gbk("/数据/表.txt"), Gbk("/数据"), Gbk("表")}, {"/a/\x81/b", "/a", "\x81/b"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DirectoryOf(c.path).view(), c.dir) << c.path;

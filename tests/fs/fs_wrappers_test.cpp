@@ -109,9 +109,7 @@ TEST_F(FsWrapperTest, AttributesGetAndPut) {
     std::string name;
     int set, clear;  // bits that must be set / clear
   } cases[] = {
-      {"plain.txt", 0x20, 0x10 | 0x02 | 0x01},
-      {".dot", 0x22, 0x10},
-      {"link", 0x400 | 0x20, 0x10},
+      {"plain.txt", 0x20, 0x10 | 0x02 | 0x01}, {".dot", 0x22, 0x10}, {"link", 0x400 | 0x20, 0x10},
   };
   for (const Case& c : cases) {
     const int a = static_cast<int>(fso_.GetFile(P(c.name)).Attributes());
@@ -269,8 +267,7 @@ TEST_F(FsWrapperTest, StreamsReadInBothFormats) {
     const char* what;
     std::function<bool()> empty;
   } past[] = {
-      {"ReadLine", [&] { return in.ReadLine().empty(); }},
-      {"ReadAll", [&] { return in.ReadAll().empty(); }},
+      {"ReadLine", [&] { return in.ReadLine().empty(); }}, {"ReadAll", [&] { return in.ReadAll().empty(); }},
       {"Read", [&] { return in.Read(3).empty(); }},
   };
   for (const Past& p : past) {
@@ -400,12 +397,8 @@ TEST_F(FsWrapperTest, PathTexts) {
   struct Case {
     std::string path, parent, name, base, ext;
   } cases[] = {
-      {"/a/b/c.txt", "/a/b", "c.txt", "c", "txt"},
-      {"/a/b/", "/a", "b", "b", ""},
-      {"/a", "/", "a", "a", ""},
-      {"/", "", "", "", ""},
-      {"rel/x.tar.gz", "rel", "x.tar.gz", "x.tar", "gz"},
-      {"x", "", "x", "x", ""},
+      {"/a/b/c.txt", "/a/b", "c.txt", "c", "txt"}, {"/a/b/", "/a", "b", "b", ""}, {"/a", "/", "a", "a", ""},
+      {"/", "", "", "", ""}, {"rel/x.tar.gz", "rel", "x.tar.gz", "x.tar", "gz"}, {"x", "", "x", "x", ""},
       {"/a//b", "/a", "b", "b", ""},
       {Gbk("/文件夹/报告.文本"), Gbk("/文件夹"), Gbk("报告.文本"), Gbk("报告"), Gbk("文本")},
   };
