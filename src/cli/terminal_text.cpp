@@ -4,9 +4,10 @@
 #include <cstring>
 
 #ifndef _WIN32
-#include <iconv.h>
 #include <langinfo.h>
 #endif
+
+#include "runtime/iconv_adapter.h"
 
 namespace tl::cli {
 namespace {
@@ -15,17 +16,15 @@ bool g_utf8 = false;
 
 #ifndef _WIN32
 bool Convert(const char* to, const char* from, std::string_view in, std::string& out) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  rt::CharsetConverter conv(to, from);
+  if (!conv.ok()) return false;
   out.assign(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  std::size_t src_left = in.size();
+  const char* src = in.data();
+  std::size_t srcLeft = in.size();
   char* dst = out.data();
-  std::size_t dst_left = out.size();
-  std::size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
-  iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1)) return false;
-  out.resize(out.size() - dst_left);
+  std::size_t dstLeft = out.size();
+  if (conv.Convert(src, srcLeft, dst, dstLeft) != rt::CharsetConverter::Status::kDone) return false;
+  out.resize(out.size() - dstLeft);
   return true;
 }
 #endif
