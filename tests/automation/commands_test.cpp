@@ -11,6 +11,7 @@
 #include "runtime/automation/class_registry.h"
 #include "runtime/automation/commands.h"
 #include "runtime/automation/inprocess.h"
+#include "runtime/automation/wide_text.h"
 #include "support/gbk.h"
 
 namespace tl {
@@ -21,9 +22,10 @@ using namespace rt::automation;
 using test::Gbk;
 
 int g_live = 0;  // instances of the counted classes alive
+std::vector<std::vector<Variant>> g_calls;  // what Record was given, call by call
 
 enum : DispId { kFailId = 1, kNumberId, kTextId, kFlagId, kWhenId, kSelfId, kNothingId, kValueId, kSmallId,
-                kManyId, kKeepId, kSwapId, kEchoId };
+                kManyId, kKeepId, kSwapId, kEchoId, kPairId, kRecordId, kBumpId, kSuffixId };
 constexpr ParamDesc kCode[] = {{kVtI4, false, false}};
 constexpr ParamDesc kInt[] = {{kVtI4, false, false}};
 constexpr ParamDesc kByte[] = {{kVtUi1, false, false}};
@@ -31,6 +33,9 @@ constexpr ParamDesc kTwoText[] = {{kVtBstr, false, false}, {kVtBstr, false, fals
 constexpr ParamDesc kObject[] = {{kVtDispatch, false, false}};
 constexpr ParamDesc kRefVariant[] = {{kVtVariant, true, false}};
 constexpr ParamDesc kText[] = {{kVtBstr, false, false}};
+constexpr ParamDesc kRecordParams[] = {{kVtVariant, false, false}, {kVtVariant, false, true}, {kVtVariant, false, true}};
+constexpr ParamDesc kRefInt[] = {{kVtI4, true, false}};
+constexpr ParamDesc kRefText[] = {{kVtBstr, true, false}};
 constexpr MemberDesc kCountedMembers[] = {
     {u"Fail", kFailId, kInvokeMethod, kCode, false, kVtEmpty},
     {u"Number", kNumberId, kInvokePropertyGet, {}, false, kVtR8},
@@ -46,7 +51,11 @@ constexpr MemberDesc kCountedMembers[] = {
     {u"Keep", kKeepId, kInvokeMethod, kObject, false, kVtEmpty},
     {u"Swap", kSwapId, kInvokeMethod, kRefVariant, false, kVtEmpty},
     {u"Echo", kEchoId, kInvokeMethod, kText, false, kVtBstr},
-    {u"Pair", kEchoId + 1, kInvokeMethod, kTwoText, false, kVtBstr},
+    {u"Pair", kPairId, kInvokeMethod, kTwoText, false, kVtBstr},
+    // Record(a, [b], [c]) keeps copies of the variants it was given.
+    {u"Record", kRecordId, kInvokeMethod, kRecordParams, false, kVtI4},
+    {u"Bump", kBumpId, kInvokeMethod, kRefInt, false, kVtEmpty},        // adds one
+    {u"Suffix", kSuffixId, kInvokeMethod, kRefText, false, kVtEmpty},  // appends "！"
 };
 
 class Counted final : public InProcessObject {
@@ -102,6 +111,27 @@ class Counted final : public InProcessObject {
         result = MakeBstr(s);
         return kOk;
       }
+      case kRecordId: {
+        std::vector<Variant>& seen = g_calls.emplace_back(args.size());
+        for (std::size_t i = 0; i < args.size(); ++i) VariantCopy(seen[i], args.Raw(i));
+        result = MakeI4(static_cast<std::int32_t>(args.size()));
+        return kOk;
+      }
+      case kBumpId: {
+        Variant& v = args.Raw(0);
+        if (v.vt != (kVtByRef | kVtI4)) return kDispTypeMismatch;
+        *static_cast<std::int32_t*>(v.byref) += 1;
+        return kOk;
+      }
+      case kSuffixId: {
+        Variant& v = args.Raw(0);
+        if (v.vt != (kVtByRef | kVtBstr)) return kDispTypeMismatch;
+        auto* slot = static_cast<Bstr*>(v.byref);
+        std::u16string s(BstrView(*slot));
+        FreeBstr(*slot);
+        *slot = AllocBstr(s + u"！");
+        return kOk;
+      }
       default: return kDispMemberNotFound;
     }
   }
@@ -144,7 +174,12 @@ class CommandsTest : public ::testing::Test {
     RegisterAutomationClass(u"Tidyline.Counted", [] { return static_cast<Dispatch*>(new Counted); });
     live_ = g_live;
   }
-  void TearDown() override { EXPECT_EQ(g_live, live_) << "objects leaked or released twice"; }
+  void TearDown() override {
+    for (auto& call : g_calls)
+      for (Variant& v : call) VariantClear(v);
+    g_calls.clear();
+    EXPECT_EQ(g_live, live_) << "objects leaked or released twice";
+  }
 
   static Object Make() {
     Object o;
@@ -181,9 +216,6 @@ TEST_F(CommandsTest, FailureCodesOfTheCallMapToTheTable) {
   for (const Case& c : cases) {
     Call(cmd::kCallObjectMethod, Frame(o.holder(), "Fail", {arg::Int(c.hr)}));
     EXPECT_EQ(LastAutomationError(), c.code) << std::hex << c.hr;
-    // SetObjectProperty exposes it as its result.
-    const TypedArg value[] = {arg::Int(1)};
-    EXPECT_TRUE(SetObjectProperty(o.holder(), "Value", value));
   }
 }
 
@@ -415,6 +447,78 @@ TEST_F(CommandsTest, ManyArgumentsAndLongTexts) {
   EXPECT_EQ(TakeText(Call(cmd::kCallObjectMethodText, Frame(o.holder(), "Echo", {arg::Text(big.c_str())}))).view(),
             big);
 }
+
+TEST_F(CommandsTest, OmittedArguments) {
+  Object probe = Make();
+  const TypedArg middle[] = {arg::Int(1), arg::Omitted(), arg::Int(3)};
+  const TypedArg trailing[] = {arg::Int(1), arg::Omitted(), arg::Omitted()};
+  const TypedArg tooMany[] = {arg::Int(1), arg::Int(2), arg::Int(3), arg::Int(4)};
+
+  EXPECT_EQ(VariantToNumber(CallObjectMethodVariant(probe.holder(), "Record", middle).get()), 3.0);
+  ASSERT_EQ(g_calls.back().size(), 3u);
+  EXPECT_EQ(g_calls.back()[1].vt, kVtError);
+  EXPECT_EQ(g_calls.back()[1].scode, kDispParamNotFound);
+  EXPECT_EQ(g_calls.back()[2].vt, kVtI4);
+
+  EXPECT_EQ(VariantToNumber(CallObjectMethodVariant(probe.holder(), "Record", trailing).get()), 1.0);
+  EXPECT_EQ(g_calls.back().size(), 1u);
+
+  const std::size_t before = g_calls.size();
+  CallObjectMethod(probe.holder(), "Record", tooMany);
+  EXPECT_EQ(LastAutomationError(), kAutoTooManyArgs);
+  EXPECT_EQ(g_calls.size(), before);  // never called
+}
+
+
+TEST_F(CommandsTest, ArgumentKindsBecomeVariants) {
+  Object probe = Make();
+  Object re;
+  ASSERT_TRUE(CreateObject(re.holder(), "VBScript.RegExp"));
+  const std::string chinese = Gbk("中文");
+  const TypedArg args[] = {arg::Boolean(true), arg::Long(0x1'0000'0005LL), arg::Text(chinese.c_str())};
+  CallObjectMethod(probe.holder(), "Record", args);
+  ASSERT_EQ(g_calls.back().size(), 3u);
+  EXPECT_EQ(g_calls.back()[0].vt, kVtBool);
+  EXPECT_EQ(g_calls.back()[0].boolVal, -1);
+  EXPECT_EQ(g_calls.back()[1].vt, kVtI4);
+  EXPECT_EQ(g_calls.back()[1].lVal, 5);  // low 32 bits
+  EXPECT_EQ(BstrView(g_calls.back()[2].bstrVal), u"中文");
+
+  const TypedArg more[] = {arg::Byte(7), arg::Short(-2), arg::Object(&re.holder())};
+  CallObjectMethod(probe.holder(), "Record", more);
+  EXPECT_EQ(g_calls.back()[0].vt, kVtUi1);
+  EXPECT_EQ(g_calls.back()[1].vt, kVtI2);
+  EXPECT_EQ(g_calls.back()[2].vt, kVtDispatch);
+}
+
+
+TEST_F(CommandsTest, ByReferenceArgumentsAreCopiedBack) {
+  Object probe = Make();
+  std::int32_t n = 41;
+  const TypedArg variable[] = {arg::IntVariable(&n)};
+  CallObjectMethod(probe.holder(), "Bump", variable);
+  EXPECT_EQ(LastAutomationError(), 0);
+  EXPECT_EQ(n, 42);
+
+  const TypedArg value[] = {arg::Int(1)};  // not a variable: nothing to write back
+  CallObjectMethod(probe.holder(), "Bump", value);
+  EXPECT_EQ(LastAutomationError(), 0);
+
+  Text t(Gbk("文件"));
+  char* slot = t.release();
+  TypedArg textVar;
+  textVar.set_pointer(&slot);
+  textVar.tag = kTagText | kTagIndirect;
+  CallObjectMethod(probe.holder(), "Suffix", {&textVar, 1});
+  Text after = Text::Adopt(slot);
+  EXPECT_EQ(after.view(), Gbk("文件！"));
+
+  VariantValue var(MakeI4(9));
+  const TypedArg variantArg[] = {arg::VariantRef(&var.get())};
+  CallObjectMethod(probe.holder(), "Bump", variantArg);
+  EXPECT_EQ(VariantToNumber(var.get()), 10.0);
+}
+
 
 TEST_F(CommandsTest, LastErrorBelongsToTheThread) {
   Object empty;

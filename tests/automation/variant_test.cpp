@@ -11,7 +11,6 @@
 #include "runtime/automation/variant.h"
 #include "runtime/automation/wide_text.h"
 #include "support/gbk.h"
-#include "text/regex_matcher.h"
 
 namespace tl {
 namespace {
@@ -28,9 +27,7 @@ TEST(WideTextTest, GbkToUtf16) {
     std::string gbk;
     std::u16string units;
   } cases[] = {
-      {"", u""},
-      {"abc", u"abc"},
-      {Gbk("中文"), u"中文"},
+      {"", u""}, {"abc", u"abc"}, {Gbk("中文"), u"中文"},
       {Gbk("a😀b"), u"a\U0001F600b"},  // four-byte GB18030 sequence: a surrogate pair
       {Gbk("€"), u"€"},
       {"a\xFF" "b", u"a\xFFFD" "b"},  // not a lead byte
@@ -45,10 +42,7 @@ TEST(WideTextTest, Utf16ToGbk) {
     std::u16string units;
     std::string gbk;
   } cases[] = {
-      {u"", ""},
-      {u"plain", "plain"},
-      {u"中文", Gbk("中文")},
-      {u"\U0001F600", Gbk("😀")},
+      {u"", ""}, {u"plain", "plain"}, {u"中文", Gbk("中文")}, {u"\U0001F600", Gbk("😀")},
       {u"a\xD800" "b", "a?b"},  // unpaired high surrogate
       {u"a\xDC00", "a?"},       // unpaired low surrogate at the end
       {u"\xD800", "?"},
@@ -74,11 +68,7 @@ TEST(WideTextTest, ValidUtf8) {
     std::string bytes;
     bool valid;
   } cases[] = {
-      {"", true},
-      {"ascii", true},
-      {"\xC3\xA9", true},
-      {"\xE4\xB8\xAD", true},
-      {"\xF0\x9F\x98\x80", true},
+      {"", true}, {"ascii", true}, {"\xC3\xA9", true}, {"\xE4\xB8\xAD", true}, {"\xF0\x9F\x98\x80", true},
       {"\xF4\x8F\xBF\xBF", true},
       {"\xC0\x80", false},          // overlong
       {"\xE0\x80\x80", false},      // overlong
@@ -86,9 +76,7 @@ TEST(WideTextTest, ValidUtf8) {
       {"\xF4\x90\x80\x80", false},  // above U+10FFFF
       {"\xF5\x80\x80\x80", false},
       {"\xE4\xB8", false},          // cut short
-      {"\x80", false},
-      {Gbk("中文"), false},
-      {Gbk("文件.txt"), false},
+      {"\x80", false}, {Gbk("中文"), false}, {Gbk("文件.txt"), false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes.size();
 }
@@ -131,25 +119,24 @@ TEST(VariantChangeTypeTest, ToNumbersAndFlags) {
     HResult hr;
     double number;  // the result read back as a double
   } cases[] = {
-      {"r8 to i2", MakeR8(-2.5), kVtI2, kOk, -2},
-      {"r8 to ui1 top", MakeR8(255.4), kVtUi1, kOk, 255},
+      {"half to even, down", MakeR8(2.5), kVtI4, kOk, 2}, {"half to even, up", MakeR8(3.5), kVtI4, kOk, 4},
+      {"r8 to i2", MakeR8(-2.5), kVtI2, kOk, -2}, {"r8 to ui1 top", MakeR8(255.4), kVtUi1, kOk, 255},
       {"r8 to ui1 over", MakeR8(255.6), kVtUi1, kDispOverflow, 0},
       {"negative to ui4", MakeR8(-1), kVtUi4, kDispOverflow, 0},
       {"nan to i4", MakeR8(nan), kVtI4, kDispOverflow, 0},
       {"r8 to r4 over", MakeR8(1e300), kVtR4, kDispOverflow, 0},
-      {"date range", MakeR8(3e6), kVtDate, kDispOverflow, 0},
-      {"r8 to currency", MakeR8(1.23456), kVtCy, kOk, 1.2346},
-      {"i4 to bool", MakeI4(7), kVtBool, kOk, -1},
-      {"bool false to r8", MakeBool(false), kVtR8, kOk, 0},
-      {"text +7 to i2", MakeBstr(u"  +7 "), kVtI2, kOk, 7},
-      {"text FALSE", MakeBstr(u"FALSE"), kVtBool, kOk, 0},
-      {"text 1 to bool", MakeBstr(u"1"), kVtBool, kOk, -1},
+      {"date range", MakeR8(3e6), kVtDate, kDispOverflow, 0}, {"r8 to currency", MakeR8(1.23456), kVtCy, kOk, 1.2346},
+      {"i4 to bool", MakeI4(7), kVtBool, kOk, -1}, {"bool true to i2", MakeBool(true), kVtI2, kOk, -1},
+      {"empty to r8", Variant(), kVtR8, kOk, 0}, {"bool false to r8", MakeBool(false), kVtR8, kOk, 0},
+      {"text +7 to i2", MakeBstr(u"  +7 "), kVtI2, kOk, 7}, {"text FALSE", MakeBstr(u"FALSE"), kVtBool, kOk, 0},
+      {"text 1 to bool", MakeBstr(u"1"), kVtBool, kOk, -1}, {"text true", MakeBstr(u"true"), kVtBool, kOk, -1},
       {"text inf", MakeBstr(u"inf"), kVtR8, kDispTypeMismatch, 0},
       {"text 1e400", MakeBstr(u"1e400"), kVtR8, kDispTypeMismatch, 0},
       {"text empty", MakeBstr(u""), kVtI4, kDispTypeMismatch, 0},
       {"text wide digits", MakeBstr(u"１２"), kVtI4, kDispTypeMismatch, 0},
       {"text date", MakeBstr(u"2024-01-02"), kVtDate, kOk, 45293},
       {"text time", MakeBstr(u"6:00"), kVtDate, kOk, 0.25},
+      {"text date and time", MakeBstr(u"1899/12/31 12:00:00"), kVtDate, kOk, 1.5},
       {"text bad hour", MakeBstr(u"25:00"), kVtDate, kDispTypeMismatch, 0},
       {"text bad day", MakeBstr(u"2024/2/30"), kVtDate, kDispTypeMismatch, 0},
       {"null to i4", [] { Variant v; v.vt = kVtNull; return v; }(), kVtI4, kDispTypeMismatch, 0},
@@ -181,15 +168,9 @@ TEST(VariantChangeTypeTest, ToText) {
     Variant from;
     std::u16string text;
   } cases[] = {
-      {MakeI4(-42), u"-42"},
-      {MakeR8(0.5), u"0.5"},
-      {MakeR8(1e21), u"1e+21"},
-      {MakeBool(true), u"True"},
-      {MakeBool(false), u"False"},
-      {Variant(), u""},
-      {MakeDate(45293.0), u"2024/1/2"},
-      {MakeDate(0.75), u"18:00:00"},
-      {MakeBstr(u"same"), u"same"},
+      {MakeI4(-42), u"-42"}, {MakeR8(0.5), u"0.5"}, {MakeR8(1e21), u"1e+21"}, {MakeBool(true), u"True"},
+      {MakeBool(false), u"False"}, {Variant(), u""}, {MakeDate(45293.0), u"2024/1/2"}, {MakeDate(0.75), u"18:00:00"},
+      {MakeDate(1.5), u"1899/12/31 12:00:00"}, {MakeBstr(u"same"), u"same"},
   };
   for (Case& c : cases) {
     Variant out;
@@ -294,12 +275,10 @@ TEST(VariantCommandTest, SetVariantTakesEveryKind) {
     double number;  // VariantToNumber afterwards
     int numberError;
   } cases[] = {
-      {"byte", arg::Byte(200), kVtUi1, 200, kAutoOk},
-      {"short", arg::Short(-300), kVtI2, -300, kAutoOk},
+      {"byte", arg::Byte(200), kVtUi1, 200, kAutoOk}, {"short", arg::Short(-300), kVtI2, -300, kAutoOk},
       {"int", arg::Int(-70000), kVtI4, -70000, kAutoOk},
       {"long keeps the low 32 bits", arg::Long(0x1'0000'0007LL), kVtI4, 7, kAutoOk},
-      {"float", arg::Float(1.5f), kVtR4, 1.5, kAutoOk},
-      {"double", arg::Double(-0.25), kVtR8, -0.25, kAutoOk},
+      {"float", arg::Float(1.5f), kVtR4, 1.5, kAutoOk}, {"double", arg::Double(-0.25), kVtR8, -0.25, kAutoOk},
       {"boolean", arg::Boolean(true), kVtBool, -1, kAutoOk},
       {"date-time", arg::DateTime(45293.5), kVtDate, 45293.5, kAutoOk},
       {"text", arg::Text("12"), kVtBstr, 12, kAutoOk},
@@ -384,6 +363,9 @@ TEST(VariantCommandTest, ElementsOfArrays) {
   EXPECT_EQ(VariantToByteSet(ref).view(), bytes);
   EXPECT_EQ(VariantToNumber(ref, 2), 127.0);
   EXPECT_FALSE(SetVariant(ref, arg::Int(1), 1));  // only a variable's own array is written
+  EXPECT_FALSE(SetVariant(owner.get(), arg::Int(300), 1));  // does not fit a byte
+  VariantValue scalar(MakeI4(1));
+  EXPECT_FALSE(SetVariant(scalar.get(), arg::Int(1), 1));  // not an array
 }
 
 TEST(VariantCommandTest, ThroughTheFrame) {
@@ -420,30 +402,6 @@ TEST(VariantCommandTest, ThroughTheFrame) {
   EXPECT_TRUE(TakeByteSet(CallCommand(cmd::kVariantToByteSet, 1, notVariant)).empty());
   CallCommand(cmd::kClearVariant, 1, notVariant);
   CallCommand(cmd::kClearVariant, 0, nullptr);
-}
-
-}  // namespace
-}  // namespace tl
-
-namespace tl {
-namespace {
-
-// Empty matches step on by one unit; a subject with characters outside the
-// BMP must not stop the search halfway through a surrogate pair.
-TEST(RegExpSurrogateTest, EmptyMatchesAcrossPairs) {
-  struct Case {
-    std::string pattern, subject;
-    int matches;
-  } cases[] = {
-      {"x*", rt::automation::Utf16ToGbk(u"\U0001F600"), 2},
-      {".?", rt::automation::Utf16ToGbk(u"a\U0001F600b"), 4},
-      {".", rt::automation::Utf16ToGbk(u"\U0001F600\U0001F601"), 2},
-  };
-  for (const Case& c : cases) {
-    text::RegexMatcher m;
-    ASSERT_TRUE(m.Create(c.pattern));
-    EXPECT_EQ(m.Execute(c.subject), c.matches) << c.pattern;
-  }
 }
 
 }  // namespace

@@ -44,10 +44,8 @@ TEST_F(Files, ReadLineStopsAtLineFeedNulAndSub) {
     std::vector<std::string> lines;
     std::int64_t endPos;
   } cases[] = {
-      {"ab\r\ncd", {"ab", "cd", ""}, 6},
-      {std::string("ab\0cd", 5), {"ab", "", ""}, 2},
-      {"ab\x1a" "cd", {"ab", ""}, 2},
-      {"\n\nx", {"", "", "x"}, 3},
+      {"ab\r\ncd", {"ab", "cd", ""}, 6}, {std::string("ab\0cd", 5), {"ab", "", ""}, 2},
+      {"ab\x1a" "cd", {"ab", ""}, 2}, {"\n\nx", {"", "", "x"}, 3},
       // A lead byte cut off by NUL is dropped; the NUL is not consumed.
       {std::string("a\xb0\0z", 4), {"a", ""}, 2},
   };
@@ -80,11 +78,8 @@ TEST_F(Files, ReadTextEndsBeforeNulOrSub) {
     std::string text;
     std::int64_t pos;
   } cases[] = {
-      {"abc\x1a" "def", "abc", 3},
-      {std::string("abc\0def", 7), "abc", 3},
-      {std::string("a\xb0\0", 3), "a", 2},
-      {Gbk("中文"), Gbk("中文"), 4},
-      {"", "", 0},
+      {"abc\x1a" "def", "abc", 3}, {std::string("abc\0def", 7), "abc", 3}, {std::string("a\xb0\0", 3), "a", 2},
+      {Gbk("中文"), Gbk("中文"), 4}, {"", "", 0},
   };
   for (const Case& c : cases) {
     FileNumber f = OpenWith(true, "", c.bytes);

@@ -15,41 +15,25 @@
 
 #include "fs/fs_wrappers.h"
 #include "runtime/automation/commands.h"
-#include "support/gbk.h"
+#include "files/fixture.h"
 #include "text/regex_matcher.h"
 
 namespace tl {
 namespace {
 
 namespace stdfs = std::filesystem;
-using test::Gbk;
+using testing::Gbk;
 
-class FsWrapperTest : public ::testing::Test {
+class FsWrapperTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tl_fsw_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    TempDirTest::SetUp();
     ASSERT_FALSE(fso_.empty());
   }
-  void TearDown() override {
-    std::error_code ec;
-    for (const auto& e : stdfs::recursive_directory_iterator(dir_, ec))
-      stdfs::permissions(e.path(), stdfs::perms::owner_all, stdfs::perm_options::add, ec);
-    stdfs::remove_all(dir_);
-  }
-
-  static void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-  std::string P(const std::string& name) const { return dir_ + "/" + name; }
+  static std::string Read(const std::string& path) { return Slurp(path); }
+  std::string P(const std::string& name) const { return Path(name); }
 
   fs::FsObject fso_;
-  std::string dir_;
 };
 
 // --------------------------------------------------------------------------
@@ -70,15 +54,18 @@ TEST_F(FsWrapperTest, DrivesAreMountedFileSystems) {
   EXPECT_EQ(top.Path().view(), "/");
   EXPECT_TRUE(top.IsRootFolder());
   EXPECT_TRUE(top.ParentFolder().empty());  // the root has none
+  fs::FsFolder here = fso_.GetFolder(dir_.string());
+  EXPECT_FALSE(here.IsRootFolder());
+  EXPECT_EQ(here.ParentFolder().Path().view(), fso_.GetParentFolderName(dir_.string()).view());
 
   // Only mount points are drives; a folder on one is not.
   EXPECT_TRUE(fso_.DriveExists("/"));
-  EXPECT_FALSE(fso_.DriveExists(dir_));
+  EXPECT_FALSE(fso_.DriveExists(dir_.string()));
   EXPECT_FALSE(fso_.DriveExists(""));
-  EXPECT_TRUE(fso_.GetDrive(dir_).empty());
+  EXPECT_TRUE(fso_.GetDrive(dir_.string()).empty());
   EXPECT_TRUE(fso_.GetDrive("/no/such/place").empty());
-  const rt::Text driveName = fso_.GetDriveName(dir_);
-  EXPECT_EQ(driveName.view(), fso_.GetFolder(dir_).Drive().Path().view());
+  const rt::Text driveName = fso_.GetDriveName(dir_.string());
+  EXPECT_EQ(driveName.view(), fso_.GetFolder(dir_.string()).Drive().Path().view());
   EXPECT_TRUE(fso_.DriveExists(driveName.view()));
   EXPECT_TRUE(fso_.GetDriveName("relative/path").empty());
 
@@ -114,17 +101,15 @@ TEST_F(FsWrapperTest, DrivesAreMountedFileSystems) {
 // Attributes
 
 TEST_F(FsWrapperTest, AttributesGetAndPut) {
-  Write(P("plain.txt"), "x");
-  Write(P(".dot"), "x");
+  Put("plain.txt", "x");
+  Put(".dot", "x");
   stdfs::create_directory(P("folder"));
   stdfs::create_symlink(P("plain.txt"), P("link"));
   struct Case {
     std::string name;
     int set, clear;  // bits that must be set / clear
   } cases[] = {
-      {"plain.txt", 0x20, 0x10 | 0x02 | 0x01},
-      {".dot", 0x22, 0x10},
-      {"link", 0x400 | 0x20, 0x10},
+      {"plain.txt", 0x20, 0x10 | 0x02 | 0x01}, {".dot", 0x22, 0x10}, {"link", 0x400 | 0x20, 0x10},
   };
   for (const Case& c : cases) {
     const int a = static_cast<int>(fso_.GetFile(P(c.name)).Attributes());
@@ -159,9 +144,17 @@ TEST_F(FsWrapperTest, AttributesGetAndPut) {
 // Wildcards and the existence checks of delete, copy and move
 
 TEST_F(FsWrapperTest, WildcardDeleteCopyMove) {
-  for (const char* n : {"a.log", "B.LOG", "c.txt", "d.log.txt"}) Write(P(n), n);
+  for (const char* n : {"a.log", "B.LOG", "c.txt", "d.log.txt"}) Put(n, n);
   stdfs::create_directory(P("dest"));
   stdfs::create_directory(P("logs.log"));  // a folder: never taken as a file
+
+  EXPECT_TRUE(fso_.FileExists(P("a.log")));
+  EXPECT_FALSE(fso_.FileExists(P("logs.log")));
+  EXPECT_TRUE(fso_.FolderExists(P("logs.log")));
+  EXPECT_FALSE(fso_.CopyFile(P("none"), P("dest/none")));  // nothing to copy
+  EXPECT_TRUE(fso_.MoveFile(P("c.txt"), P("c.txt")));       // onto itself counts as done
+  EXPECT_FALSE(fso_.MoveFile(P("c.txt"), P("a.log")));      // the destination exists
+  EXPECT_EQ(Read(P("a.log")), "a.log");
 
   // Copy by wildcard into a folder: done, but the literal source does not
   // exist, so the check reports false.
@@ -171,7 +164,7 @@ TEST_F(FsWrapperTest, WildcardDeleteCopyMove) {
   EXPECT_FALSE(stdfs::exists(P("dest/c.txt")));
   EXPECT_FALSE(stdfs::exists(P("dest/logs.log")));
   // Without overwrite an existing destination stops it.
-  Write(P("dest/a.log"), "old");
+  Put("dest/a.log", "old");
   EXPECT_TRUE(fso_.CopyFile(P("a.log"), P("dest/a.log"), false));  // both exist: true, as checked
   EXPECT_EQ(Read(P("dest/a.log")), "old");
   EXPECT_TRUE(fso_.CopyFile(P("a.log"), P("dest/a.log")));
@@ -196,6 +189,9 @@ TEST_F(FsWrapperTest, WildcardDeleteCopyMove) {
   EXPECT_TRUE(stdfs::is_empty(P("moved")));
   EXPECT_TRUE(fso_.DeleteFile(P("*.none")));
   EXPECT_TRUE(fso_.DeleteFile(P("missing.txt")));
+  ::chmod(P("d.log.txt").c_str(), 0444);
+  EXPECT_TRUE(fso_.DeleteFile(P("d.log.txt"), true));  // force takes read-only files too
+  EXPECT_FALSE(stdfs::exists(P("d.log.txt")));
   EXPECT_TRUE(stdfs::exists(P("logs.log")));
   EXPECT_TRUE(fso_.DeleteFolder(P("*.log")));
   EXPECT_FALSE(stdfs::exists(P("logs.log")));
@@ -203,7 +199,7 @@ TEST_F(FsWrapperTest, WildcardDeleteCopyMove) {
 
   // Folder moves and copies by existence.
   stdfs::create_directories(P("tree/inner"));
-  Write(P("tree/inner/f"), "f");
+  Put("tree/inner/f", "f");
   EXPECT_TRUE(fso_.CopyFolder(P("tree"), P("tree2")));
   EXPECT_EQ(Read(P("tree2/inner/f")), "f");
   EXPECT_FALSE(fso_.CopyFolder(P("tree"), P("tree/inner/loop")));  // into itself
@@ -217,7 +213,7 @@ TEST_F(FsWrapperTest, WildcardDeleteCopyMove) {
 // Text files through folders and files
 
 TEST_F(FsWrapperTest, FolderCreateTextFile) {
-  fs::FsFolder folder = fso_.GetFolder(dir_);
+  fs::FsFolder folder = fso_.GetFolder(dir_.string());
   fs::FsTextStream s = folder.CreateTextFile(Gbk("新建.txt"));  // relative to the folder
   ASSERT_FALSE(s.empty());
   s.Write(Gbk("内容"));
@@ -241,9 +237,9 @@ TEST_F(FsWrapperTest, FolderCreateTextFile) {
 
 TEST_F(FsWrapperTest, StreamsReadInBothFormats) {
   const std::string gbk = Gbk("第一行") + "\r\nb\nlast";
-  Write(P("ansi.txt"), gbk);
-  Write(P("unicode.txt"), std::string("\xFF\xFE" "x\0\n\0" "-N", 8));  // "x\n中" ("中" is U+4E2D)
-  Write(P("empty.txt"), "");
+  Put("ansi.txt", gbk);
+  Put("unicode.txt", std::string("\xFF\xFE" "x\0\n\0" "-N", 8));  // "x\n中" ("中" is U+4E2D)
+  Put("empty.txt", "");
 
   fs::FsTextStream in = fso_.OpenTextFile(P("ansi.txt"));
   ASSERT_FALSE(in.empty());
@@ -271,8 +267,7 @@ TEST_F(FsWrapperTest, StreamsReadInBothFormats) {
     const char* what;
     std::function<bool()> empty;
   } past[] = {
-      {"ReadLine", [&] { return in.ReadLine().empty(); }},
-      {"ReadAll", [&] { return in.ReadAll().empty(); }},
+      {"ReadLine", [&] { return in.ReadLine().empty(); }}, {"ReadAll", [&] { return in.ReadAll().empty(); }},
       {"Read", [&] { return in.Read(3).empty(); }},
   };
   for (const Past& p : past) {
@@ -333,6 +328,7 @@ TEST_F(FsWrapperTest, StreamsWriteAndAppend) {
     a.Write(Gbk("尾"));
     a.Close();
     EXPECT_EQ(Read(path), c.appended) << c.what;
+    EXPECT_EQ(fso_.OpenTextFile(path, 1, false, c.format).ReadAll().view(), Gbk("中文") + "\r\n" + Gbk("尾")) << c.what;
   }
   // Writes reach the file at once, also when the stream is never closed.
   {
@@ -346,7 +342,7 @@ TEST_F(FsWrapperTest, StreamsWriteAndAppend) {
     std::int32_t mode, format;
   } bad[] = {{"mode 3", 3, 0}, {"format 5", 1, 5}, {"mode -1", -1, 0}};
   for (const Bad& b : bad) EXPECT_TRUE(fso_.OpenTextFile(P("open.txt"), b.mode, false, b.format).empty()) << b.what;
-  EXPECT_TRUE(fso_.OpenTextFile(dir_).empty());  // a folder
+  EXPECT_TRUE(fso_.OpenTextFile(dir_.string()).empty());  // a folder
   // A file that is a writing stream through its object.
   fs::FsTextStream viaFile = fso_.GetFile(P("open.txt")).OpenAsTextStream(2);
   viaFile.Write("new");
@@ -401,12 +397,8 @@ TEST_F(FsWrapperTest, PathTexts) {
   struct Case {
     std::string path, parent, name, base, ext;
   } cases[] = {
-      {"/a/b/c.txt", "/a/b", "c.txt", "c", "txt"},
-      {"/a/b/", "/a", "b", "b", ""},
-      {"/a", "/", "a", "a", ""},
-      {"/", "", "", "", ""},
-      {"rel/x.tar.gz", "rel", "x.tar.gz", "x.tar", "gz"},
-      {"x", "", "x", "x", ""},
+      {"/a/b/c.txt", "/a/b", "c.txt", "c", "txt"}, {"/a/b/", "/a", "b", "b", ""}, {"/a", "/", "a", "a", ""},
+      {"/", "", "", "", ""}, {"rel/x.tar.gz", "rel", "x.tar.gz", "x.tar", "gz"}, {"x", "", "x", "x", ""},
       {"/a//b", "/a", "b", "b", ""},
       {Gbk("/文件夹/报告.文本"), Gbk("/文件夹"), Gbk("报告.文本"), Gbk("报告"), Gbk("文本")},
   };
@@ -417,7 +409,9 @@ TEST_F(FsWrapperTest, PathTexts) {
     EXPECT_EQ(fso_.GetExtensionName(c.path).view(), c.ext) << c.path;
   }
   EXPECT_EQ(fso_.BuildPath("/a/", "/b").view(), "/a/b");
+  EXPECT_EQ(fso_.BuildPath("/a", "b").view(), "/a/b");
   EXPECT_EQ(fso_.BuildPath("", "b").view(), "b");
+  EXPECT_EQ(fso_.GetAbsolutePathName("/a/./b/../c").view(), "/a/c");
   const std::string temp(fso_.GetTempName().view());
   EXPECT_EQ(temp.size(), 12u);
   EXPECT_EQ(temp.substr(temp.size() - 4), ".tmp");
@@ -435,14 +429,18 @@ TEST_F(FsWrapperTest, FolderMembers) {
   EXPECT_TRUE(fso_.CreateFolder(P("a/b")).empty());            // one level at a time
   EXPECT_EQ(made.Type().view(), Gbk("文件夹"));
 
-  Write(P("新文件夹/f.bin"), "12345");
-  EXPECT_EQ(rt::VariantToNumber(made.Size().get()), 5.0);
+  Put("新文件夹/f.bin", "12345");
+  stdfs::create_directory(P("新文件夹/inner"));
+  Put("新文件夹/inner/g", "67");
+  EXPECT_EQ(rt::VariantToNumber(made.Size().get()), 7.0);  // subfolders count
+  stdfs::remove_all(P("新文件夹/inner"));
   EXPECT_TRUE(made.SetName("renamed"));
   EXPECT_TRUE(stdfs::exists(P("renamed/f.bin")));
   EXPECT_EQ(made.Path().view(), P("renamed"));
   EXPECT_FALSE(made.SetName("bad/name"));
   EXPECT_FALSE(made.SetName(""));
 
+  EXPECT_TRUE(fso_.GetFile(P("renamed/none")).empty());
   fs::FsFile file = fso_.GetFile(P("renamed/f.bin"));
   EXPECT_EQ(file.ParentFolder().Path().view(), P("renamed"));
   EXPECT_EQ(file.Type().view(), Gbk("BIN 文件"));
@@ -468,13 +466,36 @@ TEST_F(FsWrapperTest, FolderMembers) {
   EXPECT_FALSE(stdfs::exists(P("moved")));
 
   // Files and SubFolders are snapshots with Count and Item by name.
-  fs::FsFolder top = fso_.GetFolder(dir_);
+  fs::FsFolder top = fso_.GetFolder(dir_.string());
   const rt::Object files = top.Items(false), subs = top.Items(true);
   EXPECT_EQ(rt::GetNumberProperty(files.holder(), "Count"), 1.0);  // copy.bin
   EXPECT_EQ(rt::GetNumberProperty(subs.holder(), "Count"), 1.0);   // again
   const rt::TypedArg name[] = {rt::arg::Text("COPY.BIN")};
   EXPECT_EQ(rt::GetTextProperty(rt::GetObjectProperty(files.holder(), "Item", name).holder(), "Name").view(),
             "copy.bin");
+}
+
+TEST_F(FsWrapperTest, MembersWithoutLinuxMeaningAnswerNoMember) {
+  Put("a.txt", "x");
+  fs::FsFile file = fso_.GetFile(P("a.txt"));
+  fs::FsFolder folder = fso_.GetFolder(dir_.string());
+  fs::FsDrive drive = folder.Drive();
+  ASSERT_FALSE(drive.empty());
+  struct Case {
+    const char* what;
+    std::function<bool()> emptyResult;
+  } cases[] = {
+      {"GetFileVersion", [&] { return fso_.GetFileVersion(P("a.txt")).empty(); }},
+      {"File.ShortPath", [&] { return file.ShortPath().empty(); }},
+      {"File.ShortName", [&] { return file.ShortName().empty(); }},
+      {"Folder.ShortPath", [&] { return folder.ShortPath().empty(); }},
+      {"Drive.DriveLetter", [&] { return drive.DriveLetter().empty(); }},
+      {"set Drive.VolumeName", [&] { return !drive.SetVolumeName("x"); }},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(c.emptyResult()) << c.what;
+    EXPECT_EQ(rt::LastAutomationError(), rt::kAutoNoMember) << c.what;
+  }
 }
 
 }  // namespace

@@ -3,42 +3,37 @@
 // same and differ exactly in order, in "|" (separate searches against one
 // expression) and in how wildcards read inside the filter.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "files/fixture.h"
 #include "fs/file_list.h"
 #include "fs/list_by_object.h"
 #include "runtime/message_pump.h"
-#include "support/gbk.h"
 
 namespace tl {
 namespace {
 
 namespace stdfs = std::filesystem;
-using test::Gbk;
+using testing::Gbk;
 using Names = std::vector<std::string>;
 
-class ListCompareTest : public ::testing::Test {
+class ListCompareTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tl_cmp_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    TempDirTest::SetUp();
     // UTF-8 on disk; the program sees GBK.
     for (const char* name : {"a.txt", "B.TxT", "c.csv", "报告.CSV", "a.txt.bak", "file.txt", "file1.txt",
                              "file12.txt", ".hidden.txt", "文件.txt", "ba.txt", "x.t?t", "noext"})
-      std::ofstream(dir_ + "/" + name) << "x";
+      Put(name, "x");
     for (const char* sub : {"sub.txt", "子目录"}) {
-      stdfs::create_directory(dir_ + "/" + sub);
-      std::ofstream(dir_ + "/" + sub + "/inner.txt") << "y";
+      stdfs::create_directory(Path(sub));
+      Put(std::string(sub) + "/inner.txt", "y");
     }
   }
-  void TearDown() override { stdfs::remove_all(dir_); }
 
   // Names in the folder's own order, files or folders.
   Names Order(bool folders) const {
@@ -64,23 +59,28 @@ class ListCompareTest : public ::testing::Test {
     Names out;
     for (std::size_t i = 1; i <= list.size(); ++i) {
       std::string p(list[static_cast<std::int64_t>(i)]);
-      EXPECT_EQ(p.rfind(dir_ + "/", 0), 0u) << p;
-      out.push_back(p.substr(dir_.size() + 1));
+      EXPECT_EQ(p.rfind(D() + "/", 0), 0u) << p;
+      out.push_back(p.substr(D().size() + 1));
     }
     return out;
   }
+  // Both listings replace what the list held; the search one is also given
+  // the folder with a separator at the end.
   Names BySearch(std::string_view filter, bool folders = false) const {
     rt::TextArray list;
-    fs::ListFiles(dir_, filter, list, false, folders);
+    list.Append("stale");
+    const int n = fs::ListFiles(D() + "/", filter, list, false, folders);
+    EXPECT_EQ(n, static_cast<int>(list.size()));
     return Strip(list);
   }
   Names ByObject(std::string_view filter, bool folders = false) const {
     rt::TextArray list;
-    fs::ListFilesByObject(dir_, filter, list, false, folders);
+    list.Append("stale");
+    const int n = fs::ListFilesByObject(D(), filter, list, false, folders);
+    EXPECT_EQ(n, static_cast<int>(list.size()));
     return Strip(list);
   }
-
-  std::string dir_;
+  std::string D() const { return dir_.string(); }
 };
 
 TEST_F(ListCompareTest, BothListingsSideBySide) {
@@ -109,6 +109,7 @@ TEST_F(ListCompareTest, BothListingsSideBySide) {
       {"GBK names", Gbk("文件*"), Pick({chinese}), Pick({chinese})},
       {"GBK extension in any case", "*.csv", Pick({"c.csv", report}), Pick({"c.csv", report})},
       {"nothing", "zzz*", {}, {}},
+      {"empty patterns are skipped, or empty alternatives match any name", "||zzz*|", {}, allFiles},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(BySearch(c.filter), c.bySearch) << c.why;
@@ -129,10 +130,14 @@ TEST_F(ListCompareTest, FoldersBothWays) {
 TEST_F(ListCompareTest, KeepAppendsBothWays) {
   rt::TextArray list;
   list.Append("first");
-  EXPECT_EQ(fs::ListFiles(dir_, "*.csv", list, true, false), 3);
-  EXPECT_EQ(fs::ListFilesByObject(dir_, "*.csv", list, true, false), 5);
+  EXPECT_EQ(fs::ListFiles(D(), "*.csv", list, true, false), 3);
+  EXPECT_EQ(fs::ListFilesByObject(D(), "*.csv", list, true, false), 5);
   EXPECT_EQ(std::string(list[1]), "first");
-  EXPECT_EQ(fs::ListFilesByObject(dir_ + "/", "*.csv", list, false, false), 2);
+  EXPECT_EQ(fs::ListFilesByObject(D() + "/", "*.csv", list, false, false), 2);
+  // A missing folder adds nothing and keeps what was there.
+  EXPECT_EQ(fs::ListFiles(Path("missing"), "*", list, true, false), 2);
+  EXPECT_EQ(fs::ListFilesByObject(Path("missing"), "*", list, true, false), 2);
+  EXPECT_EQ(fs::ListFiles(Path("missing"), "*", list, false, false), 0);
 }
 
 // The folder disappears while it is being listed (the message loop runs
@@ -146,17 +151,17 @@ void RemoveFolder() {
 }
 
 TEST_F(ListCompareTest, FolderVanishingMidway) {
-  g_vanishing = dir_;
+  g_vanishing = D();
   const rt::PumpHandler old = rt::SetPumpHandler(&RemoveFolder);
   rt::TextArray list;
-  const int n = fs::ListFilesByObject(dir_, "*.txt", list, false, false);
+  const int n = fs::ListFilesByObject(D(), "*.txt", list, false, false);
   rt::SetPumpHandler(old);
   EXPECT_FALSE(stdfs::exists(dir_));
   EXPECT_EQ(n, static_cast<int>(list.size()));
   EXPECT_GE(n, 1);
-  EXPECT_EQ(fs::ListFilesByObject(dir_, "*").size(), 0u);
+  EXPECT_EQ(fs::ListFilesByObject(D(), "*").size(), 0u);
   rt::TextArray again;
-  EXPECT_EQ(fs::ListFiles(dir_, "*", again, false, false), 0);
+  EXPECT_EQ(fs::ListFiles(D(), "*", again, false, false), 0);
 }
 
 }  // namespace

@@ -65,12 +65,9 @@ TEST(ReplaceBytes, Cases) {
     std::optional<std::int32_t> start, count;
     std::string expected;
   } cases[] = {
-      {"a\0b\0c"s, "\0"s, "--", nullopt, nullopt, "a--b--c"},
-      {"a\0b\0c"s, "\0"s, nullopt, nullopt, nullopt, "abc"},
-      {"a\0b\0c"s, "\0"s, "-", nullopt, 1, "a-b\0c"s},
-      {"a\0b\0c"s, "\0"s, "-", nullopt, 0, "a\0b\0c"s},
-      {"a\0b\0c"s, "\0"s, "-", nullopt, -4, "a\0b\0c"s},
-      {"a\0b\0c"s, "\0"s, "-", 3, nullopt, "a\0b-c"s},
+      {"a\0b\0c"s, "\0"s, "--", nullopt, nullopt, "a--b--c"}, {"a\0b\0c"s, "\0"s, nullopt, nullopt, nullopt, "abc"},
+      {"a\0b\0c"s, "\0"s, "-", nullopt, 1, "a-b\0c"s}, {"a\0b\0c"s, "\0"s, "-", nullopt, 0, "a\0b\0c"s},
+      {"a\0b\0c"s, "\0"s, "-", nullopt, -4, "a\0b\0c"s}, {"a\0b\0c"s, "\0"s, "-", 3, nullopt, "a\0b-c"s},
       {"a\0b\0c"s, "\0"s, "-", 6, nullopt, "a\0b\0c"s},
       {"AbAB", "ab", "x", nullopt, nullopt, "AbAB"},  // byte-exact
       {"abc", "", "x", nullopt, nullopt, "abc"},
@@ -110,9 +107,7 @@ TEST(ToByteSet, RawBytesOfEachKind) {
     std::string expected;
   } cases[] = {
       {arg::Text(zw.c_str()), zw},  // without the NUL
-      {arg::ByteSet(source.block()), "x\0y"s},
-      {arg::Byte(0xAB), "\xAB"},
-      {arg::Short(-2), "\xFE\xFF"},
+      {arg::ByteSet(source.block()), "x\0y"s}, {arg::Byte(0xAB), "\xAB"}, {arg::Short(-2), "\xFE\xFF"},
       {arg::Int(0x01020304), "\x04\x03\x02\x01"},
       {arg::Long(0x0102030405060708LL), "\x08\x07\x06\x05\x04\x03\x02\x01"},
       {arg::Float(1.0f), "\x00\x00\x80\x3F"s},
@@ -121,9 +116,7 @@ TEST(ToByteSet, RawBytesOfEachKind) {
       {arg::Boolean(true), "\x01\x00\x00\x00"s},
       {routine, "\x44\x33\x22\x11"},
       {arg::Array(kTagShort, shorts), "\x01\x00\xFE\xFF\x00\x03"s},
-      {arg::Array(kTagText, texts.block()), ""},
-      {arg::Array(kTagBoolean, shorts), ""},
-      {arg::Omitted(), ""},
+      {arg::Array(kTagText, texts.block()), ""}, {arg::Array(kTagBoolean, shorts), ""}, {arg::Omitted(), ""},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
@@ -173,31 +166,35 @@ TEST(FetchBytesData, ReadsAndAdvances) {
 }
 
 TEST(FetchBytesData, EdgeCases) {
-  std::int32_t pos = 2;
-  Text tail = TakeText(FetchBytesData("abc", kFetchText, &pos));
-  EXPECT_EQ(tail, "bc");  // no NUL: to the end
-  EXPECT_EQ(pos, -1);
-
-  pos = 1;
-  Text empty = TakeText(FetchBytesData("\0ab"s, kFetchText, &pos));
-  EXPECT_TRUE(empty.empty());
-  EXPECT_EQ(pos, 2);
-
-  pos = 0;
-  EXPECT_EQ(FetchBytesData("\x01\x02\x03\x04\x05\x06\x07\x08", kFetchByte, &pos).as_int(), 0);
-  EXPECT_EQ(pos, -1);
-  pos = 9;
-  EXPECT_EQ(FetchBytesData("\x01\x02\x03\x04\x05\x06\x07\x08", kFetchByte, &pos).as_int(), 0);
-  EXPECT_EQ(pos, -1);
-  pos = 8;
-  EXPECT_EQ(FetchBytesData("\x01\x02\x03\x04\x05\x06\x07\x08", kFetchByte, &pos).as_int(), 8);
-  EXPECT_EQ(pos, -1);
-
-  pos = 1;
-  EXPECT_EQ(FetchBytesData({}, kFetchInt, &pos).as_int(), 0);
-  EXPECT_EQ(pos, -1);
-
-  // Boolean: non-zero becomes 1; date-time is clamped; routine is 4 bytes.
+  const std::string eight = "\x01\x02\x03\x04\x05\x06\x07\x08";
+  const struct {
+    const char* what;
+    std::string data;
+    std::int32_t type, pos;
+    std::uint32_t lo;  // the value's low word; texts compare `text`
+    const char* text;
+    std::int32_t posAfter;
+  } cases[] = {
+      {"text without a NUL runs to the end", "abc", kFetchText, 2, 0, "bc", -1},
+      {"empty text stops after its NUL", "\0ab"s, kFetchText, 1, 0, "", 2},
+      {"position 0 is finished", eight, kFetchByte, 0, 0, nullptr, -1},
+      {"position past the end", eight, kFetchByte, 9, 0, nullptr, -1},
+      {"the last byte", eight, kFetchByte, 8, 8, nullptr, -1},
+      {"nothing to read", "", kFetchInt, 1, 0, nullptr, -1},
+      {"a routine is 4 bytes", "\x01\x02\x03\x04\x05", kFetchRoutine, 1, 0x04030201u, nullptr, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::int32_t pos = c.pos;
+    ResultRecord r = FetchBytesData(c.data, c.type, &pos);
+    if (c.text) {
+      EXPECT_EQ(TakeText(r), c.text);
+    } else {
+      EXPECT_EQ(r.lo, c.lo);
+    }
+    EXPECT_EQ(pos, c.posAfter);
+  }
+  // Boolean: non-zero becomes 1; date-time is clamped.
   ResultRecord b = FetchBytesData("\x00\x02\x00\x00"s, kFetchBoolean);
   EXPECT_EQ(b.tag, kTagBoolean);
   EXPECT_EQ(b.as_int(), 1);
@@ -205,15 +202,9 @@ TEST(FetchBytesData, EdgeCases) {
   ResultRecord d = FetchBytesData(std::string_view(reinterpret_cast<const char*>(&huge), 8), kFetchDateTime);
   EXPECT_EQ(d.tag, kTagDateTime);
   EXPECT_EQ(d.as_double(), kMaxDate);
-  pos = 1;
-  ResultRecord rt = FetchBytesData("\x01\x02\x03\x04\x05", kFetchRoutine, &pos);
-  EXPECT_EQ(rt.tag, kTagRoutine);
-  EXPECT_EQ(rt.lo, 0x04030201u);
-  EXPECT_EQ(pos, 5);
-  ResultRecord l = FetchBytesData("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", kFetchLong);
-  EXPECT_EQ(l.as_long(), -1);
-  ResultRecord f = FetchBytesData("\x00\x00\xC0\x3F"s, kFetchFloat);
-  EXPECT_EQ(f.as_float(), 1.5f);
+  EXPECT_EQ(FetchBytesData(eight.substr(0, 5), kFetchRoutine).tag, kTagRoutine);
+  EXPECT_EQ(FetchBytesData("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", kFetchLong).as_long(), -1);
+  EXPECT_EQ(FetchBytesData("\x00\x00\xC0\x3F"s, kFetchFloat).as_float(), 1.5f);
 }
 
 TEST(RawBytes, RoundTripThroughValueFromRawBytes) {

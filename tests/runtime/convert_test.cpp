@@ -63,17 +63,14 @@ TEST(Calendar, TimeOfDayAndNegativeValues) {
     CivilTime expected;
   } cases[] = {
       // Values from Python: days - fraction for days before 1899-12-30.
-      {-1.25, {1899, 12, 29, 6, 0, 0}},
-      {-0.25, {1899, 12, 30, 6, 0, 0}},
-      {-115858.99998842593, {1582, 10, 15, 23, 59, 59}},
-      {41740.5, {2014, 4, 11, 12, 0, 0}},
+      {-1.25, {1899, 12, 29, 6, 0, 0}}, {-0.25, {1899, 12, 30, 6, 0, 0}},
+      {-115858.99998842593, {1582, 10, 15, 23, 59, 59}}, {41740.5, {2014, 4, 11, 12, 0, 0}},
       {45351.545219907406, {2024, 2, 29, 13, 5, 7}},
       // A time of day on the first valid day lies below the range minimum.
       {-657434.0000115741, {100, 1, 1, 0, 0, 0}},
       {-657433.0000115741, {100, 1, 2, 0, 0, 1}},
       // Rounding to the nearest second carries into the next day.
-      {41740.999999, {2014, 4, 12, 0, 0, 0}},
-      {-1.9999999, {1899, 12, 30, 0, 0, 0}},
+      {41740.999999, {2014, 4, 12, 0, 0, 0}}, {-1.9999999, {1899, 12, 30, 0, 0, 0}},
       {41740.50001, {2014, 4, 11, 12, 0, 1}},
       // Out of range and NaN clamp.
       {3000000.0, {9999, 12, 31, 0, 0, 0}},
@@ -118,26 +115,15 @@ TEST(ToText, NumbersAndBooleans) {
     TypedArg value;
     std::string expected;
   } cases[] = {
-      {arg::Double(3.0), "3"},
-      {arg::Double(0.1), "0.1"},
-      {arg::Double(1.0 / 3), "0.3333333333333"},
-      {arg::Double(1e20), "1e+20"},
-      {arg::Double(-2.5), "-2.5"},
-      {arg::Double(123456789012345.0), "1.234567890123e+14"},
-      {arg::Double(0.30000000000000004), "0.3"},
-      {arg::Double(1e-5), "1e-05"},
-      {arg::Float(0.1f), "0.1"},
-      {arg::Float(1.0f / 3), "0.333333"},
-      {arg::Float(1234567.0f), "1.23457e+06"},
-      {arg::Int(-5), "-5"},
+      {arg::Double(3.0), "3"}, {arg::Double(0.1), "0.1"}, {arg::Double(1.0 / 3), "0.3333333333333"},
+      {arg::Double(1e20), "1e+20"}, {arg::Double(-2.5), "-2.5"},
+      {arg::Double(123456789012345.0), "1.234567890123e+14"}, {arg::Double(0.30000000000000004), "0.3"},
+      {arg::Double(1e-5), "1e-05"}, {arg::Float(0.1f), "0.1"}, {arg::Float(1.0f / 3), "0.333333"},
+      {arg::Float(1234567.0f), "1.23457e+06"}, {arg::Int(-5), "-5"},
       {arg::Int(std::numeric_limits<std::int32_t>::min()), "-2147483648"},
-      {arg::Byte(200), "200"},
-      {arg::Short(-3), "-3"},
-      {arg::Long(-9000000000LL), "-9000000000"},
+      {arg::Byte(200), "200"}, {arg::Short(-3), "-3"}, {arg::Long(-9000000000LL), "-9000000000"},
       {arg::Long(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808"},
-      {arg::Boolean(true), Gbk("真")},
-      {arg::Boolean(false), Gbk("假")},
-      {arg::Omitted(), ""},
+      {arg::Boolean(true), Gbk("真")}, {arg::Boolean(false), Gbk("假")}, {arg::Omitted(), ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.expected);
@@ -157,13 +143,9 @@ TEST(ToText, DateTimes) {
       {41740.0, "2014年4月11日"},
       {41740.5, "2014年4月11日12时"},
       {41740.0 + (12 * 3600 + 30 * 60) / 86400.0, "2014年4月11日12时30分"},
-      {45351.545219907406, "2024年2月29日13时5分7秒"},
-      {41740.0 + 5 / 86400.0, "2014年4月11日0时0分5秒"},
-      {41740.0 + 300 / 86400.0, "2014年4月11日0时5分"},
-      {-1.25, "1899年12月29日6时"},
-      {0.0, "1899年12月30日"},
-      {-657434.0, "100年1月1日"},
-      {3000000.0, "9999年12月31日"},
+      {45351.545219907406, "2024年2月29日13时5分7秒"}, {41740.0 + 5 / 86400.0, "2014年4月11日0时0分5秒"},
+      {41740.0 + 300 / 86400.0, "2014年4月11日0时5分"}, {-1.25, "1899年12月29日6时"}, {0.0, "1899年12月30日"},
+      {-657434.0, "100年1月1日"}, {3000000.0, "9999年12月31日"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.utf8);
@@ -200,30 +182,19 @@ TEST(ToInteger, Kinds) {
     TypedArg value;
     std::int32_t expected;
   } cases[] = {
-      {arg::Text(fullWidth.c_str()), 123},
-      {arg::Text(fullMinus.c_str()), -42},
-      {arg::Text("  -42abc"), -42},
-      {arg::Text("\t+7"), 7},
-      {arg::Text("abc"), 0},
-      {arg::Text("- 5"), 0},
+      {arg::Text(fullWidth.c_str()), 123}, {arg::Text(fullMinus.c_str()), -42}, {arg::Text("  -42abc"), -42},
+      {arg::Text("\t+7"), 7}, {arg::Text("abc"), 0}, {arg::Text("- 5"), 0},
       {arg::Text("99999999999"), std::numeric_limits<std::int32_t>::max()},
       {arg::Text("-99999999999"), std::numeric_limits<std::int32_t>::min()},
-      {arg::Text("1.9"), 1},
-      {arg::Long(0x100000005LL), 5},
-      {arg::Long(-1), -1},
-      {arg::Double(-2.9), -2},
+      {arg::Text("1.9"), 1}, {arg::Long(0x100000005LL), 5}, {arg::Long(-1), -1}, {arg::Double(-2.9), -2},
       {arg::Float(3.7f), 3},
       {arg::Double(1e20), std::numeric_limits<std::int32_t>::max()},
       {arg::Double(-1e20), std::numeric_limits<std::int32_t>::min()},
-      {arg::Double(std::nan("")), 0},
-      {arg::Boolean(true), 1},
-      {arg::Byte(255), 255},
-      {arg::Short(-1), -1},
-      {arg::DateTime(41740.5), 0},
-      {arg::Omitted(), 0},
+      {arg::Double(std::nan("")), 0}, {arg::Boolean(true), 1}, {arg::Byte(255), 255}, {arg::Short(-1), -1},
+      {arg::DateTime(41740.5), 0}, {arg::Omitted(), 0},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(i);
+    SCOPED_TRACE(testing::Message() << "row " << i << ": " << ToText(cases[i].value).view());
     EXPECT_EQ(ToInteger(cases[i].value), cases[i].expected);
   }
 }
@@ -237,29 +208,17 @@ TEST(ToNumber, Kinds) {
     TypedArg value;
     double expected;
   } cases[] = {
-      {arg::Text("abc"), 0.0},
-      {arg::Text(" 1.5e3x"), 1500.0},
-      {arg::Text(fullWidth.c_str()), -2.5},
-      {arg::Text(".5"), 0.5},
-      {arg::Text("5."), 5.0},
-      {arg::Text("-"), 0.0},
-      {arg::Text("e5"), 0.0},
-      {arg::Text("2e"), 2.0},
-      {arg::Text("0x10"), 0.0},
+      {arg::Text("abc"), 0.0}, {arg::Text(" 1.5e3x"), 1500.0}, {arg::Text(fullWidth.c_str()), -2.5},
+      {arg::Text(".5"), 0.5}, {arg::Text("5."), 5.0}, {arg::Text("-"), 0.0}, {arg::Text("e5"), 0.0},
+      {arg::Text("2e"), 2.0}, {arg::Text("0x10"), 0.0},
       {arg::Text("1e999"), std::numeric_limits<double>::infinity()},
       {arg::Text("-1e999"), -std::numeric_limits<double>::infinity()},
-      {arg::Text("1e-999"), 0.0},
-      {arg::Text("0.0001e-400"), 0.0},
-      {routine, 4294967295.0},
-      {arg::DateTime(41740.5), 0.0},
-      {arg::Int(-3), -3.0},
-      {arg::Float(0.5f), 0.5},
-      {arg::Long(1LL << 40), 1099511627776.0},
-      {arg::Boolean(true), 1.0},
-      {arg::Omitted(), 0.0},
+      {arg::Text("1e-999"), 0.0}, {arg::Text("0.0001e-400"), 0.0}, {routine, 4294967295.0},
+      {arg::DateTime(41740.5), 0.0}, {arg::Int(-3), -3.0}, {arg::Float(0.5f), 0.5},
+      {arg::Long(1LL << 40), 1099511627776.0}, {arg::Boolean(true), 1.0}, {arg::Omitted(), 0.0},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(i);
+    SCOPED_TRACE(testing::Message() << "row " << i << ": " << ToText(cases[i].value).view());
     EXPECT_EQ(ToNumber(cases[i].value), cases[i].expected);
   }
 }
@@ -269,31 +228,15 @@ TEST(ToTime, ParsesValidDatesOnly) {
     const char* utf8;
     double expected;  // from Python's datetime; kMinDate for invalid texts
   } cases[] = {
-      {"2000-2-29", 36585.0},
-      {"1900-2-29", kMinDate},
-      {"1900-2-28", 60.0},
-      {"2000年2月29日", 36585.0},
-      {"２０００年２月２９日", 36585.0},
-      {"２０１４－４－１１　１２：００", 41740.5},
-      {"2014-04-11 12:00:00", 41740.5},
-      {"2014/4/11 12:30", 41740.0 + 12.5 / 24},
-      {"2014.4.11.12.30", 41740.0 + 12.5 / 24},
+      {"2000-2-29", 36585.0}, {"1900-2-29", kMinDate}, {"1900-2-28", 60.0}, {"2000年2月29日", 36585.0},
+      {"２０００年２月２９日", 36585.0}, {"２０１４－４－１１　１２：００", 41740.5}, {"2014-04-11 12:00:00", 41740.5},
+      {"2014/4/11 12:30", 41740.0 + 12.5 / 24}, {"2014.4.11.12.30", 41740.0 + 12.5 / 24},
       {"2014年4月11日12时30分15秒", 41740.0 + (12 * 3600 + 30 * 60 + 15) / 86400.0},
       {"2014年4月11日12时30分15秒以后", 41740.0 + (12 * 3600 + 30 * 60 + 15) / 86400.0},
-      {"2014-4-11x", kMinDate},
-      {"2014-4-11 12:00:00 ", kMinDate},
-      {"2014-13-01", kMinDate},
-      {"2014-4-31", kMinDate},
-      {"2014-4-11 24:00", kMinDate},
-      {"2014-4-11 23:60", kMinDate},
-      {"99-1-1", kMinDate},
-      {"10000-1-1", kMinDate},
-      {"", kMinDate},
-      {"abc", kMinDate},
-      {"2014", kMinDate},
-      {"1899-12-29 6:00", -1.25},
-      {"1582-10-15 23:59:59", -115858.99998842593},
-      {"9999-12-31", 2958465.0},
+      {"2014-4-11x", kMinDate}, {"2014-4-11 12:00:00 ", kMinDate}, {"2014-13-01", kMinDate}, {"2014-4-31", kMinDate},
+      {"2014-4-11 24:00", kMinDate}, {"2014-4-11 23:60", kMinDate}, {"99-1-1", kMinDate}, {"10000-1-1", kMinDate},
+      {"", kMinDate}, {"abc", kMinDate}, {"2014", kMinDate}, {"1899-12-29 6:00", -1.25},
+      {"1582-10-15 23:59:59", -115858.99998842593}, {"9999-12-31", 2958465.0},
       {"9999-12-31 23:59:59", 2958465.0},  // clamped to the range
       {"100-1-1 0:0:1", kMinDate},
   };

@@ -22,15 +22,6 @@ TEST(Values, EmptyTextAndByteSetAreNull) {
   EXPECT_EQ(words[1], 3);
 }
 
-TEST(Values, EmptyArrayIsOneZero) {
-  TextArray a;
-  auto* words = static_cast<const std::int32_t*>(a.block());
-  ASSERT_NE(words, nullptr);
-  EXPECT_EQ(words[0], 1);
-  EXPECT_EQ(words[1], 0);
-  EXPECT_EQ(a.size(), 0u);
-}
-
 TEST(Values, ConstantRegionIsNeverFreedAndReallocateCopiesOut) {
   RegisterProgramConstants();
   const char* constant = gbk::True.data();
@@ -48,24 +39,12 @@ TEST(Values, DateClamp) {
   for (auto c : cases) EXPECT_EQ(ClampDate(c.in), c.out) << c.in;
 }
 
-TEST(Values, OmittedArgumentIsTagZeroOnly) {
-  TypedArg zero = arg::Int(0);
-  EXPECT_TRUE(zero.given());
-  EXPECT_FALSE(arg::Omitted().given());
-}
-
 using ValuesDeathTest = ::testing::Test;
 TEST(ValuesDeathTest, ArrayIndexErrors) {
   TextArray a(2);
   EXPECT_EXIT((void)a[0], ::testing::ExitedWithCode(255), "");
   EXPECT_EXIT((void)a[3], ::testing::ExitedWithCode(255), "");
 }
-
-}  // namespace
-}  // namespace tl::rt
-
-namespace tl::rt {
-namespace {
 
 TEST(FrameArguments, NumbersReadAsIntSaturate) {
   const struct {
