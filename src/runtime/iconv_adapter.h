@@ -7,15 +7,20 @@
 
 namespace tl::rt {
 
+namespace gb18030 {
+struct Tables;
+}
+
 class CharsetConverter {
  public:
-  // Charset names are passed to the converter exactly as given.
+  // Charset names are passed to iconv exactly as given. "UTF-8" <-> "GB18030"
+  // (any letter case) runs on a built-in converter that gives iconv's result.
   CharsetConverter(const std::string& to, const std::string& from);
   ~CharsetConverter();
   CharsetConverter(const CharsetConverter&) = delete;
   CharsetConverter& operator=(const CharsetConverter&) = delete;
 
-  bool ok() const { return handle_ != nullptr; }
+  bool ok() const { return handle_ != nullptr || fast_ != nullptr; }
 
   enum class Status {
     kDone,        // all input consumed
@@ -32,6 +37,8 @@ class CharsetConverter {
 
  private:
   void* handle_ = nullptr;
+  const gb18030::Tables* fast_ = nullptr;
+  bool fastToGb18030_ = false;
 };
 
 }  // namespace tl::rt
