@@ -49,8 +49,6 @@ void PutFourByte(std::uint32_t index, std::uint8_t* o) {
   o[0] = static_cast<std::uint8_t>(0x81 + index / 10);
 }
 
-bool HasHighBit(std::uint64_t w) { return (w & 0x8080808080808080ull) != 0; }
-
 // Copies the ASCII run at p (bounded by the input end and the output room).
 void CopyAscii(const std::uint8_t*& p, const std::uint8_t* end, std::uint8_t*& o, std::uint8_t* oend) {
   const std::size_t n = std::min<std::size_t>(end - p, oend - o);
@@ -58,8 +56,15 @@ void CopyAscii(const std::uint8_t*& p, const std::uint8_t* end, std::uint8_t*& o
   while (stop - p >= 8) {
     std::uint64_t w;
     std::memcpy(&w, p, 8);
-    if (HasHighBit(w)) break;
+    // All eight fit in the output; only the ASCII ones count as written.
     std::memcpy(o, &w, 8);
+    const std::uint64_t high = w & 0x8080808080808080ull;
+    if (high) {
+      const std::size_t ascii = static_cast<std::size_t>(__builtin_ctzll(high)) / 8;
+      p += ascii;
+      o += ascii;
+      return;
+    }
     p += 8;
     o += 8;
   }
@@ -118,6 +123,18 @@ Status Utf8ToGb18030(const Tables& t, const char*& in, std::size_t& inLeft, char
         break;
       }
       continue;
+    }
+    // Common case first: a three-byte character with a two-byte code.
+    if ((c & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      const std::uint32_t cp = (c & 0x0F) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      const std::uint32_t v = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? t.encode[cp] : 0;
+      if (v != 0 && v < kEncodeFourBase && oend - o >= 2) {
+        o[0] = static_cast<std::uint8_t>(0x81 + (v - 1) / kTrailSpan);
+        o[1] = static_cast<std::uint8_t>(0x40 + (v - 1) % kTrailSpan);
+        o += 2;
+        p += 3;
+        continue;
+      }
     }
     // glibc's UTF-8 reader still takes the old 5- and 6-byte forms; what it
     // rejects itself is reported before any check of the output room.
@@ -229,6 +246,18 @@ Status Gb18030ToUtf8(const Tables& t, const char*& in, std::size_t& inLeft, char
         break;
       }
       continue;
+    }
+    // Common case first: a two-byte code for a three-byte character.
+    if (end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE && c != 0x80 && c != 0xFF && oend - o >= 3) {
+      const std::uint32_t cp = t.decode2[(c - 0x81) * kTrailSpan + (p[1] - 0x40u)];
+      if (cp >= 0x800 && cp != kDecodeElsewhere) {
+        o[0] = static_cast<std::uint8_t>(0xE0 | (cp >> 12));
+        o[1] = static_cast<std::uint8_t>(0x80 | ((cp >> 6) & 0x3F));
+        o[2] = static_cast<std::uint8_t>(0x80 | (cp & 0x3F));
+        o += 3;
+        p += 2;
+        continue;
+      }
     }
     // Decoding errors come before the output room, as in iconv.
     if (c == 0x80 || c == 0xFF) {
