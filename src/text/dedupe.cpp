@@ -27,6 +27,12 @@ class RecordSet {
 
   std::size_t SlotFor(std::uint32_t h) const { return h & mask_; }
   void Prefetch(std::uint32_t h) const { __builtin_prefetch(&slots_[SlotFor(h)]); }
+  // The record a probe for `h` will compare with first, if any: 0 or its
+  // index + 1. Used only to prefetch, so a slot filled meanwhile is harmless.
+  std::uint32_t FirstCandidate(std::uint32_t h) const {
+    std::uint64_t slot = slots_[SlotFor(h)];
+    return static_cast<std::uint32_t>(slot >> 32) == h ? static_cast<std::uint32_t>(slot) : 0;
+  }
 
   // Inserts record i unless an equal record is present; true when inserted.
   bool Insert(const RecordIndex& records, std::size_t i, std::string_view rec, std::uint32_t h) {
@@ -114,22 +120,31 @@ std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view sep
     return Join(records, keep, text.size(), separator);
   }
   RecordSet set(n / 4 + 16);
-  constexpr std::size_t kAhead = 8;
-  std::uint32_t ring[kAhead];
-  auto hash_of = [&](std::size_t i) { return static_cast<std::uint32_t>(HashBytes(records[i])); };
-  for (std::size_t k = 0; k < kAhead && k < n; ++k) {
-    ring[k] = hash_of(n - 1 - k);
-    set.Prefetch(ring[k]);
+  // A three-stage pipeline, so that no step waits on memory: far ahead the
+  // hash is computed and its slot fetched; closer, the slot names the record
+  // the probe will compare with, whose start is fetched; closer still, that
+  // record's bytes are fetched.
+  constexpr std::size_t kSlotAhead = 24, kStartAhead = 16, kTextAhead = 8, kRing = 32;
+  std::uint32_t ring[kRing];
+  auto hash_of = [&](std::size_t k) { return static_cast<std::uint32_t>(HashBytes(records[n - 1 - k])); };
+  for (std::size_t k = 0; k < kSlotAhead && k < n; ++k) {
+    ring[k % kRing] = hash_of(k);
+    set.Prefetch(ring[k % kRing]);
   }
   for (std::size_t k = 0; k < n; ++k) {
-    std::size_t i = n - 1 - k;
-    std::uint32_t h = ring[k % kAhead];
-    if (k + kAhead < n) {
-      std::uint32_t ahead = hash_of(i - kAhead);
-      ring[k % kAhead] = ahead;
+    if (k + kSlotAhead < n) {
+      std::uint32_t ahead = hash_of(k + kSlotAhead);
+      ring[(k + kSlotAhead) % kRing] = ahead;
       set.Prefetch(ahead);
     }
-    keep[i] = set.Insert(records, i, records[i], h);
+    if (k + kStartAhead < n) {
+      if (std::uint32_t c = set.FirstCandidate(ring[(k + kStartAhead) % kRing])) records.PrefetchStart(c - 1);
+    }
+    if (k + kTextAhead < n) {
+      if (std::uint32_t c = set.FirstCandidate(ring[(k + kTextAhead) % kRing])) records.PrefetchRecord(c - 1);
+    }
+    const std::size_t i = n - 1 - k;
+    keep[i] = set.Insert(records, i, records[i], ring[k % kRing]);
     clock.Step();
   }
 
