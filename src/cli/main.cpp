@@ -1,6 +1,10 @@
 // tidyline-cli: the record engine for scripts, very large files and batches.
 #include <CLI/CLI.hpp>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -25,6 +29,13 @@ int UsageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // Large blocks come from the heap and stay there when freed, so the next
+  // large block reuses pages already touched instead of asking the kernel
+  // for fresh zeroed ones: a file's read buffer becomes its result's.
+  mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
   tl::cli::InitTerminalEncoding();
 
   CLI::App app{

@@ -9,11 +9,33 @@ namespace tl::text {
 namespace {
 // Without a popcount instruction in the baseline instruction set, a table
 // beats the library's bit-twiddling fallback in the hot select loop.
-constexpr auto kBytePopcount = [] {
-  std::array<std::uint8_t, 256> t{};
-  for (unsigned i = 0; i < 256; ++i) t[i] = static_cast<std::uint8_t>(std::popcount(i));
+// kSelectInByte[v][j]: the position of the j-th set bit of byte v.
+constexpr auto kSelectInByte = [] {
+  std::array<std::array<std::uint8_t, 8>, 256> t{};
+  for (unsigned v = 0; v < 256; ++v) {
+    unsigned j = 0;
+    for (unsigned bit = 0; bit < 8; ++bit)
+      if (v & (1u << bit)) t[v][j++] = static_cast<std::uint8_t>(bit);
+  }
   return t;
 }();
+
+// The position of the k-th (0-based) set bit of x, without branches or a
+// popcount instruction: per-byte counts by bit twiddling, their running sums
+// by one multiply, the byte by comparing all eight sums with k at once, and
+// the bit inside it from a table. (k < popcount(x).)
+unsigned SelectBit(std::uint64_t x, unsigned k) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  std::uint64_t s = x - ((x >> 1) & 0x5555555555555555ull);
+  s = (s & 0x3333333333333333ull) + ((s >> 2) & 0x3333333333333333ull);
+  s = (s + (s >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  const std::uint64_t sums = s * kOnes;  // byte i: set bits in bytes 0..i
+  // High bit of byte i set when sums_i <= k; those bytes come first.
+  const std::uint64_t atMost = ((k * kOnes | kHighs) - sums) & kHighs;
+  const auto byte = static_cast<unsigned>(((atMost >> 7) * kOnes) >> 56);
+  const auto before = static_cast<unsigned>(((sums << 8) >> (8 * byte)) & 0xFF);
+  return 8 * byte + kSelectInByte[(x >> (8 * byte)) & 0xFF][k - before];
+}
 }  // namespace
 
 void UniqueRandomPool::Reset() {
@@ -62,24 +84,10 @@ std::size_t UniqueRandomPool::TakeKth(std::size_t k) {
     b += step & take;
     k -= v & take;
   }
-  // b is the 0-based block now: find the word, then the bit, a byte at a time.
+  // b is the 0-based block now: find the word, then the bit.
   std::size_t w = b * kWordsPerBlock;
   while (k >= wordCount_[w]) k -= wordCount_[w++];
-  std::uint64_t word = bits_[w];
-  std::size_t bit = 0;
-  for (;;) {
-    std::size_t c = kBytePopcount[word & 0xFF];
-    if (k < c) break;
-    k -= c;
-    word >>= 8;
-    bit += 8;
-  }
-  for (;; word >>= 1, ++bit) {
-    if (word & 1) {
-      if (k == 0) break;
-      --k;
-    }
-  }
+  const std::size_t bit = SelectBit(bits_[w], static_cast<unsigned>(k));
   bits_[w] &= ~(1ull << bit);
   --wordCount_[w];
   for (std::size_t i = b + 1; i <= blocks; i += i & (~i + 1)) --tree_[i];
