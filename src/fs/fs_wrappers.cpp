@@ -4,17 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "runtime/file_io.h"
 #include "runtime/text_commands.h"
 
 namespace tl::fs {
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
+using rt::fileio::kSeparator;
 
 // Arguments for one call: texts are copied so each is NUL-terminated.
 class Args {

@@ -3,19 +3,14 @@
 #include <string>
 
 #include "fs/fs_wrappers.h"
+#include "runtime/file_io.h"
 #include "runtime/message_pump.h"
 #include "text/file_type_filter.h"
 #include "text/regex_matcher.h"
 
 namespace tl::fs {
 
-namespace {
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-}  // namespace
+using rt::fileio::kSeparator;
 
 int ListFilesByObject(std::string_view folder, std::string_view filter, rt::TextArray& list, bool keep,
                       bool listFolders) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/file_io.h"
 #include "runtime/window/window_runtime.h"
 
 namespace tl::rt {
@@ -40,10 +41,6 @@ const std::string& ProgramDirectoryPath();
 const std::string& ProgramFileName();
 
 // The platform's path separator.
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+inline constexpr char kPathSeparator = fileio::kSeparator;
 
 }  // namespace tl::rt
