@@ -10,12 +10,6 @@
 namespace tl::cli {
 namespace {
 
-bool HasHighByte(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return true;
-  return false;
-}
-
 int Fail(const char* message) {
   std::fprintf(stderr, "tidyline-cli: %s\n", message);
   return 1;
@@ -33,7 +27,7 @@ int RunStdinMode(text::FixedOptions& options) {
   // final 0x1A, which a pipe does not use as an end mark, is kept.
   const text::ContentStart at = text::EncodingOfBytes(bytes, options.encoding);
   const std::string_view content = bytes.substr(at.start);
-  if (at.code == text::kEncodingAnsi && !(HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
+  if (at.code == text::kEncodingAnsi && !(text::HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
     text::Bytes result = text::ProcessBytes(bytes, options);
     return WriteStdout(result.view()) ? 0 : Fail("cannot write standard output");
   }

@@ -1,6 +1,7 @@
 #include "text/encoding_detect.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -229,6 +230,18 @@ int PositionForEncoding(rt::FileNumber f, int requested) {
   }
   rt::SeekFileStart(f);
   return kEncodingAnsi;
+}
+
+bool HasHighByte(std::string_view s) {
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if (w & 0x8080808080808080ULL) return true;
+  }
+  for (; i < s.size(); ++i)
+    if (static_cast<unsigned char>(s[i]) >= 0x80) return true;
+  return false;
 }
 
 }  // namespace tl::text

@@ -44,6 +44,9 @@ struct ContentStart {
 };
 ContentStart EncodingOfBytes(std::string_view bytes, int requested);
 
+// True when any byte is 0x80 or above (text that is not plain ASCII).
+bool HasHighByte(std::string_view bytes);
+
 // 0 none, 1 UTF-8, 2 Big5, 3 Big5-HKSCS: the first meta tag (inside the head
 // when there is one) that declares one of them decides.
 enum HtmlCharset : int { kHtmlNone = 0, kHtmlUtf8 = 1, kHtmlBig5 = 2, kHtmlBig5Hkscs = 3 };

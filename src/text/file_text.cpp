@@ -21,18 +21,6 @@ namespace {
 constexpr char kEndOfFileMark = 0x1A;
 constexpr std::string_view kProgramCharset = "GB18030";
 
-bool HasHighByte(std::string_view s) {
-  std::size_t i = 0;
-  for (; i + 8 <= s.size(); i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
-    if (w & 0x8080808080808080ULL) return true;
-  }
-  for (; i < s.size(); ++i)
-    if (static_cast<unsigned char>(s[i]) >= 0x80) return true;
-  return false;
-}
-
 // Turns a byte-set block into a text block in place (no second copy of a
 // large file): the bytes move down over the header.
 rt::Text IntoText(rt::ByteSet bytes, std::size_t length) {
