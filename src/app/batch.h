@@ -27,6 +27,12 @@ class BatchView {
   virtual int AskYesNo(std::string_view question) = 0;
   // Opens the folder in the system's file browser.
   virtual void OpenFolder(std::string_view folder) = 0;
+  // A file that was not processed, with the reason (ASCII); after its
+  // status text. Nothing by default.
+  virtual void FileFailed(std::string_view path, std::string_view reason) {
+    (void)path;
+    (void)reason;
+  }
 };
 
 struct BatchResult {
@@ -36,8 +42,8 @@ struct BatchResult {
   rt::Text saveFolder;  // ends with the separator; empty when nothing ran
 };
 
-// Processes `files` (full GBK paths, in order) with ProcessFile into the
-// save folder of the first file's directory:
+// Processes `files` (full GBK paths, in order) with batch::ProcessFiles into
+// the save folder of the first file's directory:
 // - status "(n:i) <base name>\r\n" and progress i for each file, DoEvents
 //   after each;
 // - a result is never written over a file of the batch's own list (a source

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <span>
+#include <string>
+#include <vector>
 
-#include "app/batch.h"
-#include "cli/input.h"
+#include "batch/elapsed_text.h"
+#include "batch/file_batch.h"
 #include "cli/terminal_text.h"
 #include "fs/file_list.h"
 #include "fs/list_by_object.h"
@@ -18,24 +20,30 @@ void PrintLine(std::string_view programText, std::FILE* stream) {
   std::fprintf(stream, "%s\n", line.c_str());
 }
 
-// Status lines and the summary go to standard error; the question whether to
-// open the save folder is answered "no" without asking.
-class StderrBatchView : public app::BatchView {
+// Status lines, each failed file with its reason and the summary go to
+// standard error.
+class StderrObserver : public batch::FileObserver {
  public:
-  void SetStatusText(std::string_view text) override { PrintLine(text, stderr); }
-  void SetProgressMaximum(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  int AskYesNo(std::string_view) override { return kNo; }
-  void OpenFolder(std::string_view) override {}
-
- private:
-  static constexpr int kNo = 6;
+  void FileStarting(std::size_t index, std::size_t count, std::string_view path) override {
+    std::string status = "(" + std::to_string(count) + ":" + std::to_string(index + 1) + ") ";
+    status += fs::BaseNameOf(path);
+    PrintLine(status, stderr);
+  }
+  void FileFinished(std::size_t, std::string_view path, const batch::FileResult& result) override {
+    if (result.status == batch::FileStatus::kProcessed) return;
+    const std::string_view reason = batch::ReasonOf(result.status);
+    std::fprintf(stderr, "tidyline-cli: '%s': %.*s\n", ToTerminal(path).c_str(), static_cast<int>(reason.size()),
+                 reason.data());
+  }
 };
 
 int Run(std::span<const std::string> files, text::FixedOptions& options) {
-  StderrBatchView view;
-  app::BatchResult result = app::BatchProcess(files, options, view);
-  return result.processed == result.total ? 0 : 1;
+  std::vector<std::string_view> paths(files.begin(), files.end());
+  StderrObserver observer;
+  const batch::BatchOutcome outcome = batch::ProcessFiles(paths, options, observer);
+  const auto total = static_cast<std::int64_t>(paths.size());
+  PrintLine(batch::BatchSummary(total, outcome.processed, outcome.elapsedMs).view(), stderr);
+  return outcome.processed == total ? 0 : 1;
 }
 
 }  // namespace

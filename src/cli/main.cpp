@@ -1,10 +1,6 @@
 // tidyline-cli: the record engine for scripts, very large files and batches.
 #include <CLI/CLI.hpp>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -13,6 +9,7 @@
 #include "cli/batch_mode.h"
 #include "cli/stdin_mode.h"
 #include "cli/terminal_text.h"
+#include "runtime/os/memory.h"
 #include "runtime/random.h"
 #include "text/encoding_detect.h"
 #include "text/process_text.h"
@@ -29,13 +26,8 @@ int UsageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef __GLIBC__
-  // Large blocks come from the heap and stay there when freed, so the next
-  // large block reuses pages already touched instead of asking the kernel
-  // for fresh zeroed ones: a file's read buffer becomes its result's.
-  mallopt(M_MMAP_THRESHOLD, 1 << 30);
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
+  // A file's read buffer becomes its result's instead of fresh zeroed pages.
+  tl::os::KeepLargeFreedBlocks();
   tl::cli::InitTerminalEncoding();
 
   CLI::App app{

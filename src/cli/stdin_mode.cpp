@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "cli/input.h"
 #include "runtime/automation/wide_text.h"
+#include "runtime/os/stdio.h"
 #include "text/encoding_detect.h"
 #include "text/file_text.h"
 
@@ -18,8 +18,8 @@ int Fail(const char* message) {
 }  // namespace
 
 int RunStdinMode(text::FixedOptions& options) {
-  InputBytes input;
-  if (!input.ReadStdin()) return Fail("cannot read standard input");
+  os::StdinBytes input;
+  if (!input.Read()) return Fail("cannot read standard input");
   const std::string_view bytes = input.view();
 
   // Input that stays in the program's own encoding (ANSI, and not UTF-8 in
@@ -29,16 +29,25 @@ int RunStdinMode(text::FixedOptions& options) {
   const std::string_view content = bytes.substr(at.start);
   if (at.code == text::kEncodingAnsi && !(text::HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
     text::Bytes result = text::ProcessBytes(bytes, options);
-    return WriteStdout(result.view()) ? 0 : Fail("cannot write standard output");
+    return os::WriteStdout({result.view()}) ? 0 : Fail("cannot write standard output");
   }
 
-  // Anything else is decoded as a file would be, processed, and encoded back
-  // with a byte-order mark only when the input had one.
-  text::FileText decoded = text::ReadTextFromMemory(bytes, options.encoding);
-  if (!decoded.ok) return Fail("standard input cannot be read whole as text in its encoding");
-  rt::Text result = text::ProcessText(decoded.text.view(), options);
-  rt::ByteSet out = text::EncodeTextForOutput(result.view(), decoded.code, decoded.hadMark);
-  return WriteStdout(out.view()) ? 0 : Fail("cannot write standard output");
+  // Anything else is decoded once, as a file would be, processed, and
+  // encoded back; the byte-order mark (only when the input had one) and the
+  // body are written one after the other.
+  rt::Text result;
+  int code = 0;
+  bool hadMark = false;
+  {
+    text::FileText decoded = text::ReadTextFromMemory(bytes, options.encoding);
+    if (!decoded.ok) return Fail("standard input cannot be read whole as text in its encoding");
+    code = decoded.code;
+    hadMark = decoded.hadMark;
+    result = text::ProcessText(decoded.text.view(), options);
+  }  // the decoded input goes before the result is encoded
+  const text::EncodedText out = text::EncodeTextForOutput(result.view(), code, hadMark);
+  result = rt::Text();
+  return os::WriteStdout({out.mark, out.body.view()}) ? 0 : Fail("cannot write standard output");
 }
 
 }  // namespace tl::cli

@@ -1,20 +1,13 @@
 #include "cli/terminal_text.h"
 
-#include <clocale>
-#include <cstring>
-
-#ifndef _WIN32
-#include <langinfo.h>
-#endif
-
-#include "runtime/iconv_adapter.h"
+#include "runtime/os/charset.h"
+#include "runtime/os/terminal.h"
 
 namespace tl::cli {
 namespace {
 
 bool g_utf8 = false;
 
-#ifndef _WIN32
 bool Convert(const char* to, const char* from, std::string_view in, std::string& out) {
   rt::CharsetConverter conv(to, from);
   if (!conv.ok()) return false;
@@ -27,31 +20,20 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string&
   out.resize(out.size() - dstLeft);
   return true;
 }
-#endif
 
 }  // namespace
 
-void InitTerminalEncoding() {
-#ifndef _WIN32
-  std::setlocale(LC_CTYPE, "");
-  const char* cs = nl_langinfo(CODESET);
-  g_utf8 = cs && (std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "utf8") == 0);
-#endif
-}
+void InitTerminalEncoding() { g_utf8 = os::TerminalSpeaksUtf8(); }
 
 bool FromTerminal(std::string_view in, std::string& out) {
-#ifndef _WIN32
   if (g_utf8) return Convert("GB18030", "UTF-8", in, out);
-#endif
   out.assign(in);
   return true;
 }
 
 std::string ToTerminal(std::string_view text) {
-#ifndef _WIN32
   std::string out;
   if (g_utf8 && Convert("UTF-8", "GB18030", text, out)) return out;
-#endif
   return std::string(text);
 }
 

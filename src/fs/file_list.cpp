@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 #include "runtime/file_search.h"
 #include "runtime/files.h"
 #include "runtime/message_pump.h"
-#include "runtime/path_text.h"
+#include "runtime/gbk_view.h"
 
 namespace tl::fs {
 
@@ -14,37 +14,33 @@ namespace {
 
 constexpr char kSep = rt::fileio::kSeparator;
 
-bool SkipsPrefix(std::string_view prefix) {
-#ifdef _WIN32
-  return prefix.size() == 2;  // a drive such as "C:"
-#else
-  return prefix.empty();  // the root before a leading "/"
-#endif
-}
-
 }  // namespace
 
-rt::Text DirectoryOf(std::string_view path) {
-  const std::size_t p = rt::FindLastSeparator(path);
-  return p == std::string_view::npos ? rt::Text() : rt::Text(path.substr(0, p));
+std::string_view DirectoryOf(std::string_view path) {
+  const std::size_t p = gbk::FindLastSeparator(path);
+  return p == std::string_view::npos ? std::string_view() : path.substr(0, p);
 }
 
-rt::Text BaseNameOf(std::string_view path) {
-  const std::size_t p = rt::FindLastSeparator(path);
-  std::string_view name = p == std::string_view::npos ? path : path.substr(p + 1);
-  const std::size_t dot = rt::FindLastCharacter(name, '.');
-  return rt::Text(dot == std::string_view::npos ? name : name.substr(0, dot));
+std::string_view FileNameOf(std::string_view path) {
+  const std::size_t p = gbk::FindLastSeparator(path);
+  return p == std::string_view::npos ? path : path.substr(p + 1);
+}
+
+std::string_view BaseNameOf(std::string_view path) {
+  const std::string_view name = FileNameOf(path);
+  const std::size_t dot = gbk::FindLastCharacter(name, '.');
+  return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
 
 bool EnsureDirectories(std::string_view path) {
   for (std::size_t i = 0; i < path.size(); ++i) {
-    if (static_cast<unsigned char>(path[i]) >= 0x80) {
+    if (gbk::IsLead(path[i])) {
       ++i;
       continue;
     }
     if (path[i] != kSep) continue;
     const std::string_view prefix = path.substr(0, i);
-    if (!SkipsPrefix(prefix) && !rt::FileExists(prefix) && !rt::MakeDirectory(prefix)) return false;
+    if (!os::IsRootPrefix(prefix) && !rt::FileExists(prefix) && !rt::MakeDirectory(prefix)) return false;
   }
   return true;
 }
@@ -64,7 +60,7 @@ int ListFiles(std::string_view folder, std::string_view filter, rt::TextArray& l
   while (start < filter.size()) {
     std::size_t end = start;
     while (end < filter.size() && filter[end] != '|')
-      end += static_cast<unsigned char>(filter[end]) >= 0x80 ? 2 : 1;
+      end += gbk::IsLead(filter[end]) ? 2 : 1;
     end = end > filter.size() ? filter.size() : end;
     const std::string pattern = dir + std::string(filter.substr(start, end - start));
     for (rt::Text name = rt::FindFile(pattern, mask, filesOnly, handle); !name.empty();

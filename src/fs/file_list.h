@@ -11,11 +11,14 @@ namespace tl::fs {
 // separator byte that is the second byte of a double-byte character does not
 // count.
 
-// The part before the last separator; empty when there is none.
-rt::Text DirectoryOf(std::string_view path);
-// The part after the last separator (the whole path without one), cut before
-// its last "." when it has one: "/a/b.c.txt" gives "b.c".
-rt::Text BaseNameOf(std::string_view path);
+// Views into `path`:
+// the part before the last separator; empty when there is none;
+std::string_view DirectoryOf(std::string_view path);
+// the part after the last separator, or the whole path;
+std::string_view FileNameOf(std::string_view path);
+// the file name cut before its last "." when it has one: "/a/b.c.txt" gives
+// "b.c".
+std::string_view BaseNameOf(std::string_view path);
 // Creates every missing directory level of a path that ends with a
 // separator. The prefix before each separator is skipped when it is a drive
 // ("C:", Windows) or empty (the root, Linux); it is created when nothing of

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 #include "runtime/text_commands.h"
 
 namespace tl::fs {

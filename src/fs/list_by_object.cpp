@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fs/fs_wrappers.h"
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 #include "runtime/message_pump.h"
 #include "text/file_type_filter.h"
 #include "text/regex_matcher.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <new>
 
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 #include "runtime/heap.h"
 #include "runtime/raw_bytes.h"
 

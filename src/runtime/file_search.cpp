@@ -3,7 +3,7 @@
 #include <climits>
 #include <unordered_map>
 
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 
 namespace tl::rt {
 

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "runtime/convert_commands.h"
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
+#include "runtime/gbk_view.h"
 
 namespace tl::rt {
 
@@ -103,15 +104,6 @@ FileTable& Table() {
 
 FileObject* Lookup(FileNumber f) { return Table().Find(f); }
 
-// True when s[i] is the first byte of a two-byte character, judged from the
-// run of bytes >= 0x80 that ends at i: a byte after any byte below 0x80 is
-// always the start of a character.
-bool IsLeadAt(const char* s, std::size_t i) {
-  if (static_cast<unsigned char>(s[i]) < 0x80) return false;
-  std::size_t run = 0;
-  while (run <= i && static_cast<unsigned char>(s[i - run]) >= 0x80) ++run;
-  return run % 2 == 1;
-}
 
 // Writes the concatenation at the position; the position is restored on
 // failure.
@@ -207,7 +199,7 @@ Text ReadText(FileNumber f, std::optional<std::int64_t> n) {
   }
   file->pos += static_cast<std::int64_t>(end);
   std::size_t textEnd = end;
-  if (d[end] == 0 && end > 0 && IsLeadAt(d, end - 1)) --textEnd;
+  if (d[end] == 0 && end > 0 && gbk::IsLeadAt(std::string_view(d, end), end - 1)) --textEnd;
   return Text(std::string_view(d, textEnd));
 }
 

@@ -8,10 +8,7 @@
 
 #include "gbk_texts.h"
 #include "runtime/errors.h"
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
+#include "runtime/os/memory.h"
 
 namespace tl::rt {
 namespace {
@@ -31,25 +28,10 @@ const std::pair<const char*, const char*>* RegionOf(const void* p) {
 
 }  // namespace
 
-// Touching fresh memory is dear here (a page fault per 4 KiB), so large
-// blocks ask for transparent huge pages where the system has them.
-static void AdviseLarge(void* p, std::size_t size) {
-#ifdef __linux__
-  constexpr std::size_t kHuge = 2u << 20;
-  if (size < 2 * kHuge) return;
-  auto start = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-  auto end = (reinterpret_cast<std::uintptr_t>(p) + size) & ~(kHuge - 1);
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-#else
-  (void)p;
-  (void)size;
-#endif
-}
-
 void* Allocate(std::size_t size) {
   void* p = std::malloc(size ? size : 1);
   if (!p) FatalAllocation(size);
-  AdviseLarge(p, size);
+  os::AdviseLargeBlock(p, size);
   return p;
 }
 
@@ -68,7 +50,7 @@ void* Reallocate(void* block, std::size_t size) {
   }
   void* p = std::realloc(block, size ? size : 1);
   if (!p) FatalAllocation(size);
-  AdviseLarge(p, size);
+  os::AdviseLargeBlock(p, size);
   return p;
 }
 

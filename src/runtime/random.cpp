@@ -1,10 +1,6 @@
 #include "runtime/random.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <time.h>
-#endif
+#include "runtime/os/clock.h"
 
 namespace tl::rt {
 namespace {
@@ -15,17 +11,7 @@ std::optional<std::uint32_t> g_fixed_tick;
 
 std::uint32_t TickCount() {
   if (g_fixed_tick) return *g_fixed_tick;
-#ifdef _WIN32
-  return GetTickCount();
-#else
-  // The coarse clock ticks every few milliseconds, like the Windows tick
-  // count, and is several times cheaper to read; the shuffle reads it once
-  // per record.
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
-                                    static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u);
-#endif
+  return os::TickCount();
 }
 
 void SetTickCountOverride(std::optional<std::uint32_t> fixedTick) { g_fixed_tick = fixedTick; }

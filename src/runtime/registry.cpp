@@ -4,16 +4,18 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/registry_store.h"
 
 namespace tl::rt {
 namespace {
 
 RegistryBackend* g_backend = nullptr;
 
-RegistryBackend& Backend() {
-  static FileRegistry fileStore;
-  return g_backend ? *g_backend : fileStore;
+std::optional<RegistryValue> ReadValue(int root, std::string_view key, std::string_view name) {
+  return g_backend ? g_backend->Read(root, key, name) : os::ReadRegistry(root, key, name);
+}
+
+bool WriteValue(int root, std::string_view key, std::string_view name, const RegistryValue& value) {
+  return g_backend ? g_backend->Write(root, key, name, value) : os::WriteRegistry(root, key, name, value);
 }
 
 // Splits "key\...\name" at its last "\".
@@ -55,7 +57,7 @@ std::string ExpandEnvironmentReferences(std::string_view text) {
 
 Text ReadRegistryText(int root, std::string_view itemPath, std::optional<std::string_view> defaultText) {
   auto [key, name] = SplitItemPath(itemPath);
-  auto value = Backend().Read(NormaliseRegistryRoot(root), key, name);
+  auto value = ReadValue(NormaliseRegistryRoot(root), key, name);
   if (value && (value->type == RegistryType::kText || value->type == RegistryType::kExpandText)) {
     std::string_view text(value->data);
     text = text.substr(0, text.find('\0'));
@@ -85,7 +87,7 @@ bool WriteRegistryItem(int root, std::string_view itemPath, const TypedArg& valu
     return false;
   }
   auto [key, name] = SplitItemPath(itemPath);
-  return Backend().Write(NormaliseRegistryRoot(root), key, name, v);
+  return WriteValue(NormaliseRegistryRoot(root), key, name, v);
 }
 
 namespace {

@@ -5,9 +5,8 @@
 // Root codes: 1 classes root, 2 current config, 3 current user, 4 local
 // machine, 5 users; any other code means the current user.
 //
-// The commands run on a replaceable backend. The default is the file store
-// of registry_store.h (Linux has no registry); the Windows build installs a
-// backend over the real registry.
+// The commands read and write the operating system's registry
+// (runtime/os/registry.h); tests may put a backend of their own in between.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -15,22 +14,10 @@
 #include <string_view>
 
 #include "runtime/frame.h"
+#include "runtime/os/registry.h"
 #include "runtime/value.h"
 
 namespace tl::rt {
-
-// The value types we keep, with their Windows numbers.
-enum class RegistryType : std::uint32_t {
-  kText = 1,          // REG_SZ, stored with its NUL
-  kExpandText = 2,    // REG_EXPAND_SZ, environment references expanded on read
-  kBinary = 3,        // REG_BINARY
-  kDword = 4,         // REG_DWORD, 4 bytes little-endian
-};
-
-struct RegistryValue {
-  RegistryType type = RegistryType::kText;
-  std::string data;
-};
 
 class RegistryBackend {
  public:
@@ -41,8 +28,8 @@ class RegistryBackend {
   virtual bool Write(int root, std::string_view key, std::string_view name, const RegistryValue& value) = 0;
 };
 
-// Installs a backend (not owned); nullptr goes back to the default file
-// store. Returns the previous one.
+// Installs a backend (not owned); nullptr goes back to the operating
+// system's registry. Returns the previous one.
 RegistryBackend* SetRegistryBackend(RegistryBackend* backend);
 
 // Any code outside 1..5 becomes 3 (the current user).

@@ -11,6 +11,7 @@
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/message_pump.h"
+#include "runtime/os/process.h"
 #include "runtime/platform/platform.h"
 
 namespace tl::rt {
@@ -29,6 +30,11 @@ struct AppState {
 AppState& App() {
   static AppState s;
   return s;
+}
+
+std::string& ProgramPathForStartup() {
+  static std::string path;
+  return path;
 }
 
 // The runtime error dialog: no owner, caption "错误", the error icon.
@@ -53,14 +59,14 @@ void InitRuntime(const RuntimeImage& image) {
   SetErrorPresenter(&PresentError);
   SetExitHandler(&ShutdownRuntime);
   SetPumpHandler(&PumpPending);
-  platform::Platform* os = platform::Current();
-  if (!os) FatalError(gbk::ErrTemplateSegment);  // no backend: nothing can be shown
+  platform::Platform* backend = platform::Current();
+  if (!backend) FatalError(gbk::ErrTemplateSegment);  // no backend: nothing can be shown
 
   // 1-2. The heap is the C++ allocator; automation objects are created on
   // demand by the backend's hook, so there is nothing to initialise here.
 
   // 3. The program directory becomes the current directory.
-  std::string path = os->ProgramPath();
+  std::string path = ProgramPathForStartup().empty() ? os::ProgramPath() : ProgramPathForStartup();
   std::size_t cut = path.rfind(kPathSeparator);
   if (cut == std::string::npos) {
     app.program_directory.clear();
@@ -69,7 +75,7 @@ void InitRuntime(const RuntimeImage& image) {
     app.program_directory = path.substr(0, cut);
     app.program_file = path.substr(cut + 1);
     // "/prog" lives in the root, which has no name without its separator.
-    (void)os->SetCurrentDirectory(app.program_directory.empty() ? std::string(1, kPathSeparator)
+    (void)os::SetCurrentDirectory(app.program_directory.empty() ? std::string(1, kPathSeparator)
                                                                 : app.program_directory);
   }
 
@@ -77,7 +83,7 @@ void InitRuntime(const RuntimeImage& image) {
   SetProgramDirectory(app.program_directory);
 
   // 4-5. Hidden runtime window; main thread.
-  os->StartRuntimeWindow();
+  backend->StartRuntimeWindow();
   app.runtime_window = true;
   app.main_thread = std::this_thread::get_id();
 
@@ -90,6 +96,8 @@ void InitRuntime(const RuntimeImage& image) {
   app.initialised = true;
   if (!LoadTemplates(image.template_segment, image.resolve_handler)) FatalError(gbk::ErrTemplateSegment);
 }
+
+void SetProgramPathForStartup(std::string path) { ProgramPathForStartup() = std::move(path); }
 
 int RunMessageLoop() {
   SetStartupFinished(true);

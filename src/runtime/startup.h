@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 #include "runtime/window/window_runtime.h"
 
 namespace tl::rt {
@@ -39,6 +39,10 @@ bool ShuttingDown();
 // separator; empty when the path has none) and the program file name.
 const std::string& ProgramDirectoryPath();
 const std::string& ProgramFileName();
+
+// The program file start-up takes its directory from; empty (the default)
+// means the running program's own file. Tests start "as" another program.
+void SetProgramPathForStartup(std::string path);
 
 // The platform's path separator.
 inline constexpr char kPathSeparator = fileio::kSeparator;

@@ -1,12 +1,16 @@
 #include "runtime/system_commands.h"
 
 #include <string>
+#include <utility>
 
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
+#include "runtime/os/process.h"
 
 namespace tl::rt {
 
 namespace {
+
+ProgramLauncher g_launcher = nullptr;
 
 std::string& Recorded() {
   static std::string dir;
@@ -25,7 +29,7 @@ void SetProgramDirectory(std::string_view directory) { Recorded() = WithoutTrail
 Text ProgramDirectory() {
   std::string& dir = Recorded();
   if (dir.empty()) {
-    std::string exe = fileio::ExecutablePath();
+    std::string exe = os::ProgramPath();
     std::size_t slash = exe.rfind(fileio::kSeparator);
     if (slash != std::string::npos) dir = WithoutTrailingSeparator(exe.substr(0, slash == 0 ? 1 : slash));
   }
@@ -36,8 +40,11 @@ bool RunProgram(std::string_view commandLine, std::optional<bool> wait, std::opt
   if (commandLine.empty()) return false;
   int mode = windowMode.value_or(2);
   mode = mode < 1 ? 1 : mode > 6 ? 6 : mode;
-  return fileio::RunProgram(commandLine, wait.value_or(false), mode);
+  return g_launcher ? g_launcher(commandLine, wait.value_or(false), mode)
+                    : os::RunProgram(commandLine, wait.value_or(false), mode);
 }
+
+ProgramLauncher SetProgramLauncher(ProgramLauncher launcher) { return std::exchange(g_launcher, launcher); }
 
 const Command kProgramDirectory{"ProgramDirectory", [](ResultRecord& r, int, const TypedArg*) {
   ReturnText(r, ProgramDirectory());

@@ -20,6 +20,11 @@ Text ProgramDirectory();
 bool RunProgram(std::string_view commandLine, std::optional<bool> wait = std::nullopt,
                 std::optional<int> windowMode = std::nullopt);
 
+// Tests record the programs started instead of starting them; null goes
+// back to the operating system. Returns the previous launcher.
+using ProgramLauncher = bool (*)(std::string_view commandLine, bool wait, int windowMode);
+ProgramLauncher SetProgramLauncher(ProgramLauncher launcher);
+
 extern const Command kProgramDirectory;
 extern const Command kRunProgram;
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "runtime/text_walk.h"
+#include "runtime/gbk_view.h"
 
 namespace tl::rt {
 namespace {
 
-using walk::CharStep;
-using walk::SameBytes;
+using gbk::CharStep;
+using gbk::SameBytes;
 
 std::int32_t FindIn(std::string_view text, std::string_view sought, std::optional<std::int32_t> start,
                     bool foldCase, bool reverse) {
@@ -187,7 +187,7 @@ Text ToLower(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     std::size_t step = CharStep(text, i);
     if (step == 0) break;
-    if (step == 1) p[i] = walk::FoldAscii(p[i]);
+    if (step == 1) p[i] = gbk::FoldAscii(p[i]);
     i += step;
   }
   return out;

@@ -4,7 +4,7 @@
 
 #include "gbk_texts.h"
 #include "runtime/window/window_commands.h"
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 #include "runtime/files.h"
 #include "runtime/convert_commands.h"
 #include "runtime/message_pump.h"

@@ -156,8 +156,4 @@ Bytes DedupeBytes(std::string_view text, std::string_view separator) {
   return changed ? std::move(*changed) : Bytes(text);
 }
 
-rt::Text DedupeRecords(std::string_view text, std::string_view separator) {
-  return DedupeBytes(text, separator).TakeText();
-}
-
 }  // namespace tl::text

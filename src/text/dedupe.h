@@ -16,6 +16,5 @@ namespace tl::text {
 Bytes DedupeBytes(std::string_view text, std::string_view separator);
 // The same, but nothing (no copy) when the text would come back unchanged.
 std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view separator);
-rt::Text DedupeRecords(std::string_view text, std::string_view separator);
 
 }  // namespace tl::text

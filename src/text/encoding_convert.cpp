@@ -5,7 +5,7 @@
 #include <string>
 
 #include "runtime/heap.h"
-#include "runtime/iconv_adapter.h"
+#include "runtime/os/charset.h"
 
 namespace tl::text {
 

@@ -1,4 +1,5 @@
 #include "text/encoding_detect.h"
+#include "runtime/gbk_view.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -25,21 +26,7 @@ constexpr CharsetList kHtmlCharsetLists[] = {
     {"charset=Big5-HKSCS[fg]charset=''Big5-HKSCS''[fg]charset='Big5-HKSCS'", kHtmlBig5Hkscs},
 };
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualNoCase(const char* a, std::string_view b) {
-  for (std::size_t i = 0; i < b.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  return true;
-}
-
-// s[i] starts a character when the run of bytes >= 0x80 just before it has
-// even length: the byte after any byte below 0x80 always starts one.
-bool OnBoundary(std::string_view s, std::size_t i) {
-  std::size_t run = 0;
-  while (run < i && static_cast<unsigned char>(s[i - 1 - run]) >= 0x80) ++run;
-  return run % 2 == 0;
-}
 
 bool BytesAre(rt::FileNumber f, std::string_view want) {
   rt::ByteSet got = rt::ReadBytes(f, static_cast<std::int64_t>(want.size()));
@@ -71,7 +58,7 @@ std::string_view MarkOfEncoding(int code) {
 std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
   if (needle.empty() || from > text.size() || text.size() - from < needle.size()) return std::string_view::npos;
   const std::size_t last = text.size() - needle.size();
-  const char lower = Fold(needle[0]);
+  const char lower = gbk::FoldAscii(needle[0]);
   const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
   const char* base = text.data();
   // The next place of each case of the first byte, found again only once
@@ -88,10 +75,8 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
   for (;;) {
     const std::size_t at = std::min(nextLower, nextUpper);
     if (at == std::string_view::npos) return std::string_view::npos;
-    std::size_t r = at;
-    while (r > boundary && static_cast<unsigned char>(base[r - 1]) >= 0x80) --r;
-    const bool onBoundary = (at - r) % 2 == 0;
-    if (onBoundary && EqualNoCase(base + at, needle)) return at;
+    const bool onBoundary = gbk::AtBoundary(text, boundary, at);
+    if (onBoundary && gbk::SameBytes(base + at, needle.data(), needle.size(), true)) return at;
     // A candidate that is the second byte of a character puts the next
     // boundary right after it.
     boundary = onBoundary ? at : at + 1;
@@ -170,7 +155,7 @@ std::string_view AsReadText(std::string_view bytes) {
   if (const void* sub = std::memchr(bytes.data(), 0x1A, end)) end = static_cast<const char*>(sub) - bytes.data();
   if (const void* nul = std::memchr(bytes.data(), 0, end)) {
     end = static_cast<const char*>(nul) - bytes.data();
-    if (end > 0 && static_cast<unsigned char>(bytes[end - 1]) >= 0x80 && !OnBoundary(bytes, end)) --end;
+    if (end > 0 && gbk::IsLeadAt(bytes, end - 1)) --end;
   }
   return bytes.substr(0, end);
 }

@@ -4,12 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/codepage.h"
-#include "runtime/file_io.h"
-#include "runtime/files.h"
+#include "runtime/os/codepage.h"
+#include "runtime/os/files.h"
 #include "runtime/heap.h"
-#include "runtime/message_pump.h"
-#include "runtime/path_text.h"
+#include "runtime/gbk_view.h"
 #include "runtime/random.h"
 #include "text/encoding_convert.h"
 #include "text/encoding_detect.h"
@@ -74,15 +72,29 @@ std::optional<rt::Text> FallbackDecode(std::string_view bytes, int code) {
   return rt::Text(*text);
 }
 
-// Reads the whole file once; detection and decoding work on that copy.
-FileText ReadOpenFile(rt::FileNumber f, int requested) {
+// Reads the whole file once, for reading only (others may still read and
+// write it); nullopt when it cannot be opened or read whole.
+std::optional<rt::ByteSet> ReadWholeFile(std::string_view path) {
+  using namespace rt::fileio;
+  const Handle h = Open(path, Access::kRead, Disposition::kOpenExisting, Share::kReadWrite);
+  if (h == kNoHandle) return std::nullopt;
+  std::optional<rt::ByteSet> result;
+  const std::int64_t length = Size(h);
+  if (length >= 0 && length <= INT32_MAX) {
+    rt::ByteSet bytes = rt::ByteSet::Uninitialized(static_cast<std::size_t>(length));
+    if (length == 0 || ReadAt(h, 0, bytes.data(), bytes.size()) == length) result = std::move(bytes);
+  }
+  Close(h);
+  return result;
+}
+
+// Detection and decoding of `bytes`; `owner`, when given, holds those bytes
+// and may give its block to the raw result instead of a copy.
+FileText Decode(std::string_view bytes, int requested, rt::ByteSet* owner) {
   FileText r;
-  const std::int64_t length = rt::FileLength(f);
-  if (length < 0 || length > INT32_MAX || !rt::SeekFileStart(f)) return r;
-  rt::ByteSet bytes = rt::ReadBytes(f, length);
-  if (static_cast<std::int64_t>(bytes.size()) != length) return r;  // could not read it all
-  const ContentStart at = EncodingOfBytes(bytes.view(), requested);
-  const std::string_view content = bytes.view().substr(at.start);
+  r.sourceBytes = static_cast<std::int64_t>(bytes.size());
+  const ContentStart at = EncodingOfBytes(bytes, requested);
+  const std::string_view content = bytes.substr(at.start);
   r.code = at.code;
   r.hadMark = at.start > 0;
   std::optional<rt::Text> text;
@@ -109,9 +121,9 @@ FileText ReadOpenFile(rt::FileNumber f, int requested) {
   r.code = kEncodingAnsi;
   r.hadMark = false;
   std::size_t n = bytes.size();
-  if (n > 0 && bytes.data()[n - 1] == kEndOfFileMark) --n;
+  if (n > 0 && bytes[n - 1] == kEndOfFileMark) --n;
   if (n > 0 && std::memchr(bytes.data(), 0, n)) return r;  // a NUL would cut the text short
-  r.text = IntoText(std::move(bytes), n);
+  r.text = owner ? IntoText(std::move(*owner), n) : rt::Text(bytes.substr(0, n));
   r.ok = true;
   return r;
 }
@@ -128,7 +140,7 @@ bool WriteReplacing(std::string_view path, std::string_view mark, std::string_vi
     if (h == rt::fileio::kNoHandle) return false;
     rt::fileio::Close(h);
   }
-  const std::size_t sep = rt::FindLastSeparator(path);
+  const std::size_t sep = gbk::FindLastSeparator(path);
   const std::string_view dir = sep == std::string_view::npos ? std::string_view() : path.substr(0, sep + 1);
   const std::string_view name = sep == std::string_view::npos ? path : path.substr(sep + 1);
   static std::uint32_t counter = 0;
@@ -152,19 +164,15 @@ bool WriteReplacing(std::string_view path, std::string_view mark, std::string_vi
 }  // namespace
 
 FileText ReadTextFile(std::string_view path, int requestedCode) {
-  rt::FileNumber f = rt::OpenFile(path, 1, 1);
-  if (!f) return {};
-  FileText r = ReadOpenFile(f, requestedCode);
-  rt::CloseFile(f);
-  return r;
+  std::optional<rt::ByteSet> bytes = ReadWholeFile(path);
+  if (!bytes) return {};
+  const std::string_view view = bytes->view();
+  return Decode(view, requestedCode, &*bytes);
 }
 
 FileText ReadTextFromMemory(std::string_view bytes, int requestedCode) {
-  rt::FileNumber f = rt::OpenMemoryFile();
-  FileText r;
-  if (rt::WriteBytesToFile(f, bytes) && rt::SeekFileStart(f)) r = ReadOpenFile(f, requestedCode);
-  rt::CloseFile(f);
-  return r;
+  if (bytes.size() > INT32_MAX) return {};  // as much as a file may hold
+  return Decode(bytes, requestedCode, nullptr);
 }
 
 rt::ByteSet EncodeTextBody(std::string_view text, int code) {
@@ -192,38 +200,15 @@ rt::ByteSet EncodeTextBody(std::string_view text, int code) {
   return rt::ByteSet(text);
 }
 
-rt::ByteSet EncodeTextForOutput(std::string_view text, int code, bool withMark) {
-  rt::ByteSet body = EncodeTextBody(text, code);
-  std::string_view mark = withMark ? MarkOfEncoding(code) : std::string_view();
-  if (mark.empty()) return body;
-  std::string all(mark);
-  all.append(body.view());
-  return rt::ByteSet(all);
+EncodedText EncodeTextForOutput(std::string_view text, int code, bool withMark) {
+  return {withMark ? MarkOfEncoding(code) : std::string_view(), EncodeTextBody(text, code)};
 }
 
-bool WriteTextFile(std::string_view path, std::string_view text, int code) {
-  rt::ByteSet body = EncodeTextBody(text, code);
-  return WriteReplacing(path, MarkOfEncoding(code), body.view());
-}
-
-bool ProcessFile(std::string_view path, std::string_view outputFolder, ProcessOptions& options) {
-  rt::Text result;
-  int code = 0;
-  {
-    FileText source = ReadTextFile(path, options.EncodingChoice());
-    if (!source.ok) return false;
-    code = source.code;
-    result = ProcessText(source.text.view(), options);
-  }
-  rt::DoEvents();
-  std::string target(outputFolder);
-  target += FileNameOf(path).view();
-  return WriteTextFile(target, result.view(), code);
-}
-
-rt::Text FileNameOf(std::string_view path) {
-  const std::size_t sep = rt::FindLastSeparator(path);
-  return rt::Text(sep == std::string_view::npos ? path : path.substr(sep + 1));
+bool WriteTextFile(std::string_view path, std::string_view text, int code, std::int64_t* bytesWritten) {
+  const EncodedText out = EncodeTextForOutput(text, code, true);
+  const bool ok = WriteReplacing(path, out.mark, out.body.view());
+  if (ok && bytesWritten) *bytesWritten = static_cast<std::int64_t>(out.mark.size() + out.body.size());
+  return ok;
 }
 
 }  // namespace tl::text

@@ -3,6 +3,7 @@
 //
 // Paths are the program's GBK texts with the platform's separator.
 #pragma once
+#include <cstdint>
 #include <string_view>
 
 #include "runtime/value.h"
@@ -15,6 +16,7 @@ struct FileText {
   int code = 0;          // working encoding (EncodingCode); 0 when not read
   bool ok = false;       // false: nothing could be read whole; do not process
   bool hadMark = false;  // the content started after a byte-order mark
+  std::int64_t sourceBytes = 0;  // bytes read
 };
 
 // Reads a file for reading only (others may still read and write it).
@@ -26,31 +28,29 @@ struct FileText {
 // the raw read would be cut short too, or the file cannot be opened, `ok` is
 // false.
 FileText ReadTextFile(std::string_view path, int requestedCode);
-// The same for bytes already in memory (standard input), through a memory
-// file.
+// The same for bytes already in memory (standard input), decoded where they
+// are.
 FileText ReadTextFromMemory(std::string_view bytes, int requestedCode);
 
 // The bytes of `text` in encoding `code` without a mark: converted from
 // GB18030 for codes 2..6 (with the platform's fallback for 2, 3 and 4); the
 // text's own bytes when there is no conversion or it gives nothing.
 rt::ByteSet EncodeTextBody(std::string_view text, int code);
-// As EncodeTextBody, with the code's byte-order mark in front when asked.
-rt::ByteSet EncodeTextForOutput(std::string_view text, int code, bool withMark);
+// As EncodeTextBody, with the code's byte-order mark to go in front when
+// asked; the two are written one after the other, never joined in memory.
+struct EncodedText {
+  std::string_view mark;
+  rt::ByteSet body;
+};
+EncodedText EncodeTextForOutput(std::string_view text, int code, bool withMark);
 
 // Writes the text in encoding `code` (with the mark of codes 2, 3, 4) to a
 // temporary file beside `path` and renames it into place, so a failed write
 // never leaves a half-written result. False for an empty path, a destination
 // that could not be written in place (read-only, or held by another opener),
-// or any failed step; the temporary file is then removed.
-bool WriteTextFile(std::string_view path, std::string_view text, int code);
-
-// One file of a batch: read with the options' encoding choice, ProcessText,
-// yield once to the message loop, write into outputFolder (which ends with a
-// separator) under the file's own name. False when the source could not be
-// read whole or the result could not be written.
-bool ProcessFile(std::string_view path, std::string_view outputFolder, ProcessOptions& options);
-
-// The part after the last separator, or the whole path.
-rt::Text FileNameOf(std::string_view path);
+// or any failed step; the temporary file is then removed. `bytesWritten`,
+// when given, receives the size of the written file.
+bool WriteTextFile(std::string_view path, std::string_view text, int code,
+                   std::int64_t* bytesWritten = nullptr);
 
 }  // namespace tl::text

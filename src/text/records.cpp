@@ -1,5 +1,7 @@
 #include "text/records.h"
 
+#include "runtime/gbk_view.h"
+
 #include <cstring>
 #include <limits>
 
@@ -44,7 +46,7 @@ void RecordIndex::Split(PodVector<Off>& starts) {
     const void* hit = std::memchr(base + p, first, n - p - m + 1);
     if (!hit) break;
     std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-    if (!AtCharBoundary(text_, p, q)) {
+    if (!gbk::AtBoundary(text_, p, q)) {
       // The candidate is the second byte of a character: resume after it.
       p = q + 1;
       continue;
@@ -55,7 +57,7 @@ void RecordIndex::Split(PodVector<Off>& starts) {
       s = p;
     } else {
       // Step over the whole character at q.
-      p = q + (static_cast<unsigned char>(base[q]) >= 0x80 ? 2 : 1);
+      p = q + (gbk::IsLead(base[q]) ? 2 : 1);
       if (p > n) break;
     }
   }

@@ -54,14 +54,4 @@ class RecordIndex {
   PodVector<std::uint64_t> starts64_;
 };
 
-// True when the byte at `pos` starts a character, given that `from` does
-// (from <= pos). A byte below 0x80 is a whole character or a trail byte, so
-// the byte after it always starts a character; only runs of high bytes need
-// counting.
-inline bool AtCharBoundary(std::string_view text, std::size_t from, std::size_t pos) {
-  std::size_t r = pos;
-  while (r > from && static_cast<unsigned char>(text[r - 1]) >= 0x80) --r;
-  return ((pos - r) & 1) == 0;
-}
-
 }  // namespace tl::text

@@ -57,8 +57,4 @@ Bytes ShuffleBytes(std::string_view text, std::string_view separator) {
   return DrawAndGather<std::size_t>(records, separator, total);
 }
 
-rt::Text ShuffleRecords(std::string_view text, std::string_view separator) {
-  return ShuffleBytes(text, separator).TakeText();
-}
-
 }  // namespace tl::text

@@ -11,6 +11,5 @@
 namespace tl::text {
 
 Bytes ShuffleBytes(std::string_view text, std::string_view separator);
-rt::Text ShuffleRecords(std::string_view text, std::string_view separator);
 
 }  // namespace tl::text

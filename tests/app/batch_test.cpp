@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "app/elapsed_text.h"
+#include "batch/elapsed_text.h"
 #include "files/fixture.h"
 #include "runtime/files.h"
 
@@ -13,6 +13,8 @@ namespace {
 
 using tl::testing::Gbk;
 using tl::testing::Utf8;
+using batch::BatchSummary;
+using batch::ElapsedText;
 
 struct FixedOptions : text::ProcessOptions {
   std::string Separator() override { return "\r\n"; }

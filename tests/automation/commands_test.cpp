@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/automation/class_registry.h"
+#include "runtime/os/automation_classes.h"
 #include "runtime/automation/commands.h"
-#include "runtime/automation/inprocess.h"
+#include "runtime/automation/inprocess/inprocess.h"
 #include "runtime/automation/wide_text.h"
 #include "support/gbk.h"
 

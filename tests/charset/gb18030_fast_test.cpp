@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/gb18030_fast.h"
-#include "runtime/iconv_adapter.h"
+#include "runtime/os/gb18030_fast.h"
+#include "runtime/os/charset.h"
 #include "support/gbk.h"
 
 namespace tl {

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "files/fixture.h"
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
 #include "runtime/file_search.h"
 #include "runtime/files.h"
 #include "runtime/system_commands.h"

@@ -20,8 +20,8 @@ TEST(PathPieces, DirectoryAndBaseName) {
       {"/a.d/file", "/a.d", "file"}, {Gbk("/数据/表.txt"), Gbk("/数据"), Gbk("表")}, {"/a/\x81/b", "/a", "\x81/b"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DirectoryOf(c.path).view(), c.dir) << c.path;
-    EXPECT_EQ(BaseNameOf(c.path).view(), c.base) << c.path;
+    EXPECT_EQ(DirectoryOf(c.path), c.dir) << c.path;
+    EXPECT_EQ(BaseNameOf(c.path), c.base) << c.path;
   }
 }
 

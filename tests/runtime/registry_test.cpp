@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "runtime/registry.h"
-#include "runtime/registry_store.h"
+#include "runtime/os/posix_registry_store.h"
 
 namespace tl::rt {
 namespace {

@@ -9,7 +9,7 @@
 #include "runtime/files.h"
 #include "runtime/message_pump.h"
 #include "runtime/registry.h"
-#include "runtime/registry_store.h"
+#include "runtime/os/posix_registry_store.h"
 #include "runtime/text_commands.h"
 #include "store_fixture.h"
 

@@ -4,6 +4,7 @@
 
 #include "runtime/message_pump.h"
 #include "runtime/registry.h"
+#include "runtime/system_commands.h"
 #include "runtime/window/window_internal.h"
 #include "window_support.h"
 
@@ -179,9 +180,22 @@ struct MapRegistry : RegistryBackend {
   std::map<std::string, RegistryValue> values;
 };
 
+// Programs the runtime starts, recorded instead of started.
+std::vector<std::string>& LaunchedCommands() {
+  static std::vector<std::string> commands;
+  return commands;
+}
+
+bool RecordLaunch(std::string_view commandLine, bool, int) {
+  LaunchedCommands().emplace_back(commandLine);
+  return true;
+}
+
 TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
   MapRegistry registry;
   RegistryBackend* previous = SetRegistryBackend(&registry);
+  ProgramLauncher previousLauncher = SetProgramLauncher(&RecordLaunch);
+  LaunchedCommands().clear();
   struct Case {
     std::string command, expected;
   } cases[] = {
@@ -195,9 +209,10 @@ TEST_F(EventTest, HyperlinkFallsBackToTheHtmCommand) {
     registry.Write(1, "htmlfile\\shell\\open\\command", "", {RegistryType::kText, c.command});
     os.Click(W(kLink));
     Pump();
-    ASSERT_FALSE(os.ProgramsRun().empty());
-    EXPECT_EQ(os.ProgramsRun().back().command_line, c.expected);
+    ASSERT_FALSE(LaunchedCommands().empty());
+    EXPECT_EQ(LaunchedCommands().back(), c.expected);
   }
+  SetProgramLauncher(previousLauncher);
   SetRegistryBackend(previous);
 }
 

@@ -63,7 +63,7 @@ TEST_F(WindowTest, ProgramDirectoryBecomesTheCurrentDirectory) {
       {"prog", "", "prog", "/"},  // no separator: left as it was
   };
   for (auto& c : cases) {
-    os.SetProgramPath(c.path);
+    SetProgramPathForStartup(c.path);
     InitSynthetic();
     EXPECT_EQ(ProgramDirectoryPath(), c.directory) << c.path;
     EXPECT_EQ(ProgramFileName(), c.file) << c.path;
@@ -72,6 +72,7 @@ TEST_F(WindowTest, ProgramDirectoryBecomesTheCurrentDirectory) {
     EXPECT_EQ(std::string(cwd), c.cwd) << c.path;
     ShutdownRuntime(0);
   }
+  SetProgramPathForStartup({});
   ASSERT_EQ(chdir(here), 0);
 }
 

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "runtime/automation/class_registry.h"
+#include "runtime/os/automation_classes.h"
 #include "runtime/automation/wide_text.h"
 
 namespace tl::rt {

@@ -1,6 +1,6 @@
 #include "runtime/automation/wide_text.h"
 
-#include "runtime/codepage.h"
+#include "runtime/os/codepage.h"
 
 namespace tl::rt::automation {
 namespace {

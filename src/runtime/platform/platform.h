@@ -113,6 +113,9 @@ enum class EventType : std::uint8_t {
   kKeyUp,
   kChar,           // key: character code (one GBK byte or a two-byte code)
   kWheel,          // wheel_delta in WHEEL_DELTA units (120 per step)
+  // Only the user's changes are reported: native toolkits also signal a
+  // change made by SetText / SetSelection, and each backend filters those
+  // out (the runtime raises its own events where a program change needs one).
   kSelectionChanged,  // combo box selection changed by the user
   kTextChanged,       // edit box content changed by the user
   kCloseRequest,   // the user asked a top-level window to close; the backend
@@ -170,11 +173,8 @@ class Platform {
   virtual ~Platform() = default;
 
   // --- process --------------------------------------------------------------
-  // Full path of the program file, in the platform's separator.
-  virtual std::string ProgramPath() = 0;
-  virtual std::string CurrentDirectory() = 0;
-  virtual bool SetCurrentDirectory(std::string_view path) = 0;
-  virtual std::uint32_t TickCount() = 0;
+  // (The program file, the current directory, the clock and starting other
+  // programs are operating-system services: runtime/os/process.h, clock.h.)
   // Creates / destroys the hidden runtime window (Win32) and whatever the
   // toolkit needs before the first window; both are called once per run.
   virtual void StartRuntimeWindow() = 0;
@@ -255,8 +255,6 @@ class Platform {
   // --- shell -----------------------------------------------------------------------
   // Opens a document or URL with the verb; show is a SW_* command.
   virtual bool OpenDocument(std::string_view target, std::string_view verb, int show) = 0;
-  // Starts a command line; show is a SW_* command. wait: until it ends.
-  virtual bool RunProgram(std::string_view command_line, bool wait, int show) = 0;
   // Opens the file browser on a folder (select: on the item inside its folder).
   virtual bool OpenFolder(std::string_view path, bool new_window, bool select) = 0;
 };

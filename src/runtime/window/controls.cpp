@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "runtime/registry.h"
+#include "runtime/system_commands.h"
 #include "runtime/window/window_internal.h"
+#include "runtime/gbk_view.h"
 
 namespace tl::rt::win {
 namespace {
@@ -206,7 +208,7 @@ class HyperLinkerControl final : public Control {
     else command.pop_back();
     command += ' ';
     command += target;
-    return Os().RunProgram(command, false, kShowNoActivate);
+    return RunProgram(command, false, kShowNoActivate);
   }
 
   tpl::HyperLinkerProps props_;
@@ -454,15 +456,15 @@ void ChooseRadioByKey(Control* radio) {
 
 char MnemonicOf(std::string_view caption) {
   for (std::size_t i = 0; i < caption.size(); ++i) {
-    auto b = static_cast<unsigned char>(caption[i]);
-    if (b >= 0x80) {
+    const char b = caption[i];
+    if (gbk::IsLead(b)) {
       ++i;  // a two-byte character: its trail byte is never a marker
       continue;
     }
     if (b != '&' || i + 1 >= caption.size()) continue;
     auto next = static_cast<unsigned char>(caption[++i]);
     if (next == '&') continue;
-    if (next >= 0x80) return 0;
+    if (gbk::IsLead(static_cast<char>(next))) return 0;
     return static_cast<char>(next >= 'a' && next <= 'z' ? next - 'a' + 'A' : next);
   }
   return 0;

@@ -1,8 +1,8 @@
 #include "runtime/platform/headless/headless.h"
 
-#include "runtime/file_io.h"
+#include "runtime/os/files.h"
+#include "runtime/os/process.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -489,7 +489,7 @@ std::optional<std::vector<std::string>> Headless::OpenFilesDialog(const OpenFile
   // unless asked to keep it.
   if (answer && !answer->empty() && !request.keep_current_directory) {
     auto slash = answer->front().rfind('/');
-    if (slash != std::string::npos) (void)SetCurrentDirectory(answer->front().substr(0, slash ? slash : 1));
+    if (slash != std::string::npos) (void)os::SetCurrentDirectory(answer->front().substr(0, slash ? slash : 1));
   }
   return answer;
 }
@@ -519,32 +519,10 @@ bool Headless::OpenDocument(std::string_view target, std::string_view verb, int 
   return open_document_ok_;
 }
 
-bool Headless::RunProgram(std::string_view command_line, bool wait, int show) {
-  programs_.push_back({std::string(command_line), wait, show});
-  return run_program_ok_;
-}
-
 bool Headless::OpenFolder(std::string_view path, bool new_window, bool select) {
   std::string line = std::string(select ? "browse-select " : "browse ") + (new_window ? "new " : "") + std::string(path);
   programs_.push_back({line, false, 1});
   return run_program_ok_;
-}
-
-// ---------------------------------------------------------------------------
-// Process
-
-std::string Headless::ProgramPath() {
-  if (!program_path_.empty()) return program_path_;
-  return rt::fileio::ExecutablePath();
-}
-
-std::string Headless::CurrentDirectory() {
-  char buf[4096];
-  return getcwd(buf, sizeof buf) ? rt::fileio::FromOsName(buf) : std::string();
-}
-
-bool Headless::SetCurrentDirectory(std::string_view path) {
-  return !path.empty() && chdir(rt::fileio::ToOsName(path).c_str()) == 0;
 }
 
 }  // namespace tl::platform::headless

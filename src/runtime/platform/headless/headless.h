@@ -106,7 +106,6 @@ class Headless final : public Platform {
   void SetClipboardFails(bool fails) { clipboard_fails_ = fails; }
 
   // ---- environment
-  void SetProgramPath(std::string path) { program_path_ = std::move(path); }
   void SetScreenSize(Size s) { screen_ = s; }
   void SetOpenDocumentResult(bool ok) { open_document_ok_ = ok; }
   void SetRunProgramResult(bool ok) { run_program_ok_ = ok; }
@@ -115,10 +114,6 @@ class Headless final : public Platform {
   std::vector<Handle> ModalLoops() const;
 
   // ---- Platform
-  std::string ProgramPath() override;
-  std::string CurrentDirectory() override;
-  bool SetCurrentDirectory(std::string_view path) override;
-  std::uint32_t TickCount() override { return static_cast<std::uint32_t>(now_); }
   void StartRuntimeWindow() override { runtime_window_ = true; }
   void StopRuntimeWindow() override { runtime_window_ = false; }
   // The only call another thread makes.
@@ -172,7 +167,6 @@ class Headless final : public Platform {
   bool SetClipboardText(std::string_view text) override;
 
   bool OpenDocument(std::string_view target, std::string_view verb, int show) override;
-  bool RunProgram(std::string_view command_line, bool wait, int show) override;
   bool OpenFolder(std::string_view path, bool new_window, bool select) override;
 
 
@@ -238,7 +232,6 @@ class Headless final : public Platform {
   bool clipboard_fails_ = false;
   FailureHandler fail_ = nullptr;
 
-  std::string program_path_;
   Size screen_{1024, 768};
   bool open_document_ok_ = true;
   bool run_program_ok_ = true;

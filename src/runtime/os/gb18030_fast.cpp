@@ -1,6 +1,5 @@
-#include "runtime/gb18030_fast.h"
+#include "runtime/os/gb18030_fast.h"
 
-#include <iconv.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -340,26 +339,24 @@ Status Gb18030ToUtf8(const Tables& t, const char*& in, std::size_t& inLeft, char
 
 namespace {
 
+// The system's converter (never the built-in pair these tables feed).
 class Iconv {
  public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (ok()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  // One call from the initial state; returns 0 or the errno.
+  Iconv(const char* to, const char* from) : cd_(to, from, CharsetConverter::Engine::kSystem) {}
+  bool ok() const { return cd_.ok(); }
+  // One call from the initial state; returns 0 or the errno iconv would set.
   int Run(const char*& in, std::size_t& inLeft, char*& out, std::size_t& outLeft) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(in);
-    const std::size_t r = iconv(cd_, &src, &inLeft, &out, &outLeft);
-    in = src;
-    return r == static_cast<std::size_t>(-1) ? errno : 0;
+    cd_.Reset();
+    switch (cd_.Convert(in, inLeft, out, outLeft)) {
+      case Status::kDone: return 0;
+      case Status::kOutputFull: return E2BIG;
+      case Status::kIncomplete: return EINVAL;
+      default: return EILSEQ;
+    }
   }
 
  private:
-  iconv_t cd_;
+  CharsetConverter cd_;
 };
 
 std::size_t Utf8Length(const std::uint8_t* p, std::size_t avail) {

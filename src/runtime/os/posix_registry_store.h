@@ -14,14 +14,14 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/registry.h"
+#include "runtime/os/registry.h"
 
 namespace tl::rt {
 
-class FileRegistry : public RegistryBackend {
+class FileRegistry {
  public:
-  std::optional<RegistryValue> Read(int root, std::string_view key, std::string_view name) override;
-  bool Write(int root, std::string_view key, std::string_view name, const RegistryValue& value) override;
+  std::optional<RegistryValue> Read(int root, std::string_view key, std::string_view name);
+  bool Write(int root, std::string_view key, std::string_view name, const RegistryValue& value);
 };
 
 // The directory of the root files; empty restores the default. Tests point

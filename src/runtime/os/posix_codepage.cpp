@@ -1,8 +1,8 @@
 // Code-page conversions on iconv (the Linux implementation of codepage.h).
 #include <cstring>
 
-#include "runtime/codepage.h"
-#include "runtime/iconv_adapter.h"
+#include "runtime/os/codepage.h"
+#include "runtime/os/charset.h"
 
 namespace tl::rt::codepage {
 

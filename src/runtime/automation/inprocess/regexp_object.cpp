@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/automation/class_registry.h"
-#include "runtime/automation/inprocess.h"
+#include "runtime/os/automation_classes.h"
+#include "runtime/automation/inprocess/inprocess.h"
 
 namespace tl::rt::automation {
 namespace {

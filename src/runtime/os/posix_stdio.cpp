@@ -1,35 +1,24 @@
-#include "cli/input.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
+// Standard input and output on POSIX (runtime/os/stdio.h).
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
-namespace tl::cli {
+#include <cstdio>
+#include <cstdlib>
 
-InputBytes::~InputBytes() {
-#ifndef _WIN32
+#include "runtime/os/stdio.h"
+
+namespace tl::os {
+
+StdinBytes::~StdinBytes() {
   if (mapped_) {
     munmap(data_, size_);
     return;
   }
-#endif
   std::free(data_);
 }
 
-bool InputBytes::ReadStdin() {
-#ifdef _WIN32
-  _setmode(_fileno(stdin), _O_BINARY);
-#else
+bool StdinBytes::Read() {
   struct stat st;
   off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
   if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && pos == 0) {
@@ -43,7 +32,6 @@ bool InputBytes::ReadStdin() {
       return true;
     }
   }
-#endif
   std::size_t cap = 1 << 20;
   data_ = static_cast<char*>(std::malloc(cap));
   if (!data_) return false;
@@ -60,12 +48,10 @@ bool InputBytes::ReadStdin() {
   }
 }
 
-bool WriteStdout(std::string_view bytes) {
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return false;
+bool WriteStdout(std::initializer_list<std::string_view> parts) {
+  for (std::string_view bytes : parts)
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return false;
   return std::fflush(stdout) == 0;
 }
 
-}  // namespace tl::cli
+}  // namespace tl::os

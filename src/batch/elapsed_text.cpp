@@ -1,4 +1,4 @@
-#include "app/elapsed_text.h"
+#include "batch/elapsed_text.h"
 
 #include <string>
 
@@ -6,7 +6,7 @@
 #include "runtime/convert_commands.h"
 #include "runtime/number_commands.h"
 
-namespace tl::app {
+namespace tl::batch {
 
 namespace {
 
@@ -49,4 +49,4 @@ rt::Text BatchSummary(std::int64_t total, std::int64_t processed, std::int64_t m
   return rt::Text(s);
 }
 
-}  // namespace tl::app
+}  // namespace tl::batch

@@ -1,7 +1,7 @@
-// The operating-system side of the file, directory-search and run-program
-// commands. files.cpp and file_search.cpp are written against this header
-// only; file_io_posix.cpp implements it for Linux and a Win32 file can
-// implement it with CreateFileA / FindFirstFileA / CreateProcessA.
+// Files and directory search: the operating-system side of the file and
+// directory-search commands, of file text and of the batch. posix_files.cpp
+// implements it for Linux; a Win32 file implements it with CreateFileA /
+// FindFirstFileA.
 //
 // Paths and names cross this boundary as the program's own GBK texts; an
 // implementation whose file system speaks another encoding converts them.
@@ -12,14 +12,12 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/os/path.h"
+
 namespace tl::rt::fileio {
 
 // The platform's path separator; path logic is written against it.
-#ifdef _WIN32
-inline constexpr char kSeparator = '\\';
-#else
-inline constexpr char kSeparator = '/';
-#endif
+inline constexpr char kSeparator = os::kSeparator;
 
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
@@ -88,15 +86,5 @@ bool WildcardMatches(std::string_view pattern, std::string_view name);
 // ANSI code page). Bytes that do not convert pass unchanged.
 std::string ToOsName(std::string_view programText);
 std::string FromOsName(std::string_view osName);
-
-// The running program's own file, as a GBK path.
-std::string ExecutablePath();
-
-// Starts a command line (split like a shell would split words, without
-// expanding anything) with this process's current directory and
-// environment. With `wait`, waits for the end of the process; otherwise
-// returns once it has started. The window mode is kept for platforms that
-// have one. False when the program cannot be started.
-bool RunProgram(std::string_view commandLine, bool wait, int windowMode);
 
 }  // namespace tl::rt::fileio

@@ -1,4 +1,4 @@
-#include "runtime/automation/fs_native.h"
+#include "runtime/automation/inprocess/fs_native.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

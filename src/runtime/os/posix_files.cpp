@@ -1,4 +1,4 @@
-// Linux implementation of file_io.h.
+// Files and directory search on POSIX (runtime/os/files.h).
 //
 // Sharing modes: every Tidyline opener takes shared open-file-description
 // locks on four marker bytes far beyond any real content: "reads", "writes",
@@ -9,10 +9,8 @@
 // locks are not affected (the locks are advisory).
 #include <fcntl.h>
 #include <dirent.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,10 +18,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "runtime/file_io.h"
-#include "runtime/iconv_adapter.h"
-
-extern char** environ;
+#include "runtime/os/files.h"
+#include "runtime/os/charset.h"
+#include "runtime/gbk_view.h"
 
 namespace tl::rt::fileio {
 
@@ -219,12 +216,8 @@ std::optional<FileIdentity> IdentityOf(std::string_view path) {
 
 namespace {
 
-// Length of the character at s[i]: a byte of 0x80 or above starts a pair.
-std::size_t CharLen(std::string_view s, std::size_t i) {
-  return (static_cast<unsigned char>(s[i]) >= 0x80 && i + 1 < s.size()) ? 2 : 1;
-}
-
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+using gbk::FoldAscii;
+constexpr auto CharLen = gbk::CharLength;
 
 bool Glob(std::string_view p, std::string_view s) {
   std::size_t pi = 0, si = 0;
@@ -242,7 +235,7 @@ bool Glob(std::string_view p, std::string_view s) {
         same = true;
         pl = 1;
       } else if (pl == sl) {
-        same = pl == 1 ? Fold(p[pi]) == Fold(s[si]) : p.substr(pi, 2) == s.substr(si, 2);
+        same = pl == 1 ? FoldAscii(p[pi]) == FoldAscii(s[si]) : p.substr(pi, 2) == s.substr(si, 2);
       }
       if (same) {
         pi += pl;
@@ -354,81 +347,9 @@ void FindClose(DirSearch* search) {
 std::string ToOsName(std::string_view programText) { return ToOs(programText); }
 std::string FromOsName(std::string_view osName) { return FromOs(osName); }
 
-std::string ExecutablePath() {
-  std::string buf(4096, '\0');
-  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return {};
-  buf.resize(static_cast<std::size_t>(n));
-  return FromOs(buf);
-}
-
-namespace {
-
-// Splits a command line into words: blanks separate words, double quotes
-// group, a backslash before a double quote escapes it (the Windows rules,
-// simplified; nothing is expanded).
-std::vector<std::string> SplitCommandLine(std::string_view line) {
-  std::vector<std::string> words;
-  std::string cur;
-  bool inWord = false, quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == '\\' && i + 1 < line.size() && line[i + 1] == '"') {
-      cur.push_back('"');
-      inWord = true;
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if (!quoted && (c == ' ' || c == '\t')) {
-      if (inWord) words.push_back(std::move(cur));
-      cur.clear();
-      inWord = false;
-    } else {
-      cur.push_back(c);
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(std::move(cur));
-  return words;
-}
-
-std::vector<pid_t>& Unwaited() {
-  static std::vector<pid_t> pids;
-  return pids;
-}
-
-void ReapFinished() {
-  auto& pids = Unwaited();
-  for (std::size_t i = 0; i < pids.size();) {
-    if (::waitpid(pids[i], nullptr, WNOHANG) != 0) {
-      pids[i] = pids.back();
-      pids.pop_back();
-    } else {
-      ++i;
-    }
-  }
-}
-
-}  // namespace
-
-bool RunProgram(std::string_view commandLine, bool wait, int /*windowMode: no equivalent here*/) {
-  ReapFinished();
-  std::vector<std::string> words = SplitCommandLine(commandLine);
-  if (words.empty()) return false;
-  for (auto& w : words) w = ToOs(w);
-  std::vector<char*> argv;
-  for (auto& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-  if (wait) {
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  } else {
-    Unwaited().push_back(pid);
-  }
-  return true;
-}
-
 }  // namespace tl::rt::fileio
+
+namespace tl::os {
+// The root before a leading "/".
+bool IsRootPrefix(std::string_view prefix) { return prefix.empty(); }
+}  // namespace tl::os

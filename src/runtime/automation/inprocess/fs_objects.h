@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "runtime/automation/fs_native.h"
+#include "runtime/automation/inprocess/fs_native.h"
 #include "runtime/automation/object_model.h"
 
 namespace tl::rt::automation {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <limits>
 
-#include "runtime/automation/fs_objects.h"
-#include "runtime/automation/inprocess.h"
+#include "runtime/automation/inprocess/fs_objects.h"
+#include "runtime/automation/inprocess/inprocess.h"
 #include "runtime/automation/wide_text.h"
 
 namespace tl::rt::automation {

@@ -5,7 +5,7 @@
 
 #include "runtime/value.h"
 
-namespace tl::app {
+namespace tl::batch {
 
 // Milliseconds as "<number> <unit>": 毫秒 below 1000, then 秒 (/1000) below
 // 60, 分 (/60) below 60, 时 (/60) below 24, 天 (/24) below 30, 月 (/30) below
@@ -17,4 +17,4 @@ rt::Text ElapsedText(std::int64_t milliseconds);
 // "总 <total> 个文件，成功处理 <processed> 个文件，耗时 <ElapsedText>".
 rt::Text BatchSummary(std::int64_t total, std::int64_t processed, std::int64_t milliseconds);
 
-}  // namespace tl::app
+}  // namespace tl::batch

@@ -1,4 +1,4 @@
-#include "runtime/automation/class_registry.h"
+#include "runtime/os/automation_classes.h"
 
 #include <string>
 #include <vector>

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <random>
 
-#include "runtime/automation/class_registry.h"
-#include "runtime/automation/fs_objects.h"
-#include "runtime/automation/inprocess.h"
+#include "runtime/os/automation_classes.h"
+#include "runtime/automation/inprocess/fs_objects.h"
+#include "runtime/automation/inprocess/inprocess.h"
 #include "runtime/automation/wide_text.h"
 
 namespace tl::rt::automation {

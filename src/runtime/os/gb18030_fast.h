@@ -6,7 +6,7 @@
 #pragma once
 #include <cstddef>
 
-#include "runtime/iconv_adapter.h"
+#include "runtime/os/charset.h"
 
 namespace tl::rt::gb18030 {
 

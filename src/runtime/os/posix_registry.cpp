@@ -1,4 +1,5 @@
-#include "runtime/registry_store.h"
+#include "runtime/os/posix_registry_store.h"
+#include "runtime/gbk_view.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -30,12 +31,10 @@ struct Entry {
 std::string Fold(std::string_view s) {
   std::string out(s);
   for (std::size_t i = 0; i < out.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
-    if (c >= 0x80) {
+    if (gbk::IsLead(out[i]))
       ++i;
-    } else if (c >= 'A' && c <= 'Z') {
-      out[i] = static_cast<char>(c + 32);
-    }
+    else
+      out[i] = gbk::FoldAscii(out[i]);
   }
   return out;
 }
@@ -144,7 +143,7 @@ std::string RegistryDirectory() {
 }
 
 std::string RegistryRootFile(int root) {
-  return RegistryDirectory() + "/" + kRootNames[NormaliseRegistryRoot(root) - 1] + ".reg";
+  return RegistryDirectory() + "/" + kRootNames[(root >= 1 && root <= 5 ? root : 3) - 1] + ".reg";
 }
 
 std::optional<RegistryValue> FileRegistry::Read(int root, std::string_view key, std::string_view name) {
@@ -171,3 +170,15 @@ bool FileRegistry::Write(int root, std::string_view key, std::string_view name, 
 }
 
 }  // namespace tl::rt
+
+namespace tl::os {
+
+std::optional<rt::RegistryValue> ReadRegistry(int root, std::string_view key, std::string_view name) {
+  return rt::FileRegistry().Read(root, key, name);
+}
+
+bool WriteRegistry(int root, std::string_view key, std::string_view name, const rt::RegistryValue& value) {
+  return rt::FileRegistry().Write(root, key, name, value);
+}
+
+}  // namespace tl::os

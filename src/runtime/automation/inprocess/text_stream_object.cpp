@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/automation/fs_objects.h"
-#include "runtime/automation/inprocess.h"
+#include "runtime/automation/inprocess/fs_objects.h"
+#include "runtime/automation/inprocess/inprocess.h"
 #include "runtime/automation/wide_text.h"
 
 namespace tl::rt::automation {

@@ -1,4 +1,4 @@
-#include "runtime/automation/inprocess.h"
+#include "runtime/automation/inprocess/inprocess.h"
 
 #include "runtime/automation/wide_text.h"
 
