@@ -36,6 +36,23 @@ class CliBatch : public ::testing::Test {
 
 std::string Utf16(const std::string& utf8, const char* charset) { return test::Recode(utf8, charset, "UTF-8"); }
 
+TEST_F(CliBatch, EachFailedFileIsNamedWithItsReason) {
+  const std::string good = Put("good.txt", "a\r\na");
+  const std::string bad = Put("bad.txt", std::string("\0\0x", 3));
+  const std::string missing = (dir_ / "missing.txt").string();
+  auto r = Cli({"-d", good, bad, missing});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("tidyline-cli: '" + bad + "': cannot be read whole as text\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("tidyline-cli: '" + missing + "': cannot be read whole as text\n"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("'" + good + "'"), std::string::npos) << r.err;
+  // The failure follows its own status line, before the summary.
+  EXPECT_LT(r.err.find("(3:2) bad"), r.err.find("'" + bad + "'")) << r.err;
+  EXPECT_LT(r.err.find("'" + bad + "'"), r.err.find("(3:3) missing")) << r.err;
+  EXPECT_NE(r.err.find("总 3 个文件，成功处理 1 个文件"), std::string::npos) << r.err;
+  EXPECT_EQ(Result("good.txt"), "a");
+}
+
 TEST_F(CliBatch, FilesComeBackInTheirOwnEncodingAndMark) {
   const std::string bomLe = "\xFF\xFE", bomBe = "\xFE\xFF", bom8 = "\xEF\xBB\xBF";
   const struct {

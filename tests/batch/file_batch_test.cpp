@@ -1,0 +1,99 @@
+// The one file-processing path: per-file results in list order, and the
+// save-folder rules.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "batch/file_batch.h"
+#include "files/fixture.h"
+#include "text/encoding_detect.h"
+
+namespace tl::batch {
+namespace {
+
+struct Recorder : FileObserver {
+  std::vector<std::string> events;
+  void FileStarting(std::size_t index, std::size_t count, std::string_view path) override {
+    events.push_back("start " + std::to_string(index) + "/" + std::to_string(count) + " " +
+                     std::filesystem::path(std::string(path)).filename().string());
+  }
+  void FileFinished(std::size_t index, std::string_view, const FileResult& result) override {
+    events.push_back("done " + std::to_string(index) + " " + std::to_string(static_cast<int>(result.status)));
+  }
+};
+
+class FileBatch : public tl::testing::TempDirTest {
+ protected:
+  std::string Saved(std::string_view name) const { return Slurp(dir_ / "保存目录" / std::string(name)); }
+};
+
+TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
+  Put("gbk.txt", tl::testing::Gbk("乙\r\n甲\r\n乙"));
+  Put("utf8.txt", "\xEF\xBB\xBF" "a\r\nb\r\na");
+  Put("nul.txt", std::string("\0\0x", 3));  // not text in any encoding
+  const std::vector<std::string> owned = {Path("gbk.txt"), Path("utf8.txt"), Path("nul.txt"), Path("missing.txt")};
+  const std::vector<std::string_view> paths(owned.begin(), owned.end());
+  text::FixedOptions options;
+  Recorder recorder;
+  const BatchOutcome out = ProcessFiles(paths, options, recorder);
+
+  struct Want {
+    FileStatus status;
+    int encoding;
+    std::int64_t in, out;
+  } const want[] = {
+      {FileStatus::kProcessed, text::kEncodingAnsi, 10, 6},
+      {FileStatus::kProcessed, text::kEncodingUtf8, 10, 7},
+      {FileStatus::kUnreadable, 0, 3, 0},
+      {FileStatus::kUnreadable, 0, 0, 0},
+  };
+  ASSERT_EQ(out.files.size(), std::size(want));
+  for (std::size_t i = 0; i < std::size(want); ++i) {
+    EXPECT_EQ(out.files[i].status, want[i].status) << owned[i];
+    EXPECT_EQ(out.files[i].encoding, want[i].encoding) << owned[i];
+    EXPECT_EQ(out.files[i].bytesIn, want[i].in) << owned[i];
+    EXPECT_EQ(out.files[i].bytesOut, want[i].out) << owned[i];
+    EXPECT_EQ(ReasonOf(out.files[i].status).empty(), want[i].status == FileStatus::kProcessed) << owned[i];
+  }
+  EXPECT_EQ(out.processed, 2);
+  EXPECT_EQ(Saved("gbk.txt"), tl::testing::Gbk("甲\r\n乙"));
+  EXPECT_EQ(Saved("utf8.txt"), "\xEF\xBB\xBF" "b\r\na");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "保存目录" / "nul.txt"));
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{"start 0/4 gbk.txt", "done 0 0", "start 1/4 utf8.txt",
+                                                      "done 1 0", "start 2/4 nul.txt", "done 2 1",
+                                                      "start 3/4 missing.txt", "done 3 1"}));
+}
+
+TEST_F(FileBatch, ResultsNeverReplaceSourcesOrEachOther) {
+  std::filesystem::create_directories(dir_ / "保存目录");
+  std::filesystem::create_directories(dir_ / "other");
+  Put("a.txt", "x\r\nx");
+  Put("other/a.txt", "y\r\ny");
+  Put("保存目录/b.txt", "z\r\nz");
+  Put("b.txt", "w\r\nw");
+  const std::string saveFolder = dir_.string() + "/" + tl::testing::Gbk("保存目录") + "/";
+  const std::vector<std::string> owned = {Path("a.txt"), Path("other/a.txt"), Path("a.txt"), Path("b.txt"),
+                                          saveFolder + "b.txt"};
+  const std::vector<std::string_view> paths(owned.begin(), owned.end());
+  text::FixedOptions options;
+  Recorder recorder;
+  const BatchOutcome out = ProcessFiles(paths, options, recorder);
+  const FileStatus want[] = {FileStatus::kProcessed, FileStatus::kNameTaken, FileStatus::kProcessed,
+                             FileStatus::kWouldReplaceSource, FileStatus::kWouldReplaceSource};
+  ASSERT_EQ(out.files.size(), std::size(want));
+  for (std::size_t i = 0; i < std::size(want); ++i) EXPECT_EQ(out.files[i].status, want[i]) << owned[i];
+  EXPECT_EQ(Saved("a.txt"), "x");
+  EXPECT_EQ(Saved("b.txt"), "z\r\nz");  // the source inside the save folder is untouched
+  EXPECT_EQ(out.saveFolder, saveFolder);
+}
+
+TEST(SaveFolder, BesideTheFirstFileOrInTheCurrentDirectory) {
+  EXPECT_EQ(SaveFolderFor("/a/b/c.txt"), "/a/b/" + tl::testing::Gbk("保存目录") + "/");
+  EXPECT_EQ(SaveFolderFor("c.txt"), "./" + tl::testing::Gbk("保存目录") + "/");
+  EXPECT_EQ(SaveFolderFor("/c.txt"), "/" + tl::testing::Gbk("保存目录") + "/");
+}
+
+}  // namespace
+}  // namespace tl::batch
