@@ -61,8 +61,6 @@ void RegisterConstantRegion(const void* start, std::size_t size) {
   Regions().emplace_back(s, s + size);
 }
 
-void ClearConstantRegions() { Regions().clear(); }
-
 bool InConstantRegion(const void* p) { return RegionOf(p) != nullptr; }
 
 void RegisterProgramConstants() { RegisterConstantRegion(gbk::kRegion, gbk::kRegionSize); }

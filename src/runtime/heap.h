@@ -15,7 +15,6 @@ void Release(const void* block);
 void* Reallocate(void* block, std::size_t size);
 
 void RegisterConstantRegion(const void* start, std::size_t size);
-void ClearConstantRegions();
 bool InConstantRegion(const void* p);
 
 // Registers the program's own GBK constant texts; idempotent.

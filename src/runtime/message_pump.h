@@ -25,8 +25,6 @@ class YieldClock {
   void Step() {
     if ((++steps_ & 0xFF) == 0) Check();
   }
-  // For loops whose steps are heavy (a file, a large record).
-  void StepHeavy() { Check(); }
 
  private:
   void Check();

@@ -87,11 +87,6 @@ TypedArg IntVariable(std::int32_t* variable) {
 }
 }  // namespace arg
 
-const void* ByteSet::EmptyBlock() {
-  static constexpr std::int32_t kEmpty[2] = {1, 0};
-  return kEmpty;
-}
-
 // ---------------------------------------------------------------------------
 char* Text::Make(std::string_view bytes) {
   if (bytes.empty()) return nullptr;

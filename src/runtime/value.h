@@ -150,8 +150,6 @@ class ByteSet {
 
   static ByteSet Adopt(void* block);
   static ByteSet Uninitialized(std::size_t size);
-  // The constant {1, 0} block passed for an empty byte-set argument.
-  static const void* EmptyBlock();
 
   // Length and bytes of any byte-set block (null gives 0 / nothing).
   static std::size_t BlockSize(const void* block);
