@@ -39,6 +39,7 @@ inline bool AtBoundary(std::string_view text, std::size_t from, std::size_t pos)
 inline bool IsLeadAt(std::string_view text, std::size_t i) { return IsLead(text[i]) && AtBoundary(text, 0, i); }
 
 inline char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
 
 // ASCII letters compared without case, every other byte as it is.
 inline bool SameBytes(const char* a, const char* b, std::size_t n, bool foldCase) {

@@ -59,7 +59,7 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
   if (needle.empty() || from > text.size() || text.size() - from < needle.size()) return std::string_view::npos;
   const std::size_t last = text.size() - needle.size();
   const char lower = gbk::FoldAscii(needle[0]);
-  const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
+  const char upper = gbk::UpperAscii(lower);
   const char* base = text.data();
   // The next place of each case of the first byte, found again only once
   // passed, and the last known character boundary, which bounds every walk

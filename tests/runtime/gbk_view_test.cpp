@@ -44,6 +44,10 @@ TEST(GbkView, AsciiCaseFoldingLeavesOtherBytes) {
   EXPECT_EQ(FoldAscii('z'), 'z');
   EXPECT_EQ(FoldAscii('['), '[');
   EXPECT_EQ(FoldAscii('\xC1'), '\xC1');
+  EXPECT_EQ(UpperAscii('a'), 'A');
+  EXPECT_EQ(UpperAscii('Z'), 'Z');
+  EXPECT_EQ(UpperAscii('{'), '{');
+  EXPECT_EQ(UpperAscii('\xE1'), '\xE1');
   EXPECT_TRUE(EqualsNoCase("GB18030", "gb18030"));
   EXPECT_FALSE(EqualsNoCase("GB18030", "GB1803"));
   EXPECT_FALSE(EqualsNoCase("\xC1", "\xE1"));  // only ASCII letters fold

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "runtime/automation/object_model.h"
+#include "runtime/automation/wide_text.h"
 #include "runtime/datetime.h"
+#include "runtime/gbk_view.h"
 
 namespace tl::rt::automation {
 
@@ -296,11 +298,7 @@ bool ParseNumber(std::u16string_view text, double& out) {
 bool EqualsAsciiNoCase(std::u16string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t c = a[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char16_t>(c + 32);
-    char d = b[i];
-    if (d >= 'A' && d <= 'Z') d = static_cast<char>(d + 32);
-    if (c != static_cast<unsigned char>(d)) return false;
+    if (FoldAscii(a[i]) != static_cast<unsigned char>(gbk::FoldAscii(b[i]))) return false;
   }
   return true;
 }

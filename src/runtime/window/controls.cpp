@@ -462,10 +462,10 @@ char MnemonicOf(std::string_view caption) {
       continue;
     }
     if (b != '&' || i + 1 >= caption.size()) continue;
-    auto next = static_cast<unsigned char>(caption[++i]);
+    const char next = caption[++i];
     if (next == '&') continue;
-    if (gbk::IsLead(static_cast<char>(next))) return 0;
-    return static_cast<char>(next >= 'a' && next <= 'z' ? next - 'a' + 'A' : next);
+    if (gbk::IsLead(next)) return 0;
+    return gbk::UpperAscii(next);
   }
   return 0;
 }
