@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 #include "text/process_text.h"
 
 namespace tl::app {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "gbk_texts.h"
-#include "runtime/convert_commands.h"
-#include "runtime/number_commands.h"
+#include "runtime/commands/convert_commands.h"
+#include "runtime/commands/number_commands.h"
 
 namespace tl::batch {
 

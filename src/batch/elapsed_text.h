@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
 namespace tl::batch {
 

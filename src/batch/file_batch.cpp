@@ -7,10 +7,10 @@
 
 #include "fs/file_list.h"
 #include "gbk_texts.h"
-#include "runtime/gbk_view.h"
-#include "runtime/message_pump.h"
+#include "runtime/core/gbk_view.h"
+#include "runtime/core/message_pump.h"
 #include "runtime/os/files.h"
-#include "runtime/random.h"
+#include "runtime/core/random.h"
 #include "text/file_text.h"
 
 namespace tl::batch {

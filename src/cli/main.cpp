@@ -10,7 +10,7 @@
 #include "cli/stdin_mode.h"
 #include "cli/terminal_text.h"
 #include "runtime/os/memory.h"
-#include "runtime/random.h"
+#include "runtime/core/random.h"
 #include "text/encoding_detect.h"
 #include "text/process_text.h"
 

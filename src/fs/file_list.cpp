@@ -3,10 +3,10 @@
 #include <string>
 
 #include "runtime/os/files.h"
-#include "runtime/file_search.h"
-#include "runtime/files.h"
-#include "runtime/message_pump.h"
-#include "runtime/gbk_view.h"
+#include "runtime/commands/file_search.h"
+#include "runtime/commands/files.h"
+#include "runtime/core/message_pump.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::fs {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "runtime/os/files.h"
-#include "runtime/text_commands.h"
+#include "runtime/commands/text_commands.h"
 
 namespace tl::fs {
 

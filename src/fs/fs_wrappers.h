@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "runtime/automation/commands.h"
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
 namespace tl::fs {
 

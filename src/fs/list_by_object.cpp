@@ -4,7 +4,7 @@
 
 #include "fs/fs_wrappers.h"
 #include "runtime/os/files.h"
-#include "runtime/message_pump.h"
+#include "runtime/core/message_pump.h"
 #include "text/file_type_filter.h"
 #include "text/regex_matcher.h"
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <string_view>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
 namespace tl::fs {
 

@@ -5,11 +5,11 @@
 #include "gbk_texts.h"
 #include "runtime/window/window_commands.h"
 #include "runtime/os/files.h"
-#include "runtime/files.h"
-#include "runtime/convert_commands.h"
-#include "runtime/message_pump.h"
-#include "runtime/registry.h"
-#include "runtime/text_commands.h"
+#include "runtime/commands/files.h"
+#include "runtime/commands/convert_commands.h"
+#include "runtime/core/message_pump.h"
+#include "runtime/commands/registry.h"
+#include "runtime/commands/text_commands.h"
 
 namespace tl::settings {
 namespace {

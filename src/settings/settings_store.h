@@ -25,8 +25,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/buffer_object.h"
-#include "runtime/value.h"
+#include "runtime/commands/buffer_object.h"
+#include "runtime/core/value.h"
 
 namespace tl::settings {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
 namespace tl::text {
 

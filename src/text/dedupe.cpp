@@ -5,7 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "runtime/message_pump.h"
+#include "runtime/core/message_pump.h"
 #include "text/hash.h"
 #include "text/pod_vector.h"
 #include "text/records.h"

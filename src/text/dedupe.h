@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 #include "text/bytes.h"
 
 namespace tl::text {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/heap.h"
+#include "runtime/core/heap.h"
 #include "runtime/os/charset.h"
 
 namespace tl::text {

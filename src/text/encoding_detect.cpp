@@ -1,5 +1,5 @@
 #include "text/encoding_detect.h"
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 #include <algorithm>
 #include <cstdint>

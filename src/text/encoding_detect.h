@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "runtime/files.h"
-#include "runtime/value.h"
+#include "runtime/commands/files.h"
+#include "runtime/core/value.h"
 
 namespace tl::text {
 

@@ -6,9 +6,9 @@
 
 #include "runtime/os/codepage.h"
 #include "runtime/os/files.h"
-#include "runtime/heap.h"
-#include "runtime/gbk_view.h"
-#include "runtime/random.h"
+#include "runtime/core/heap.h"
+#include "runtime/core/gbk_view.h"
+#include "runtime/core/random.h"
 #include "text/encoding_convert.h"
 #include "text/encoding_detect.h"
 

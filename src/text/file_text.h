@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 #include "text/process_text.h"
 
 namespace tl::text {

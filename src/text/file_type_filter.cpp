@@ -1,6 +1,6 @@
 #include "text/file_type_filter.h"
 
-#include "runtime/text_commands.h"
+#include "runtime/commands/text_commands.h"
 
 namespace tl::text {
 

@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "runtime/heap.h"
+#include "runtime/core/heap.h"
 
 namespace tl::text {
 

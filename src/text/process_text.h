@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 #include "text/bytes.h"
 
 namespace tl::text {

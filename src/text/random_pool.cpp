@@ -3,7 +3,7 @@
 #include <array>
 #include <bit>
 
-#include "runtime/random.h"
+#include "runtime/core/random.h"
 
 namespace tl::text {
 namespace {

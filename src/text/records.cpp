@@ -1,6 +1,6 @@
 #include "text/records.h"
 
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 #include <cstring>
 #include <limits>

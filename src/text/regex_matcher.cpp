@@ -4,7 +4,7 @@
 #include <string>
 
 #include "runtime/automation/wide_text.h"
-#include "runtime/text_commands.h"
+#include "runtime/commands/text_commands.h"
 
 namespace tl::text {
 

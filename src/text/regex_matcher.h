@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "runtime/automation/commands.h"
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
 namespace tl::text {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "runtime/message_pump.h"
-#include "runtime/random.h"
+#include "runtime/core/message_pump.h"
+#include "runtime/core/random.h"
 #include "text/pod_vector.h"
 #include "text/random_pool.h"
 #include "text/records.h"

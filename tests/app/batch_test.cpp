@@ -6,7 +6,7 @@
 #include "app/batch.h"
 #include "batch/elapsed_text.h"
 #include "files/fixture.h"
-#include "runtime/files.h"
+#include "runtime/commands/files.h"
 
 namespace tl::app {
 namespace {

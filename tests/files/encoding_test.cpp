@@ -9,7 +9,7 @@
 
 #include "files/fixture.h"
 #include "fs/file_list.h"
-#include "runtime/files.h"
+#include "runtime/commands/files.h"
 #include "text/encoding_convert.h"
 #include "text/encoding_detect.h"
 #include "text/file_text.h"

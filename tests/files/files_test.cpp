@@ -9,9 +9,9 @@
 
 #include "files/fixture.h"
 #include "runtime/os/files.h"
-#include "runtime/file_search.h"
-#include "runtime/files.h"
-#include "runtime/system_commands.h"
+#include "runtime/commands/file_search.h"
+#include "runtime/commands/files.h"
+#include "runtime/commands/system_commands.h"
 
 namespace tl::rt {
 namespace {

@@ -12,7 +12,7 @@
 #include "files/fixture.h"
 #include "fs/file_list.h"
 #include "fs/list_by_object.h"
-#include "runtime/message_pump.h"
+#include "runtime/core/message_pump.h"
 
 namespace tl {
 namespace {

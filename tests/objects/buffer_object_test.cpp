@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "files/fixture.h"
-#include "runtime/buffer_object.h"
-#include "runtime/frame.h"
+#include "runtime/commands/buffer_object.h"
+#include "runtime/core/frame.h"
 
 namespace tl::rt {
 namespace {

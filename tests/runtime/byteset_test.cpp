@@ -4,9 +4,9 @@
 #include <limits>
 #include <string>
 
-#include "runtime/byteset_commands.h"
-#include "runtime/frame.h"
-#include "runtime/raw_bytes.h"
+#include "runtime/commands/byteset_commands.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/raw_bytes.h"
 #include "support/gbk.h"
 
 namespace tl::rt {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/convert_commands.h"
-#include "runtime/datetime.h"
-#include "runtime/frame.h"
-#include "runtime/number_commands.h"
-#include "runtime/random.h"
+#include "runtime/commands/convert_commands.h"
+#include "runtime/core/datetime.h"
+#include "runtime/core/frame.h"
+#include "runtime/commands/number_commands.h"
+#include "runtime/core/random.h"
 #include "support/gbk.h"
 
 namespace tl::rt {

@@ -1,7 +1,7 @@
 // The GBK reading rules every scanner shares.
 #include <gtest/gtest.h>
 
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::gbk {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "runtime/registry.h"
+#include "runtime/commands/registry.h"
 #include "runtime/os/posix_registry_store.h"
 
 namespace tl::rt {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/frame.h"
-#include "runtime/text_commands.h"
+#include "runtime/core/frame.h"
+#include "runtime/commands/text_commands.h"
 #include "support/gbk.h"
 
 namespace tl::rt {

@@ -3,9 +3,9 @@
 #include <limits>
 
 #include "gbk_texts.h"
-#include "runtime/frame.h"
-#include "runtime/heap.h"
-#include "runtime/value.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/heap.h"
+#include "runtime/core/value.h"
 
 namespace tl::rt {
 namespace {

@@ -6,11 +6,11 @@
 #include <map>
 #include <random>
 
-#include "runtime/files.h"
-#include "runtime/message_pump.h"
-#include "runtime/registry.h"
+#include "runtime/commands/files.h"
+#include "runtime/core/message_pump.h"
+#include "runtime/commands/registry.h"
 #include "runtime/os/posix_registry_store.h"
-#include "runtime/text_commands.h"
+#include "runtime/commands/text_commands.h"
 #include "store_fixture.h"
 
 namespace tl::testing {

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "reference.h"
-#include "runtime/random.h"
+#include "runtime/core/random.h"
 #include "text/dedupe.h"
 #include "text/process_text.h"
 #include "text/random_pool.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/random.h"
+#include "runtime/core/random.h"
 
 namespace tl::test {
 

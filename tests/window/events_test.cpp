@@ -2,9 +2,9 @@
 // behaviour of the interactive kinds.
 #include <map>
 
-#include "runtime/message_pump.h"
-#include "runtime/registry.h"
-#include "runtime/system_commands.h"
+#include "runtime/core/message_pump.h"
+#include "runtime/commands/registry.h"
+#include "runtime/commands/system_commands.h"
 #include "runtime/window/window_internal.h"
 #include "window_support.h"
 

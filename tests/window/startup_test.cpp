@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "runtime/message_pump.h"
+#include "runtime/core/message_pump.h"
 #include "window_support.h"
 
 namespace tl::rt::test {

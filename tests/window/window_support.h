@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "runtime/core/errors.h"
 #include "runtime/platform/headless/headless.h"
-#include "runtime/startup.h"
+#include "runtime/core/startup.h"
 #include "runtime/window/template_format.h"
 #include "runtime/window/template_props.h"
 #include "runtime/window/window_runtime.h"

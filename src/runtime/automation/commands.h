@@ -10,8 +10,8 @@
 
 #include "runtime/automation/object_model.h"
 #include "runtime/automation/variant.h"
-#include "runtime/frame.h"
-#include "runtime/value.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/value.h"
 
 namespace tl::rt {
 

@@ -10,8 +10,8 @@
 
 #include "runtime/automation/object_model.h"
 #include "runtime/automation/wide_text.h"
-#include "runtime/datetime.h"
-#include "runtime/gbk_view.h"
+#include "runtime/core/datetime.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::rt::automation {
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 #include "runtime/os/gb18030_fast.h"
 
 namespace tl::rt {

@@ -20,7 +20,7 @@
 
 #include "runtime/os/files.h"
 #include "runtime/os/charset.h"
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::rt::fileio {
 

@@ -1,5 +1,5 @@
 #include "runtime/os/posix_registry_store.h"
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 #include <cerrno>
 #include <cstdio>

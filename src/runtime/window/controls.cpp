@@ -2,10 +2,10 @@
 // property block, its own numbered properties, and its reaction to input.
 #include <algorithm>
 
-#include "runtime/registry.h"
-#include "runtime/system_commands.h"
+#include "runtime/commands/registry.h"
+#include "runtime/commands/system_commands.h"
 #include "runtime/window/window_internal.h"
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::rt::win {
 namespace {

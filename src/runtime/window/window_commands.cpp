@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "gbk_texts.h"
-#include "runtime/convert_commands.h"
-#include "runtime/message_pump.h"
+#include "runtime/commands/convert_commands.h"
+#include "runtime/core/message_pump.h"
 #include "runtime/platform/platform.h"
 
 namespace tl::rt {

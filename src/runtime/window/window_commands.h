@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/frame.h"
-#include "runtime/value.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/value.h"
 #include "runtime/window/window_runtime.h"
 
 namespace tl::rt {

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "gbk_texts.h"
-#include "runtime/errors.h"
+#include "runtime/core/errors.h"
 #include "runtime/window/window_internal.h"
 
 namespace tl::rt {

@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "runtime/automation/wide_text.h"
-#include "runtime/datetime.h"
+#include "runtime/core/datetime.h"
 
 namespace tl::rt::automation::fsnative {
 

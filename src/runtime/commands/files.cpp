@@ -1,4 +1,4 @@
-#include "runtime/files.h"
+#include "runtime/commands/files.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runtime/convert_commands.h"
+#include "runtime/commands/convert_commands.h"
 #include "runtime/os/files.h"
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::rt {
 

@@ -1,11 +1,11 @@
-#include "runtime/text_commands.h"
+#include "runtime/commands/text_commands.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "runtime/gbk_view.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::rt {
 namespace {

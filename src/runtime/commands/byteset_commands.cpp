@@ -1,12 +1,12 @@
-#include "runtime/byteset_commands.h"
+#include "runtime/commands/byteset_commands.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "gbk_texts.h"
-#include "runtime/errors.h"
-#include "runtime/raw_bytes.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/raw_bytes.h"
 
 namespace tl::rt {
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime/buffer_object.h"
+#include "runtime/commands/buffer_object.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <new>
 
 #include "runtime/os/files.h"
-#include "runtime/heap.h"
-#include "runtime/raw_bytes.h"
+#include "runtime/core/heap.h"
+#include "runtime/core/raw_bytes.h"
 
 namespace tl::rt {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/frame.h"
-#include "runtime/value.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/value.h"
 
 namespace tl::rt {
 

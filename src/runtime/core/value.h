@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "runtime/heap.h"
+#include "runtime/core/heap.h"
 
 namespace tl::rt {
 

@@ -1,4 +1,4 @@
-#include "runtime/errors.h"
+#include "runtime/core/errors.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,12 +1,12 @@
-#include "runtime/convert_commands.h"
+#include "runtime/commands/convert_commands.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "gbk_texts.h"
-#include "runtime/datetime.h"
-#include "runtime/raw_bytes.h"
+#include "runtime/core/datetime.h"
+#include "runtime/core/raw_bytes.h"
 
 namespace tl::rt {
 namespace {

@@ -1,8 +1,8 @@
-#include "runtime/datetime.h"
+#include "runtime/core/datetime.h"
 
 #include <cmath>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
 namespace tl::rt {
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime/raw_bytes.h"
+#include "runtime/core/raw_bytes.h"
 
 #include <algorithm>
 #include <bit>

@@ -15,8 +15,8 @@
 #include <span>
 #include <string_view>
 
-#include "runtime/frame.h"
-#include "runtime/value.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/value.h"
 
 namespace tl::rt {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <span>
 
-#include "runtime/frame.h"
+#include "runtime/core/frame.h"
 
 namespace tl::rt {
 

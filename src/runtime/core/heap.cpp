@@ -1,4 +1,4 @@
-#include "runtime/heap.h"
+#include "runtime/core/heap.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gbk_texts.h"
-#include "runtime/errors.h"
+#include "runtime/core/errors.h"
 #include "runtime/os/memory.h"
 
 namespace tl::rt {

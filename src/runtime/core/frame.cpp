@@ -1,4 +1,4 @@
-#include "runtime/frame.h"
+#include "runtime/core/frame.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "runtime/registry.h"
+#include "runtime/commands/registry.h"
 
 #include <cstdlib>
 #include <cstring>

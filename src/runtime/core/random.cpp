@@ -1,4 +1,4 @@
-#include "runtime/random.h"
+#include "runtime/core/random.h"
 
 #include "runtime/os/clock.h"
 

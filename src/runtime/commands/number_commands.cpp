@@ -1,9 +1,9 @@
-#include "runtime/number_commands.h"
+#include "runtime/commands/number_commands.h"
 
 #include <cmath>
 #include <vector>
 
-#include "runtime/random.h"
+#include "runtime/core/random.h"
 
 namespace tl::rt {
 namespace {

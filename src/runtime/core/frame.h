@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
 namespace tl::rt {
 

@@ -1,6 +1,6 @@
-#include "runtime/value.h"
+#include "runtime/core/value.h"
 
-#include "runtime/errors.h"
+#include "runtime/core/errors.h"
 
 namespace tl::rt {
 

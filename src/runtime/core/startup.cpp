@@ -1,5 +1,5 @@
-#include "runtime/system_commands.h"
-#include "runtime/startup.h"
+#include "runtime/commands/system_commands.h"
+#include "runtime/core/startup.h"
 
 #include <atomic>
 #include <chrono>
@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "gbk_texts.h"
-#include "runtime/errors.h"
-#include "runtime/heap.h"
-#include "runtime/message_pump.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/heap.h"
+#include "runtime/core/message_pump.h"
 #include "runtime/os/process.h"
 #include "runtime/platform/platform.h"
 

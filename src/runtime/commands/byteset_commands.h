@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "runtime/frame.h"
-#include "runtime/value.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/value.h"
 
 namespace tl::rt {
 

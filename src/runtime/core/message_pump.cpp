@@ -1,4 +1,4 @@
-#include "runtime/message_pump.h"
+#include "runtime/core/message_pump.h"
 
 namespace tl::rt {
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime/system_commands.h"
+#include "runtime/commands/system_commands.h"
 
 #include <string>
 #include <utility>

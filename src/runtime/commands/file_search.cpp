@@ -1,4 +1,4 @@
-#include "runtime/file_search.h"
+#include "runtime/commands/file_search.h"
 
 #include <climits>
 #include <unordered_map>
