@@ -54,8 +54,10 @@ void RecordIndex::Split(PodVector<Off>& starts) {
       p = q + m;
       s = p;
     } else {
-      // Step over the whole character at q.
-      p = q + (static_cast<unsigned char>(base[q]) >= 0x80 ? 2 : 1);
+      // Step over the whole character at q; a lone lead byte at the end
+      // steps past the text and ends the scan.
+      const bool pair = rt::walk::IsLead(base[q]) && (q + 1 == n || rt::walk::CanTrail(base[q + 1]));
+      p = q + (pair ? 2 : 1);
       if (p > n) break;
     }
   }

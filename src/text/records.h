@@ -7,12 +7,14 @@
 // text as one record; consecutive separators give empty records, a leading
 // one an empty first record, a trailing one nothing. A match may only start
 // on a character boundary: a byte of 0x80 or above leads a two-byte GBK
-// character whose second byte is never a match start.
+// character whose second byte is never a match start, unless the next byte is
+// below 0x30 (never a second byte): then the high byte stands alone.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "runtime/text_walk.h"
 #include "text/pod_vector.h"
 
 namespace tl::text {
@@ -54,14 +56,16 @@ class RecordIndex {
   PodVector<std::uint64_t> starts64_;
 };
 
-// True when the byte at `pos` starts a character, given that `from` does
-// (from <= pos). A byte below 0x80 is a whole character or a trail byte, so
-// the byte after it always starts a character; only runs of high bytes need
-// counting.
+// True when the byte at `pos` (< text.size()) starts a character, given that
+// `from` does (from <= pos). A byte below 0x80 is a whole character or a
+// trail byte, so the byte after it always starts a character; only runs of
+// high bytes need counting. Inside such a run every high byte is followed by
+// a high byte, so the run pairs up from its start; an odd run ends in a high
+// byte that pairs with the byte at pos only when that byte can trail.
 inline bool AtCharBoundary(std::string_view text, std::size_t from, std::size_t pos) {
   std::size_t r = pos;
   while (r > from && static_cast<unsigned char>(text[r - 1]) >= 0x80) --r;
-  return ((pos - r) & 1) == 0;
+  return ((pos - r) & 1) == 0 || !rt::walk::CanTrail(text[pos]);
 }
 
 }  // namespace tl::text
