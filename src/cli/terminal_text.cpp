@@ -12,7 +12,14 @@
 namespace tl::cli {
 namespace {
 
-bool g_utf8 = false;
+enum class Terminal { kOther, kUtf8, kAscii };
+Terminal g_terminal = Terminal::kOther;
+
+bool HasHighByte(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  return false;
+}
 
 #ifndef _WIN32
 bool Convert(const char* to, const char* from, std::string_view in, std::string& out) {
@@ -35,13 +42,21 @@ void InitTerminalEncoding() {
 #ifndef _WIN32
   std::setlocale(LC_CTYPE, "");
   const char* cs = nl_langinfo(CODESET);
-  g_utf8 = cs && (std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "utf8") == 0);
+  if (!cs) return;
+  if (std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "utf8") == 0)
+    g_terminal = Terminal::kUtf8;
+  else if (std::strcmp(cs, "ANSI_X3.4-1968") == 0 || std::strcmp(cs, "ASCII") == 0 ||
+           std::strcmp(cs, "US-ASCII") == 0)
+    g_terminal = Terminal::kAscii;
 #endif
 }
 
 bool FromTerminal(std::string_view in, std::string& out) {
 #ifndef _WIN32
-  if (g_utf8) return Convert("GB18030", "UTF-8", in, out);
+  if (g_terminal == Terminal::kUtf8) return Convert("GB18030", "UTF-8", in, out);
+  // Under the C locale a UTF-8 argument is what a UTF-8 terminal or script
+  // sent; bytes that are not UTF-8 are taken as the program's own text.
+  if (g_terminal == Terminal::kAscii && HasHighByte(in) && Convert("GB18030", "UTF-8", in, out)) return true;
 #endif
   out.assign(in);
   return true;
@@ -50,7 +65,7 @@ bool FromTerminal(std::string_view in, std::string& out) {
 std::string ToTerminal(std::string_view text) {
 #ifndef _WIN32
   std::string out;
-  if (g_utf8 && Convert("UTF-8", "GB18030", text, out)) return out;
+  if (g_terminal != Terminal::kOther && HasHighByte(text) && Convert("UTF-8", "GB18030", text, out)) return out;
 #endif
   return std::string(text);
 }

@@ -39,10 +39,48 @@ TEST(CliTextMode, ChoicesAndSeparators) {
   }
 }
 
-TEST(CliTextMode, SeparatorUnderTheCLocaleIsTakenByteForByte) {
-  auto r = Cli({"-d", "--separator", test::Gbk("，")}, test::Gbk("甲，乙，甲"), {"LC_ALL=C"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, test::Gbk("乙，甲"));
+TEST(CliTextMode, SeparatorIsTakenAsUtf8WhenItIsUtf8EvenUnderTheCLocale) {
+  // A separator that is not valid UTF-8 passes byte for byte under the C
+  // locale; one that is valid UTF-8 is converted as under a UTF-8 locale.
+  const struct {
+    const char* locale;
+    std::string separator, input, want;
+  } cases[] = {
+      {"LC_ALL=C", "，", "甲，乙，甲", "乙，甲"},
+      {"LC_ALL=C", "，", test::Gbk("甲，乙，甲"), test::Gbk("乙，甲")},
+      {"LC_ALL=C", test::Gbk("，"), test::Gbk("甲，乙，甲"), test::Gbk("乙，甲")},
+      {"LC_ALL=POSIX", "，", "甲，乙，甲", "乙，甲"},
+      {"LC_ALL=C.UTF-8", "，", "甲，乙，甲", "乙，甲"},
+  };
+  for (const auto& c : cases) {
+    auto r = Cli({"-d", "--separator", c.separator}, c.input, {c.locale});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, c.want) << c.locale << " " << testing::PrintToString(c.separator);
+  }
+}
+
+TEST(CliTextMode, SeedMustFitTheTickCount) {
+  const std::string input = "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng";
+  const struct {
+    std::string seed;
+    int exitCode;
+  } cases[] = {
+      {"", 2}, {"x", 2}, {"-1", 2}, {"+1", 2}, {" 1", 2}, {"1 ", 2}, {"1.5", 2}, {"0x10", 2},
+      {"4294967296", 2}, {"99999999999999999999", 2}, {"000000000004294967296", 2},
+      {"0", 0}, {"4294967295", 0}, {"007", 0}, {"000000000004294967295", 0},
+  };
+  for (const auto& c : cases) {
+    auto r = Cli({"-s", "--seed", c.seed}, input);
+    EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.seed) << r.err;
+    if (c.exitCode == 2) {
+      EXPECT_TRUE(r.out.empty()) << testing::PrintToString(c.seed);
+      EXPECT_NE(r.err.find("--seed"), std::string::npos) << r.err;
+    }
+  }
+  // Leading zeros change nothing; the largest seed is its own value.
+  EXPECT_EQ(Cli({"-s", "--seed", "007"}, input).out, Cli({"-s", "--seed", "7"}, input).out);
+  EXPECT_EQ(Cli({"-s", "--seed", "000000000004294967295"}, input).out,
+            Cli({"-s", "--seed", "4294967295"}, input).out);
 }
 
 TEST(CliTextMode, SeedGivesARepeatableShuffleOfEveryRecord) {
