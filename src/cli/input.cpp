@@ -9,42 +9,26 @@
 #include <fcntl.h>
 #include <io.h>
 #else
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace tl::cli {
 
-InputBytes::~InputBytes() {
-#ifndef _WIN32
-  if (mapped_) {
-    munmap(data_, size_);
-    return;
-  }
-#endif
-  std::free(data_);
-}
+InputBytes::~InputBytes() { std::free(data_); }
 
 bool InputBytes::ReadStdin() {
+  std::size_t cap = 1 << 20;
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
 #else
+  // A regular file is read into one block of the size it has now; one spare
+  // byte sees the end without growing the block.
   struct stat st;
-  off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
-  if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && pos == 0) {
-    if (st.st_size == 0) return true;
-    std::size_t len = static_cast<std::size_t>(st.st_size);
-    void* p = mmap(nullptr, len, PROT_READ, MAP_PRIVATE | MAP_POPULATE, STDIN_FILENO, 0);
-    if (p != MAP_FAILED) {
-      data_ = static_cast<char*>(p);
-      size_ = len;
-      mapped_ = true;
-      return true;
-    }
-  }
+  const off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
+  if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && pos >= 0)
+    cap = static_cast<std::size_t>(st.st_size > pos ? st.st_size - pos : 0) + 1;
 #endif
-  std::size_t cap = 1 << 20;
   data_ = static_cast<char*>(std::malloc(cap));
   if (!data_) return false;
   for (;;) {

@@ -1,6 +1,7 @@
-// Reading a whole input stream for the command-line tool. A regular file on
-// standard input is mapped rather than copied, so an 80 MB input costs no
-// extra 80 MB.
+// Reading a whole input stream for the command-line tool. Standard input is
+// read, never mapped: a file that another program truncates meanwhile (a log
+// rotated by copying and truncating) would make every later access to the
+// lost pages a bus error. A regular file is read into one block of its size.
 #pragma once
 #include <cstddef>
 #include <string_view>
@@ -14,14 +15,14 @@ class InputBytes {
   InputBytes& operator=(const InputBytes&) = delete;
   ~InputBytes();
 
-  // Reads standard input to its end; false (with errno set) on a read error.
+  // Reads standard input to its end (the bytes there are, should the file
+  // shrink meanwhile); false (with errno set) on a read error.
   bool ReadStdin();
   std::string_view view() const { return {data_ ? data_ : "", size_}; }
 
  private:
   char* data_ = nullptr;
   std::size_t size_ = 0;
-  bool mapped_ = false;
 };
 
 // Writes all bytes to standard output; false on a write error.

@@ -1,6 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
 
 #include "support/gbk.h"
 #include "support/run_program.h"
@@ -108,6 +115,74 @@ TEST(CliTextMode, SeedGivesARepeatableShuffleOfEveryRecord) {
   // De-duplicate then shuffle: 400 distinct records.
   auto both = Cli({"-d", "-s", "--seed", "42"}, input);
   EXPECT_EQ(lines(both.out).size(), 400u);
+}
+
+// Starts tidyline-cli -d with `input` as its standard input, truncates that
+// file to nothing once the program holds its content (mapped, or read from),
+// and waits for the end. Returns the wait status; `out`/`err` get the output.
+int RunAndTruncateInput(const std::string& input, std::string& out, std::string& err) {
+  char dir[] = "/tmp/tidyline-shrink-XXXXXX";
+  if (!::mkdtemp(dir)) return -1;
+  const std::string base = dir, in = base + "/in", outPath = base + "/out", errPath = base + "/err";
+  test::WriteWholeFile(in, input);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fdIn = ::open(in.c_str(), O_RDONLY);
+    const int fdOut = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int fdErr = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fdIn < 0 || fdOut < 0 || fdErr < 0) ::_exit(126);
+    ::dup2(fdIn, 0);
+    ::dup2(fdOut, 1);
+    ::dup2(fdErr, 2);
+    ::execl(TIDYLINE_CLI_PATH, "tidyline-cli", "-d", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Holding the content: the file appears in the program's mappings, or its
+  // standard input has been read from.
+  auto holds = [&] {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    if (test::ReadWholeFile(proc + "/maps").find(in) != std::string::npos) return true;
+    const std::string info = test::ReadWholeFile(proc + "/fdinfo/0");
+    const auto at = info.find("pos:");
+    return at != std::string::npos && std::stoll(info.substr(at + 4)) > 0;
+  };
+  int status = -1;
+  bool truncated = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) break;
+    if (!truncated && holds()) truncated = ::truncate(in.c_str(), 0) == 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (status == -1) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  out = test::ReadWholeFile(outPath);
+  err = test::ReadWholeFile(errPath);
+  std::filesystem::remove_all(base);
+  return truncated ? status : -2;
+}
+
+TEST(CliTextMode, StandardInputFileTruncatedDuringTheRunIsNoCrash) {
+  // Distinct records, so the result is the input itself: de-duplicating a few
+  // million of them takes long enough to truncate the file meanwhile.
+  std::string input;
+  char line[32];
+  for (int i = 0; i < 3000000; ++i) input.append(line, static_cast<std::size_t>(std::snprintf(line, sizeof line, "r%07d\n", i)));
+  std::string out, err;
+  const int status = RunAndTruncateInput(input, out, err);
+  ASSERT_NE(status, -2) << "the program ended before its input could be truncated";
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  // Either the bytes that were there, or an error and nothing on standard output.
+  if (WEXITSTATUS(status) == 0) {
+    EXPECT_FALSE(out.empty());
+    EXPECT_TRUE(input.starts_with(out)) << out.substr(0, 40);
+  } else {
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(err.empty());
+  }
 }
 
 TEST(CliTextMode, HelpVersionAndUsageErrors) {
