@@ -1,6 +1,8 @@
 #include "cli/stdin_mode.h"
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "cli/input.h"
 #include "runtime/automation/wide_text.h"
@@ -13,6 +15,20 @@ namespace {
 int Fail(const char* message) {
   std::fprintf(stderr, "tidyline-cli: %s\n", message);
   return 1;
+}
+
+// In line-break mode a final line break ends the last line; the record
+// engine joins records without one whenever it rebuilds the text, and only a
+// text it leaves as it is (fewer than two records to de-duplicate) keeps it.
+// Standard input follows the Unix convention instead: a final break in means
+// a final break out. Returns the break to append, or nothing.
+std::string FinalBreakToRestore(std::string_view in, std::string_view out, text::FixedOptions& options) {
+  if (!options.lineBreakMode || in.empty()) return {};
+  std::string lineBreak = text::EffectiveSeparator(options, in);
+  // A rebuilt text is always shorter than an input that ends with a
+  // separator, so only an unchanged text compares equal.
+  if (!in.ends_with(lineBreak) || out == in) return {};
+  return lineBreak;
 }
 
 }  // namespace
@@ -29,7 +45,8 @@ int RunStdinMode(text::FixedOptions& options) {
   const std::string_view content = bytes.substr(at.start);
   if (at.code == text::kEncodingAnsi && !(text::HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
     text::Bytes result = text::ProcessBytes(bytes, options);
-    return WriteStdout(result.view()) ? 0 : Fail("cannot write standard output");
+    const std::string lineBreak = FinalBreakToRestore(bytes, result.view(), options);
+    return WriteStdout(result.view()) && WriteStdout(lineBreak) ? 0 : Fail("cannot write standard output");
   }
 
   // Anything else is decoded as a file would be, processed, and encoded back
@@ -38,7 +55,9 @@ int RunStdinMode(text::FixedOptions& options) {
   if (!decoded.ok) return Fail("standard input cannot be read whole as text in its encoding");
   rt::Text result = text::ProcessText(decoded.text.view(), options);
   rt::ByteSet out = text::EncodeTextForOutput(result.view(), decoded.code, decoded.hadMark);
-  return WriteStdout(out.view()) ? 0 : Fail("cannot write standard output");
+  const std::string lineBreak = FinalBreakToRestore(decoded.text.view(), result.view(), options);
+  rt::ByteSet encodedBreak = text::EncodeTextBody(lineBreak, decoded.code);
+  return WriteStdout(out.view()) && WriteStdout(encodedBreak.view()) ? 0 : Fail("cannot write standard output");
 }
 
 }  // namespace tl::cli

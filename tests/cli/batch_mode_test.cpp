@@ -164,7 +164,7 @@ TEST_F(CliBatch, StandardInputKeepsItsEncoding) {
     std::string input, want;
   } cases[] = {
       {{}, bomLe + Utf16("b\r\na\r\nb", "UTF-16LE"), bomLe + Utf16("a\r\nb", "UTF-16LE")},
-      {{}, "\xE7\x94\xB2\n\xE4\xB9\x99\n\xE7\x94\xB2\n", "\xE4\xB9\x99\n\xE7\x94\xB2"},
+      {{}, "\xE7\x94\xB2\n\xE4\xB9\x99\n\xE7\x94\xB2\n", "\xE4\xB9\x99\n\xE7\x94\xB2\n"},
       {{"--encoding", "unicode-be"}, Utf16("b\r\na\r\nb", "UTF-16BE"), Utf16("a\r\nb", "UTF-16BE")},
       {{"--encoding", "big5"}, test::Recode("乙\r\n甲\r\n乙", "BIG5", "UTF-8"), test::Recode("甲\r\n乙", "BIG5", "UTF-8")},
       {{"--encoding", "ansi"}, test::Gbk("乙\r\n甲\r\n乙"), test::Gbk("甲\r\n乙")},

@@ -29,7 +29,7 @@ TEST(CliTextMode, ChoicesAndSeparators) {
   } cases[] = {
       {{}, kSample, "123\r\n333\r\n321\r\n222\r\n555\r\n655\r\n777"},
       {{"-d", "-"}, "b\r\na\r\nb", "a\r\nb"},
-      {{"--dedupe"}, "b\na\nb\n", "a\nb"},                       // Unix-style text
+      {{"--dedupe"}, "b\na\nb\n", "a\nb\n"},                     // Unix-style text
       {{"-d", "--separator", ","}, "b,a,b,", "a,b"},
       {{"-d", "--separator", ""}, "b\r\nb", "b\r\nb"},            // empty separator: one record
       {{"-d", "--separator", "，"}, test::Gbk("甲，乙，甲"), test::Gbk("乙，甲")},
@@ -44,6 +44,45 @@ TEST(CliTextMode, ChoicesAndSeparators) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, c.want) << testing::PrintToString(c.args);
   }
+}
+
+TEST(CliTextMode, AFinalLineBreakInGivesAFinalLineBreakOut) {
+  const std::string bom8 = "\xEF\xBB\xBF", bomLe = "\xFF\xFE";
+  auto le = [](const std::string& s) { return test::Recode(s, "UTF-16LE", "UTF-8"); };
+  const struct {
+    std::vector<std::string> args;
+    std::string input, want;
+  } cases[] = {
+      {{}, "a\nb\n", "a\nb\n"},
+      {{}, "b\na\nb\n", "a\nb\n"},
+      {{}, "b\na\nb", "a\nb"},                   // none in, none out
+      {{}, "a\n", "a\n"},                         // one record: left as it is, break included
+      {{}, "\n", "\n"},
+      {{}, "", ""},
+      {{}, "a\n\n", "a\n\n"},                     // two lines, the second one empty
+      {{}, "\n\n", "\n"},                         // one distinct line, the empty one
+      {{}, "\na\n", "a\n"},                       // a leading empty record leaves no trace
+      {{}, "b\r\na\r\nb\r\n", "a\r\nb\r\n"},
+      {{}, "a\r\nb\n", "a\r\nb\n"},               // cut at CR LF: the LF belongs to the record
+      {{"-s", "--seed", "1"}, "a\n", "a\n"},
+      {{"-s", "--seed", "1"}, "\n", "\n"},
+      {{"-d", "-s", "--seed", "1"}, "a\na\n", "a\n"},
+      {{"--separator", "\n"}, "b\na\nb\n", "a\nb"},  // a typed separator is not a line break
+      {{}, "caf\xE9\nx\ncaf\xE9\ny\n", "x\ncaf\xE9\ny\n"},
+      {{}, bom8 + "b\na\nb\n", bom8 + "a\nb\n"},
+      {{}, bomLe + le("b\r\na\r\nb\r\n"), bomLe + le("a\r\nb\r\n")},
+      {{"--encoding", "unicode"}, le("b\na\n"), le("b\na\n")},
+      {{"--encoding", "unicode"}, le("b\na\nb\n"), le("a\nb\n")},
+  };
+  for (const auto& c : cases) {
+    auto r = Cli(c.args, c.input);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, c.want) << testing::PrintToString(c.args) << " " << testing::PrintToString(c.input);
+  }
+  // A shuffle keeps the break too, once.
+  auto shuffled = Cli({"-s", "--seed", "5"}, "a\nb\nc\n");
+  EXPECT_EQ(shuffled.out.size(), 6u);
+  EXPECT_TRUE(shuffled.out.ends_with("\n") && !shuffled.out.ends_with("\n\n")) << shuffled.out;
 }
 
 TEST(CliTextMode, SeparatorIsTakenAsUtf8WhenItIsUtf8EvenUnderTheCLocale) {
@@ -99,7 +138,8 @@ TEST(CliTextMode, SeedGivesARepeatableShuffleOfEveryRecord) {
   ASSERT_EQ(a.exitCode, 0);
   EXPECT_EQ(a.out, b.out);
   EXPECT_NE(a.out, c.out);
-  EXPECT_FALSE(a.out.ends_with("\r\n"));
+  EXPECT_TRUE(a.out.ends_with("\r\n"));  // as the input did
+  EXPECT_FALSE(a.out.ends_with("\r\n\r\n"));
   auto lines = [](std::string s) {
     std::vector<std::string> v;
     std::size_t p;
