@@ -1,8 +1,10 @@
 #include "cli/batch_mode.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "batch/elapsed_text.h"
@@ -10,6 +12,7 @@
 #include "cli/terminal_text.h"
 #include "fs/file_list.h"
 #include "fs/list_by_object.h"
+#include "runtime/os/files.h"
 
 namespace tl::cli {
 namespace {
@@ -53,6 +56,16 @@ int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& opti
 }
 
 int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
+  // A listing reads an unreadable folder as an empty one; say which folder
+  // and why instead, for --list too.
+  std::error_code error;
+  std::filesystem::directory_iterator probe(std::filesystem::path(rt::fileio::ToOsName(request.folder)), error);
+  if (error) {
+    std::fprintf(stderr, "tidyline-cli: cannot open folder '%s': %s\n", ToTerminal(request.folder).c_str(),
+                 error.message().c_str());
+    return 1;
+  }
+
   rt::TextArray list;
   if (request.byObject)
     list = fs::ListFilesByObject(request.folder, request.filter);

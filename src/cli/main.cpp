@@ -1,8 +1,11 @@
 // tidyline-cli: the record engine for scripts, very large files and batches.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <string>
 
@@ -21,6 +24,19 @@ constexpr int kExitUsage = 2;
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "tidyline-cli: %s\nTry 'tidyline-cli --help' for more information.\n", message.c_str());
   return kExitUsage;
+}
+
+// The shuffle seeds from a 32-bit tick count; a value it cannot hold is
+// refused rather than wrapped. Decimal digits only (leading zeros allowed).
+bool ParseSeed(const std::string& text, std::uint32_t& seed) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  std::uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value > std::numeric_limits<std::uint32_t>::max())
+    return false;
+  seed = static_cast<std::uint32_t>(value);
+  return true;
 }
 
 }  // namespace
@@ -44,7 +60,7 @@ int main(int argc, char** argv) {
   bool dedupe = false;
   bool shuffle = false;
   std::string separator;
-  std::int64_t seed = 0;
+  std::string seed;
   std::string encoding = "auto";
   std::string folder;
   std::string filter;
@@ -55,7 +71,8 @@ int main(int argc, char** argv) {
   app.add_flag("-s,--shuffle", shuffle, "Put the records into random order (after -d when both are given)");
   auto* sepOpt = app.add_option("--separator", separator, "Cut records at TEXT, taken literally (may be empty)")
                      ->type_name("TEXT");
-  auto* seedOpt = app.add_option("--seed", seed, "Fix the tick count the shuffle seeds from, for a repeatable order")
+  auto* seedOpt = app.add_option("--seed", seed,
+                                 "Fix the tick count the shuffle seeds from (0 to 4294967295), for a repeatable order")
                       ->type_name("N");
   const std::map<std::string, int> encodings = {
       {"auto", tl::text::kEncodingAuto},       {"ansi", tl::text::kEncodingAnsi},
@@ -93,13 +110,19 @@ int main(int argc, char** argv) {
       return UsageError("the separator is not valid text in the terminal's encoding");
     options.lineBreakMode = false;
   }
-  if (*seedOpt) tl::rt::SetTickCountOverride(static_cast<std::uint32_t>(seed));
+  if (*seedOpt) {
+    std::uint32_t tick = 0;
+    if (!ParseSeed(seed, tick)) return UsageError("--seed: '" + seed + "' is not a whole number from 0 to 4294967295");
+    tl::rt::SetTickCountOverride(tick);
+  }
 
   // Names arrive in the terminal's encoding; the program works in GBK.
   auto programText = [](const std::string& s, std::string& out) { return tl::cli::FromTerminal(s, out); };
 
   if (*folderOpt) {
     if (!inputs.empty()) return UsageError("--folder takes no FILE arguments");
+    // An unset shell variable must not turn into the file-system root.
+    if (folder.empty()) return UsageError("--folder needs a folder name");
     tl::cli::FolderRequest request;
     request.byObject = byObject;
     request.listOnly = listOnly;

@@ -1,6 +1,8 @@
 #include "cli/stdin_mode.h"
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "runtime/automation/wide_text.h"
 #include "runtime/os/stdio.h"
@@ -13,6 +15,20 @@ namespace {
 int Fail(const char* message) {
   std::fprintf(stderr, "tidyline-cli: %s\n", message);
   return 1;
+}
+
+// In line-break mode a final line break ends the last line; the record
+// engine joins records without one whenever it rebuilds the text, and only a
+// text it leaves as it is (fewer than two records to de-duplicate) keeps it.
+// Standard input follows the Unix convention instead: a final break in means
+// a final break out. Returns the break to append, or nothing.
+std::string FinalBreakToRestore(std::string_view in, std::string_view out, text::FixedOptions& options) {
+  if (!options.lineBreakMode || in.empty()) return {};
+  std::string lineBreak = text::EffectiveSeparator(options, in);
+  // A rebuilt text is always shorter than an input that ends with a
+  // separator, so only an unchanged text compares equal.
+  if (!in.ends_with(lineBreak) || out == in) return {};
+  return lineBreak;
 }
 
 }  // namespace
@@ -29,13 +45,15 @@ int RunStdinMode(text::FixedOptions& options) {
   const std::string_view content = bytes.substr(at.start);
   if (at.code == text::kEncodingAnsi && !(text::HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
     text::Bytes result = text::ProcessBytes(bytes, options);
-    return os::WriteStdout({result.view()}) ? 0 : Fail("cannot write standard output");
+    const std::string lineBreak = FinalBreakToRestore(bytes, result.view(), options);
+    return os::WriteStdout({result.view(), lineBreak}) ? 0 : Fail("cannot write standard output");
   }
 
   // Anything else is decoded once, as a file would be, processed, and
-  // encoded back; the byte-order mark (only when the input had one) and the
-  // body are written one after the other.
+  // encoded back; the byte-order mark (only when the input had one), the body
+  // and a restored final line break are written one after the other.
   rt::Text result;
+  std::string lineBreak;
   int code = 0;
   bool hadMark = false;
   {
@@ -44,10 +62,12 @@ int RunStdinMode(text::FixedOptions& options) {
     code = decoded.code;
     hadMark = decoded.hadMark;
     result = text::ProcessText(decoded.text.view(), options);
+    lineBreak = FinalBreakToRestore(decoded.text.view(), result.view(), options);
   }  // the decoded input goes before the result is encoded
   const text::EncodedText out = text::EncodeTextForOutput(result.view(), code, hadMark);
   result = rt::Text();
-  return os::WriteStdout({out.mark, out.body.view()}) ? 0 : Fail("cannot write standard output");
+  const rt::ByteSet encodedBreak = text::EncodeTextBody(lineBreak, code);
+  return os::WriteStdout({out.mark, out.body.view(), encodedBreak.view()}) ? 0 : Fail("cannot write standard output");
 }
 
 }  // namespace tl::cli

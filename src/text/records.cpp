@@ -56,8 +56,10 @@ void RecordIndex::Split(PodVector<Off>& starts) {
       p = q + m;
       s = p;
     } else {
-      // Step over the whole character at q.
-      p = q + (gbk::IsLead(base[q]) ? 2 : 1);
+      // Step over the whole character at q; a lone lead byte at the end
+      // steps past the text and ends the scan.
+      const bool pair = gbk::IsLead(base[q]) && (q + 1 == n || gbk::CanTrail(base[q + 1]));
+      p = q + (pair ? 2 : 1);
       if (p > n) break;
     }
   }

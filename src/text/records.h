@@ -7,7 +7,8 @@
 // text as one record; consecutive separators give empty records, a leading
 // one an empty first record, a trailing one nothing. A match may only start
 // on a character boundary: a byte of 0x80 or above leads a two-byte GBK
-// character whose second byte is never a match start.
+// character whose second byte is never a match start, unless the next byte is
+// below 0x30 (never a second byte): then the high byte stands alone.
 #pragma once
 #include <cstddef>
 #include <cstdint>

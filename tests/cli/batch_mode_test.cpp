@@ -27,8 +27,9 @@ class CliBatch : public ::testing::Test {
   std::string Result(const std::string& name) { return test::ReadWholeFile((dir_ / "保存目录" / name).string()); }
   bool HasResult(const std::string& name) { return fsys::exists(dir_ / "保存目录" / name); }
 
-  test::RunResult Cli(const std::vector<std::string>& args, const std::string& input = "") {
-    return test::RunProgram(TIDYLINE_CLI_PATH, args, input, {"LC_ALL=C.UTF-8"});
+  test::RunResult Cli(const std::vector<std::string>& args, const std::string& input = "",
+                      const std::string& locale = "LC_ALL=C.UTF-8") {
+    return test::RunProgram(TIDYLINE_CLI_PATH, args, input, {locale});
   }
 
   fsys::path dir_;
@@ -125,6 +126,54 @@ TEST_F(CliBatch, FolderFilterListAndProcess) {
   EXPECT_EQ(none.exitCode, 1);
 }
 
+TEST_F(CliBatch, AFolderThatCannotBeReadIsAnErrorNamingIt) {
+  const std::string file = Put("file.txt", "x");
+  const std::string missing = (dir_ / "missing").string();
+  const std::string empty = (dir_ / "empty").string();
+  fsys::create_directories(empty);
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string named;  // the folder the message must name
+  };
+  std::vector<Case> cases = {
+      // An empty name (an unset shell variable) is not the file-system root.
+      {{"--folder", "", "--list"}, 2, ""},
+      {{"--folder", "", "--filter", "no-such-name-*.none"}, 2, ""},
+      {{"--folder", missing, "--list"}, 1, missing},
+      {{"--folder", missing, "--list", "--by-object"}, 1, missing},
+      {{"--folder", missing}, 1, missing},
+      {{"--folder", file, "--list"}, 1, file},
+      {{"--folder", empty, "--list"}, 0, ""},  // readable, nothing in it: nothing to list
+  };
+  const std::string locked = (dir_ / "locked").string();
+  if (::geteuid() != 0) {  // permissions do not hold back root
+    fsys::create_directories(locked);
+    fsys::permissions(locked, fsys::perms::none);
+    cases.push_back({{"--folder", locked, "--list"}, 1, locked});
+  }
+  for (const auto& c : cases) {
+    auto r = Cli(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.args) << r.err;
+    EXPECT_TRUE(r.out.empty()) << testing::PrintToString(c.args) << r.out;
+    if (!c.named.empty()) {
+      EXPECT_NE(r.err.find("'" + c.named + "'"), std::string::npos) << r.err;
+    }
+  }
+  if (fsys::exists(locked)) fsys::permissions(locked, fsys::perms::owner_all);
+}
+
+TEST_F(CliBatch, UnderTheCLocaleUtf8NamesAreTakenAsUtf8) {
+  const std::string path = Put("甲.txt", "b\r\na\r\nb");
+  auto run = Cli({"-d", path}, "", "LC_ALL=C");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Result("甲.txt"), "a\r\nb");
+  // Names go back out in UTF-8, as the file system spells them.
+  auto list = Cli({"--folder", dir_.string(), "--filter", "*.txt", "--list"}, "", "LC_ALL=C");
+  EXPECT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_EQ(list.out, path + "\n");
+}
+
 TEST_F(CliBatch, StandardInputKeepsItsEncoding) {
   const std::string bomLe = "\xFF\xFE";
   const struct {
@@ -132,7 +181,7 @@ TEST_F(CliBatch, StandardInputKeepsItsEncoding) {
     std::string input, want;
   } cases[] = {
       {{}, bomLe + Utf16("b\r\na\r\nb", "UTF-16LE"), bomLe + Utf16("a\r\nb", "UTF-16LE")},
-      {{}, "\xE7\x94\xB2\n\xE4\xB9\x99\n\xE7\x94\xB2\n", "\xE4\xB9\x99\n\xE7\x94\xB2"},
+      {{}, "\xE7\x94\xB2\n\xE4\xB9\x99\n\xE7\x94\xB2\n", "\xE4\xB9\x99\n\xE7\x94\xB2\n"},
       {{"--encoding", "unicode-be"}, Utf16("b\r\na\r\nb", "UTF-16BE"), Utf16("a\r\nb", "UTF-16BE")},
       {{"--encoding", "big5"}, test::Recode("乙\r\n甲\r\n乙", "BIG5", "UTF-8"), test::Recode("甲\r\n乙", "BIG5", "UTF-8")},
       {{"--encoding", "ansi"}, test::Gbk("乙\r\n甲\r\n乙"), test::Gbk("甲\r\n乙")},

@@ -7,8 +7,8 @@ namespace tl::gbk {
 namespace {
 
 TEST(GbkView, CharacterBoundaries) {
-  // "\xD6\xD0" is one character; "\x81/" is one character whose trail byte
-  // looks like a separator.
+  // "\xD6\xD0" is one character; "\x81\\" is one character whose trail byte
+  // looks like a separator; a high byte before a byte below 0x30 stands alone.
   const struct {
     std::string_view text;
     std::size_t from, pos;
@@ -19,9 +19,12 @@ TEST(GbkView, CharacterBoundaries) {
       {"\xD6\xD0" "a", 0, 2, true},
       {"\xD6\xD0\xD6\xD0", 0, 3, false},
       {"\xD6\xD0\xD6\xD0", 0, 2, true},
-      {"a\x81/", 0, 2, false},
-      {"a\x81\x81/", 1, 3, true},   // counted from a known boundary,
-      {"a\x81\x81/", 2, 3, false},  // which decides the pairing
+      {"a\x81\\", 0, 2, false},
+      {"a\x81\x81\\", 1, 3, true},   // counted from a known boundary,
+      {"a\x81\x81\\", 2, 3, false},  // which decides the pairing
+      {"a\x81/", 0, 2, true},
+      {"caf\xE9\n", 0, 4, true},
+      {"\xD6\xD0\xE9,", 0, 3, true},
   };
   for (const auto& c : cases)
     EXPECT_EQ(AtBoundary(c.text, c.from, c.pos), c.boundary) << c.text << " " << c.from << " " << c.pos;

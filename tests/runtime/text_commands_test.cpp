@@ -189,6 +189,34 @@ TEST(SplitText, DoubleByteDelimitersAndTrailBytes) {
   EXPECT_EQ(Pieces(SplitText("a,b\xD6")), (std::vector<std::string>{"a", "b\xD6"}));
 }
 
+// A byte below 0x30 is never the second byte of a GBK or GB18030 character,
+// so a high byte before it (a Latin-1 letter before a line break) stands
+// alone, in every command that walks characters.
+TEST(TextWalk, HighByteBeforeAByteBelow0x30StandsAlone) {
+  using V = std::vector<std::string>;
+  const struct {
+    std::string text, sought;
+    std::int32_t found;
+    V pieces;
+  } cases[] = {
+      {"caf\xE9\nx", "\n", 5, {"caf\xE9", "x"}},
+      {"caf\xE9\r\nx", "\r\n", 5, {"caf\xE9", "x"}},
+      {"\xE9,a", ",", 2, {"\xE9", "a"}},
+      {"\xE9\xE9\xE9 b", " ", 4, {"\xE9\xE9\xE9", "b"}},
+      // 0x30 and above still trail.
+      {"\x81\x30\x81\x30", "0", -1, {"\x81\x30\x81\x30"}},
+      {"\xE9\xE9,a", ",", 3, {"\xE9\xE9", "a"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(FindText(c.text, c.sought), c.found);
+    EXPECT_EQ(FindTextReverse(c.text, c.sought), c.found);
+    EXPECT_EQ(Pieces(SplitText(c.text, c.sought)), c.pieces);
+  }
+  EXPECT_EQ(ReplaceSubtext("caf\xE9\r\ncaf\xE9\r\n", "\r\n", "|"), "caf\xE9|caf\xE9|");
+  EXPECT_EQ(TrimBoth(" x\xE9 "), "x\xE9");
+}
+
 TEST(TrimBoth, SpacesAndFullWidthSpaces) {
   const struct {
     std::string in, out;

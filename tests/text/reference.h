@@ -29,8 +29,11 @@ inline std::vector<std::string> ReferenceSplit(std::string_view text, std::strin
     } else {
       if (static_cast<unsigned char>(*p) >= 0x80) {
         if (p[1] == '\0') break;
-        ++p;
-        --r;
+        // A byte below 0x30 is never a second byte: the high byte stands alone.
+        if (static_cast<unsigned char>(p[1]) >= 0x30) {
+          ++p;
+          --r;
+        }
       }
       ++p;
       --r;

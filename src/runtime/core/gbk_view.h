@@ -12,27 +12,39 @@ namespace tl::gbk {
 
 inline bool IsLead(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
 
-// Bytes of the character at i: 2 for a lead byte with a byte after it, else 1.
+// No GBK or GB18030 character has a second byte below 0x30, so a high byte
+// followed by such a byte (LF, CR, space, comma, '/', '.') stands alone: text
+// in another single-byte code page keeps its line breaks and separators.
+inline bool CanTrail(char c) { return static_cast<unsigned char>(c) >= 0x30; }
+
+// Bytes of the character at i: 2 for a lead byte with a byte after it, else
+// 1. Paths and names keep this plain pairing, so a name splits the same way
+// on every system.
 inline std::size_t CharLength(std::string_view s, std::size_t i) {
   return (IsLead(s[i]) && i + 1 < s.size()) ? 2 : 1;
 }
 
 // Bytes of the character at i for walks that stop at a broken pair: 1, 2 for
 // a lead byte with its trail, or 0 when a lead byte has no trail (end of text
-// or NUL).
+// or NUL). A high byte before a byte that cannot trail is a character of its
+// own.
 inline std::size_t CharStep(std::string_view t, std::size_t i) {
   if (!IsLead(t[i])) return 1;
-  return (i + 1 < t.size() && t[i + 1] != '\0') ? 2 : 0;
+  if (i + 1 >= t.size() || t[i + 1] == '\0') return 0;
+  return CanTrail(t[i + 1]) ? 2 : 1;
 }
 
-// True when the byte at `pos` starts a character, given that `from` does
-// (from <= pos). A byte below 0x80 is a whole character or a trail byte, so
-// the byte after it always starts a character; only the run of high bytes
-// just before `pos` needs counting.
+// True when the byte at `pos` (< text.size()) starts a character, given that
+// `from` does (from <= pos). A byte below 0x80 is a whole character or a
+// trail byte, so the byte after it always starts a character; only the run of
+// high bytes just before `pos` needs counting. Inside such a run every high
+// byte is followed by a high byte, so the run pairs up from its start; an odd
+// run ends in a high byte that pairs with the byte at pos only when that byte
+// can trail.
 inline bool AtBoundary(std::string_view text, std::size_t from, std::size_t pos) {
   std::size_t r = pos;
   while (r > from && IsLead(text[r - 1])) --r;
-  return ((pos - r) & 1) == 0;
+  return ((pos - r) & 1) == 0 || !CanTrail(text[pos]);
 }
 
 // True when text[i] is the lead byte of a two-byte character.

@@ -1,5 +1,4 @@
 // Standard input and output on POSIX (runtime/os/stdio.h).
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,29 +9,18 @@
 
 namespace tl::os {
 
-StdinBytes::~StdinBytes() {
-  if (mapped_) {
-    munmap(data_, size_);
-    return;
-  }
-  std::free(data_);
-}
+StdinBytes::~StdinBytes() { std::free(data_); }
 
 bool StdinBytes::Read() {
-  struct stat st;
-  off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
-  if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && pos == 0) {
-    if (st.st_size == 0) return true;
-    std::size_t len = static_cast<std::size_t>(st.st_size);
-    void* p = mmap(nullptr, len, PROT_READ, MAP_PRIVATE | MAP_POPULATE, STDIN_FILENO, 0);
-    if (p != MAP_FAILED) {
-      data_ = static_cast<char*>(p);
-      size_ = len;
-      mapped_ = true;
-      return true;
-    }
-  }
+  // Read, never mapped: a file that another program truncates meanwhile (a
+  // log rotated with copytruncate) would make a mapping fault. A regular file
+  // is read into one block of the size it has now; one spare byte sees the
+  // end without growing the block.
   std::size_t cap = 1 << 20;
+  struct stat st;
+  const off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
+  if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && pos >= 0)
+    cap = static_cast<std::size_t>(st.st_size > pos ? st.st_size - pos : 0) + 1;
   data_ = static_cast<char*>(std::malloc(cap));
   if (!data_) return false;
   for (;;) {

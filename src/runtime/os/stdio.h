@@ -1,6 +1,5 @@
 // Standard input and output as whole byte streams (binary, no newline
-// translation). A regular file on standard input is mapped rather than
-// copied, so an 80 MB input costs no extra 80 MB.
+// translation).
 #pragma once
 #include <cstddef>
 #include <initializer_list>
@@ -22,7 +21,6 @@ class StdinBytes {
  private:
   char* data_ = nullptr;
   std::size_t size_ = 0;
-  bool mapped_ = false;
 };
 
 // Writes the parts one after another to standard output, then flushes;

@@ -3,8 +3,10 @@
 
 namespace tl::os {
 
-// Takes the character set from the environment's locale (once, at start)
-// and tells whether it is UTF-8.
-bool TerminalSpeaksUtf8();
+enum class TerminalCharset { kOther, kUtf8, kAscii };
+
+// Takes the character set from the environment's locale (once, at start):
+// UTF-8, plain ASCII (the C locale), or anything else.
+TerminalCharset TerminalCharsetOfLocale();
 
 }  // namespace tl::os
