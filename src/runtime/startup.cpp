@@ -54,7 +54,7 @@ void InitRuntime(const RuntimeImage& image) {
   SetExitHandler(&ShutdownRuntime);
   SetPumpHandler(&PumpPending);
   platform::Platform* os = platform::Current();
-  if (!os) FatalError(gbk::ErrTemplateSegment);  // no backend: nothing can be shown
+  if (!os) FatalError(gbk::ErrNoWindowSystem);  // no backend: nothing can be shown
 
   // 1-2. The heap is the C++ allocator; automation objects are created on
   // demand by the backend's hook, so there is nothing to initialise here.

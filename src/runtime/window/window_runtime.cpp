@@ -35,7 +35,7 @@ State& S() {
 
 platform::Platform& Os() {
   platform::Platform* p = platform::Current();
-  if (!p) FatalError(gbk::ErrWindowNotLoaded);  // no window system installed
+  if (!p) FatalError(gbk::ErrNoWindowSystem);
   return *p;
 }
 
@@ -509,12 +509,28 @@ bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool
   }
   platform::Platform& os = Os();
 
-  // 3. Into their containers.
+  // 3. Into their containers. A parent field must name the window or a
+  // unit of it that holds controls, and following the parents must lead to
+  // the window: an unknown unit, a control that holds nothing, or containers
+  // naming each other make a bad template, refused like a bad property block.
+  auto parent_index = [&](std::size_t i) { return units[i].parent == 0 ? 0 : UnitIndex(*t, units[i].parent); };
+  for (std::size_t i = 1; i < units.size(); ++i) {
+    if (units[i].menu || units[i].parent == 0) continue;
+    int p = parent_index(i);
+    Control* box = ControlOf(w, p);
+    if (p < 0 || !box || !box->CanHoldControls()) return fail();
+    int at = p;
+    for (std::size_t steps = 0; at > 0; ++steps) {
+      if (steps >= units.size() || static_cast<std::size_t>(at) == i) return fail();
+      at = parent_index(static_cast<std::size_t>(at));
+      if (at < 0) return fail();
+    }
+  }
   for (std::size_t i = 1; i < units.size(); ++i) {
     Control* c = ControlOf(w, static_cast<int>(i));
     if (!c || !c->handle() || units[i].parent == 0) continue;
-    Control* box = ControlOf(w, UnitIndex(*t, units[i].parent));
-    if (box && box->handle() && box->CanHoldControls() && !Contains(c->handle(), box->handle()))
+    Control* box = ControlOf(w, parent_index(i));
+    if (box->handle() && box->handle() != main && !Contains(c->handle(), box->handle()))
       os.SetParent(c->handle(), box->handle());
   }
 
