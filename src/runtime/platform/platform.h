@@ -210,6 +210,11 @@ class Platform {
   virtual void PlaceBelow(Handle w, Handle sibling) = 0;
   virtual void SetVisible(Handle w, bool visible) = 0;  // never activates
   virtual bool IsVisible(Handle w) = 0;
+  // Brings a top-level window to the front with the keyboard focus.
+  virtual void ActivateWindow(Handle window) = 0;
+  // Top-level window state: 0 normal, 2 minimized, 3 maximized.
+  virtual int GetWindowState(Handle window) = 0;
+  virtual void SetWindowState(Handle window, int state) = 0;
   virtual void SetEnabled(Handle w, bool enabled) = 0;
   virtual bool IsEnabled(Handle w) = 0;
   virtual Handle GetFocus() = 0;
