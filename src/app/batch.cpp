@@ -79,9 +79,15 @@ BatchResult Run(std::size_t n, std::string_view (*at)(const void*, std::size_t),
       written.insert_or_assign(target, keys[i]);
     }
     rt::DoEvents();
+    if (view.Stopped()) {
+      result.total = static_cast<std::int64_t>(n);
+      result.processed = ok;
+      return result;
+    }
   }
 
-  const double elapsed = static_cast<double>(rt::TickCount()) - static_cast<double>(start);
+  // Unsigned 32-bit difference: right across a wrap of the tick count.
+  const std::uint32_t elapsed = rt::TickCount() - start;
   result.total = static_cast<std::int64_t>(n);
   result.processed = ok;
   result.elapsedMs = static_cast<std::int64_t>(elapsed);

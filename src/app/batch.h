@@ -27,6 +27,9 @@ class BatchView {
   virtual int AskYesNo(std::string_view question) = 0;
   // Opens the folder in the system's file browser.
   virtual void OpenFolder(std::string_view folder) = 0;
+  // Asked after each yield: true ends the batch there, without summary or
+  // question (the window that shows them has gone).
+  virtual bool Stopped() { return false; }
 };
 
 struct BatchResult {
@@ -45,7 +48,10 @@ struct BatchResult {
 //   the same name wrote earlier in this batch; such files count as not
 //   processed (the same source listed twice is processed again);
 // - then the summary as status text, and the question "是否打开保存目录？"
-//   whose answer 5 opens the folder.
+//   whose answer 5 opens the folder;
+// - the elapsed time is the tick difference taken modulo 2^32, so a tick
+//   count that wraps during the batch still gives the true duration;
+// - a view that reports Stopped() after a yield ends the batch at once.
 // An empty list does nothing. A first path without any directory part uses
 // the current directory.
 BatchResult BatchProcess(const rt::TextArray& files, text::ProcessOptions& options, BatchView& view);

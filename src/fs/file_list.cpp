@@ -14,15 +14,13 @@ namespace {
 
 constexpr char kSep = rt::fileio::kSeparator;
 
-bool SkipsPrefix(std::string_view prefix) {
-#ifdef _WIN32
-  return prefix.size() == 2;  // a drive such as "C:"
-#else
-  return prefix.empty();  // the root before a leading "/"
-#endif
-}
-
 }  // namespace
+
+bool SkipsDirectoryPrefix(std::string_view prefix, char separator) {
+  if (prefix.empty()) return true;
+  const bool letter = prefix.size() == 2 && ((prefix[0] >= 'A' && prefix[0] <= 'Z') || (prefix[0] >= 'a' && prefix[0] <= 'z'));
+  return separator == '\\' && letter && prefix[1] == ':';
+}
 
 rt::Text DirectoryOf(std::string_view path) {
   const std::size_t p = rt::FindLastSeparator(path);
@@ -44,7 +42,7 @@ bool EnsureDirectories(std::string_view path) {
     }
     if (path[i] != kSep) continue;
     const std::string_view prefix = path.substr(0, i);
-    if (!SkipsPrefix(prefix) && !rt::FileExists(prefix) && !rt::MakeDirectory(prefix)) return false;
+    if (!SkipsDirectoryPrefix(prefix, kSep) && !rt::FileExists(prefix) && !rt::MakeDirectory(prefix)) return false;
   }
   return true;
 }

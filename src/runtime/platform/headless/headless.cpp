@@ -4,6 +4,10 @@
 
 #include <unistd.h>
 
+// Events are spelled Event{type, button, ...}: the members left out (the
+// dropped paths among them) keep their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -181,6 +185,14 @@ void Headless::Select(Handle combo, int index, std::uint32_t delay_ms) {
 
 void Headless::Close(Handle window, std::uint32_t delay_ms) {
   Post(delay_ms, [this, window] { Send(window, Event{EventType::kCloseRequest}); });
+}
+
+void Headless::DropFiles(Handle window, std::vector<std::string> paths, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, window, paths = std::move(paths)] {
+    Event e{EventType::kFilesDropped};
+    e.paths = paths;
+    Send(window, e);
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -395,7 +407,10 @@ void Headless::SetFocus(Handle w) {
   if (Get(w)) focus_ = w;
 }
 void Headless::SetText(Handle w, std::string_view text) {
-  if (Widget* x = Get(w)) x->text = text;
+  if (Widget* x = Get(w)) {
+    x->text = text;
+    x->texts_set.emplace_back(text);
+  }
 }
 std::string Headless::GetText(Handle w) {
   const Widget* x = Get(w);

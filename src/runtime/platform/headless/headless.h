@@ -26,6 +26,7 @@ struct Widget {
   bool visible = false;
   bool enabled = true;
   std::string text;
+  std::vector<std::string> texts_set;  // every SetText, oldest first (what was shown in turn)
   std::uint32_t text_colour = kDefaultColour;
   bool checked = false;
   std::vector<std::string> items;
@@ -69,6 +70,8 @@ class Headless final : public Platform {
   void Type(Handle w, std::string_view text, std::uint32_t delay_ms = 0);
   void Select(Handle combo, int index, std::uint32_t delay_ms = 0);
   void Close(Handle window, std::uint32_t delay_ms = 0);
+  // Files or folders (full GBK paths) dropped on a top-level window.
+  void DropFiles(Handle window, std::vector<std::string> paths, std::uint32_t delay_ms = 0);
   // Any scripted step at a virtual time.
   void At(std::uint32_t delay_ms, std::function<void()> action);
 
