@@ -27,7 +27,7 @@ using tl::testing::Utf8;
 inline const std::string kSample = "777\r\n123\r\n321\r\n222\r\n333\r\n222\r\n321\r\n222\r\n555\r\n655\r\n777";
 
 class AppTest : public tl::testing::TempDirTest {
- protected:
+ public:
   void SetUp() override {
     TempDirTest::SetUp();
     char here[4096];
