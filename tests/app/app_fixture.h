@@ -83,6 +83,7 @@ class AppTest : public tl::testing::TempDirTest {
   void Type(std::uint32_t unit, std::string_view utf8) { os.Type(W(unit), Gbk(utf8)); }
 
   std::string Ini() const { return Slurp(dir_ / "prog" / "Tidyline.ini"); }
+  using TempDirTest::Path;
   // A GBK path of a file under the temporary folder (names in UTF-8).
   std::string GbkPath(std::string_view utf8) const { return Gbk(Path(utf8)); }
   std::string SaveFolder(std::string_view folder) const { return Path(folder) + "/保存目录/"; }

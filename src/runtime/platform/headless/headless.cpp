@@ -510,7 +510,7 @@ std::optional<std::vector<std::string>> Headless::OpenFilesDialog(const OpenFile
 }
 
 std::optional<std::string> Headless::BrowseForFolder(std::string_view title, std::string_view initial) {
-  (void)title;
+  folder_titles_.emplace_back(title);
   folder_requests_.emplace_back(initial);
   if (folder_answers_.empty()) Fail("folder dialog without a queued answer");
   auto answer = std::move(folder_answers_.front());

@@ -101,7 +101,8 @@ class Headless final : public Platform {
   std::vector<Handle> TopLevels() const;
   const std::vector<MessageBoxCall>& MessageBoxes() const { return boxes_; }
   const std::vector<OpenFilesRequest>& FileDialogs() const { return file_requests_; }
-  const std::vector<std::string>& FolderDialogs() const { return folder_requests_; }
+  const std::vector<std::string>& FolderDialogs() const { return folder_requests_; }  // initial folders
+  const std::vector<std::string>& FolderDialogTitles() const { return folder_titles_; }
   const std::vector<DocumentCall>& OpenedDocuments() const { return documents_; }
   const std::vector<ProgramCall>& ProgramsRun() const { return programs_; }
   std::size_t ActiveTimers() const { return timers_.size(); }
@@ -235,6 +236,7 @@ class Headless final : public Platform {
   std::vector<MessageBoxCall> boxes_;
   std::vector<OpenFilesRequest> file_requests_;
   std::vector<std::string> folder_requests_;
+  std::vector<std::string> folder_titles_;
   std::vector<DocumentCall> documents_;
   std::vector<ProgramCall> programs_;
   std::optional<std::string> clipboard_;
