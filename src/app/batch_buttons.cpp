@@ -21,8 +21,16 @@ namespace {
 class WindowBatchView final : public BatchView {
  public:
   void SetStatusText(std::string_view text) override { Set(ui::kStatusLabel, prop::kText, std::string(text)); }
-  void SetProgressMaximum(std::int32_t maximum) override { Set(ui::kProgressBar, prop::kProgressMax, maximum); }
-  void SetProgressPosition(std::int32_t position) override { Set(ui::kProgressBar, prop::kProgressPos, position); }
+  void SetProgressMaximum(std::int32_t maximum) override {
+    maximum_ = maximum;
+    Set(ui::kProgressBar, prop::kProgressMax, maximum);
+  }
+  // The maximum again each time: a batch run inside this one's yield has
+  // set its own, and the bar must show this batch's share again.
+  void SetProgressPosition(std::int32_t position) override {
+    Set(ui::kProgressBar, prop::kProgressMax, maximum_);
+    Set(ui::kProgressBar, prop::kProgressPos, position);
+  }
   int AskYesNo(std::string_view question) override {
     constexpr std::int32_t kYesNo = 4;
     return MainWindowOpen() ? rt::ShowMessage(question, kYesNo) : 6;
@@ -32,6 +40,9 @@ class WindowBatchView final : public BatchView {
     OpenInExplorer(path, {.newWindow = true, .openItself = true});
   }
   bool Stopped() override { return !MainWindowOpen(); }
+
+ private:
+  std::int32_t maximum_ = 100;
 };
 
 bool IsDirectory(std::string_view path) {
