@@ -8,14 +8,17 @@ namespace {
 
 const std::string kFirstRunFile = "[基本配置]\r\n打乱=假\r\n去重=真\r\n编码=0\r\n文件类型=*.txt\r\n分隔符=\r\n换行符=真";
 
+// The entry routine as a program's main() runs it, closed at once.
 TEST_F(AppTest, FirstRunClosedAtOnceWritesTheSixKeys) {
-  Start();
-  // Opening creates the file, empty, before anything is written.
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "prog" / "Tidyline.ini"));
-  EXPECT_EQ(Ini(), "");
-  Run();
-  EXPECT_EQ(Finish(), 0);
+  std::optional<std::string> whileOpen;
+  os.At(30, [&] {
+    whileOpen = Ini();  // opening created the file, empty
+    os.Close(W(ui::kMainWindowUnit));
+  });
+  EXPECT_EQ(RunApplication(os), 0);
+  EXPECT_EQ(whileOpen, "");
   EXPECT_EQ(Ini(), Gbk(kFirstRunFile));
+  EXPECT_EQ(platform::Current(), nullptr);  // the backend is uninstalled again
 }
 
 // What each of the seven controls shows, in one comparable form.
