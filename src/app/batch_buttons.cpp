@@ -72,7 +72,8 @@ void onChooseFilesClick() {
 void ChooseFolderAndList(bool byObject) {
   const std::string initial = GetText(ui::kFolderButton, prop::kTag);
   const rt::Text folder = fs::ChooseFolder(initial, gbk::UiFolderPrompt);
-  if (folder.empty()) return;
+  // A window closed while its dialog was open has nothing left to list for.
+  if (folder.empty() || !MainWindowOpen()) return;
   Set(ui::kFolderButton, prop::kTag, std::string(folder.view()));
   const std::string filter = GetText(ui::kFilterEdit, prop::kText);
   rt::TextArray list;
