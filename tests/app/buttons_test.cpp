@@ -107,52 +107,36 @@ TEST(ExplorerCommandLine, Flags) {
   for (const Case& c : cases) EXPECT_EQ(ExplorerCommandLine(R"(D:\in\保存目录\)", c.options), c.command);
 }
 
-class Explorer : public tl::testing::TempDirTest {
- protected:
-  void SetUp() override {
-    TempDirTest::SetUp();
-    platform::Install(&os);
-  }
-  void TearDown() override {
-    platform::Install(nullptr);
-    TempDirTest::TearDown();
-  }
-  hl::Headless os;
-};
-
-// Linux: the platform's folder opener on the folder or on the item.
-TEST_F(Explorer, OpensTheFolderOrSelectsTheItem) {
+// Linux: the platform's folder opener on the folder or on the item; ".exe"
+// in any case with openItself runs the program itself (a script whose name
+// has a space, so the path must reach it whole).
+TEST_F(AppTest, OpenInExplorer) {
+  Put("run me.EXE", "#!/bin/sh\necho ran > \"$(dirname \"$0\")/marker\"\n");
+  std::filesystem::permissions(Path("run me.EXE"), std::filesystem::perms::owner_all);
+  platform::Install(&os);
   struct Case {
     std::string path;
     ExplorerOptions options;
-    std::string opened, path_after;
+    std::string opened, path_after;  // opened: the file browser's call, "" for none
+    bool ok = true;
   } cases[] = {
       {"/in/out/", {.newWindow = true, .openItself = true}, "browse new /in/out/", "/in/out/"},
       {"/in/a.txt", {}, "browse-select /in/a.txt", "/in/a.txt"},
-      {"/in/a.txt", {.root = true}, "browse /in", "/in"},
+      {"/in/a.txt", {.root = true}, "browse /in", "/in"},  // root changes the caller's text
       {"/in/tool.exe", {.root = true}, "browse /in", "/in"},
       {"/in/tool.exe", {}, "browse-select /in/tool.exe", "/in/tool.exe"},
+      {Path("run me.EXE"), {.openItself = true, .wait = true}, "", Path("run me.EXE")},
+      {Path("missing.exe"), {.openItself = true, .wait = true}, "", Path("missing.exe"), false},
   };
   for (const Case& c : cases) {
     std::string path = c.path;
-    EXPECT_TRUE(OpenInExplorer(path, c.options));
-    ASSERT_FALSE(os.ProgramsRun().empty());
-    EXPECT_EQ(os.ProgramsRun().back().command_line, c.opened);
-    EXPECT_EQ(path, c.path_after);  // root changes the caller's text
+    const std::size_t before = os.ProgramsRun().size();
+    EXPECT_EQ(OpenInExplorer(path, c.options), c.ok) << c.path;
+    EXPECT_EQ(os.ProgramsRun().size() == before ? "" : os.ProgramsRun().back().command_line, c.opened);
+    EXPECT_EQ(path, c.path_after);
   }
-}
-
-// ".exe" in any case with openItself runs the program itself (here a script
-// whose name has a space, so the path must reach it whole).
-TEST_F(Explorer, ExeRunsTheProgram) {
-  Put("run me.EXE", "#!/bin/sh\necho ran > \"$(dirname \"$0\")/marker\"\n");
-  std::filesystem::permissions(Path("run me.EXE"), std::filesystem::perms::owner_all);
-  std::string path = Path("run me.EXE");
-  EXPECT_TRUE(OpenInExplorer(path, {.openItself = true, .wait = true}));
+  platform::Install(nullptr);
   EXPECT_EQ(Get("marker"), "ran\n");
-  EXPECT_TRUE(os.ProgramsRun().empty());  // no file browser
-  std::string missing = Path("missing.exe");
-  EXPECT_FALSE(OpenInExplorer(missing, {.openItself = true, .wait = true}));
 }
 
 }  // namespace
