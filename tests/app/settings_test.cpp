@@ -103,11 +103,18 @@ TEST_F(AppTest, SettingsFileBesideTheProgramOrInTheUsersFolder) {
       {"writable program folder", Path("prog/tidyline"), dir_ / "prog" / "Tidyline.ini",
        dir_ / "config" / "tidyline" / "Tidyline.ini"},
       // /proc takes no new files, whoever runs the test (root included).
-      {"read-only program folder", "/proc/tidyline", dir_ / "config" / "tidyline" / "Tidyline.ini",
+      {"program folder under /proc", "/proc/tidyline", dir_ / "config" / "tidyline" / "Tidyline.ini",
        dir_ / "prog" / "Tidyline.ini"},
+      {"read-only program folder", Path("ro/tidyline"), dir_ / "config" / "tidyline" / "Tidyline.ini",
+       dir_ / "ro" / "Tidyline.ini"},
   };
+  std::filesystem::create_directories(dir_ / "ro");
+  std::filesystem::permissions(dir_ / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  Put("ro/probe", "x");
+  const bool permissionsHold = !Exists("ro/probe");  // root writes anyway
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.program == Path("ro/tidyline") && !permissionsHold) continue;
     os.SetProgramPath(c.program);
     Start();
     Click(ui::kShuffleCheck);
