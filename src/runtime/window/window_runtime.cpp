@@ -183,8 +183,11 @@ platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Even
   std::uint32_t unit = c->unit().id;
   if (e.type == EventType::kFilesDropped) {
     if (g_dropped) {
-      FilesDroppedHandler handler = g_dropped;  // may be replaced while it runs
-      handler(window, e.paths);
+      // Copies: the handler runs a batch with nested loops, during which the
+      // handler may be replaced and the backend's event may not outlive us.
+      FilesDroppedHandler handler = g_dropped;
+      const std::vector<std::string> paths = e.paths;
+      handler(window, paths);
     }
     return reply;
   }
