@@ -122,6 +122,7 @@ enum class EventType : std::uint8_t {
                    // does NOT close it: the runtime decides and destroys it
   kDestroyed,      // a widget disappeared without the runtime asking
   kTimer,          // `timer` expired
+  kFilesDropped,   // files or folders dropped on a top-level window: Event::paths
 };
 
 struct Event {
@@ -132,6 +133,7 @@ struct Event {
   int key_state = 0;       // 1 Ctrl, 2 Shift, 4 Alt
   int wheel_delta = 0;
   TimerId timer = 0;
+  std::vector<std::string> paths;  // kFilesDropped: full GBK paths in drop order
 };
 
 struct EventReply {

@@ -111,6 +111,8 @@ void Dismantle(LoadedWindow* w) {
   }
 }
 
+FilesDroppedHandler g_dropped;
+
 class Sink final : public platform::EventSink {
  public:
   platform::EventReply OnEvent(platform::Handle widget, const platform::Event& e) override;
@@ -260,6 +262,16 @@ platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Even
   if (!w || !c) return reply;
   std::uint32_t window = w->id;
   std::uint32_t unit = c->unit().id;
+  if (e.type == EventType::kFilesDropped) {
+    if (g_dropped) {
+      // Copies: the handler runs a batch with nested loops, during which the
+      // handler may be replaced and the backend's event may not outlive us.
+      FilesDroppedHandler handler = g_dropped;
+      const std::vector<std::string> paths = e.paths;
+      handler(window, paths);
+    }
+    return reply;
+  }
 
   // Mouse, key and character input becomes the shared negative events first.
   std::int32_t args[3] = {e.x, e.y, e.key_state};
@@ -348,6 +360,8 @@ std::vector<Control*> RadioGroupOf(Control* radio) {
 }  // namespace win
 
 using namespace win;
+
+void SetFilesDroppedHandler(FilesDroppedHandler handler) { g_dropped = std::move(handler); }
 
 // ---------------------------------------------------------------------------
 // Templates

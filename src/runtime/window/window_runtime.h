@@ -70,6 +70,12 @@ void RemoveIdleCallback(int id);
 void SetStartupFinished(bool finished);
 bool StartupFinished();
 
+// Files or folders dropped on a loaded window (reported on the window or
+// any of its controls): called with the window id and the full paths in
+// drop order. An empty handler ignores drops.
+using FilesDroppedHandler = std::function<void(std::uint32_t window, std::span<const std::string> paths)>;
+void SetFilesDroppedHandler(FilesDroppedHandler handler);
+
 // Installs the event sink on the current backend (done by InitRuntime).
 void AttachEventSink();
 void DetachEventSink();

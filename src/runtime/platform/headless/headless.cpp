@@ -4,6 +4,10 @@
 #include "runtime/os/process.h"
 
 
+// Events are spelled Event{type, button, ...}: the members left out (the
+// dropped paths among them) keep their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -198,6 +202,14 @@ void Headless::Select(Handle combo, int index, std::uint32_t delay_ms) {
 
 void Headless::Close(Handle window, std::uint32_t delay_ms) {
   Post(delay_ms, [this, window] { Send(window, Event{EventType::kCloseRequest}); });
+}
+
+void Headless::DropFiles(Handle window, std::vector<std::string> paths, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, window, paths = std::move(paths)] {
+    Event e{EventType::kFilesDropped};
+    e.paths = paths;
+    Send(window, e);
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -433,7 +445,10 @@ void Headless::SetFocus(Handle w) {
   if (Get(w)) focus_ = w;
 }
 void Headless::SetText(Handle w, std::string_view text) {
-  if (Widget* x = Get(w)) x->text = text;
+  if (Widget* x = Get(w)) {
+    x->text = text;
+    x->texts_set.emplace_back(text);
+  }
 }
 std::string Headless::GetText(Handle w) {
   const Widget* x = Get(w);
@@ -533,7 +548,7 @@ std::optional<std::vector<std::string>> Headless::OpenFilesDialog(const OpenFile
 }
 
 std::optional<std::string> Headless::BrowseForFolder(std::string_view title, std::string_view initial) {
-  (void)title;
+  folder_titles_.emplace_back(title);
   folder_requests_.emplace_back(initial);
   if (folder_answers_.empty()) Fail("folder dialog without a queued answer");
   auto answer = std::move(folder_answers_.front());

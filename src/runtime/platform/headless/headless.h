@@ -26,6 +26,7 @@ struct Widget {
   bool visible = false;
   bool enabled = true;
   std::string text;
+  std::vector<std::string> texts_set;  // every SetText, oldest first (what was shown in turn)
   std::uint32_t text_colour = kDefaultColour;
   bool checked = false;
   std::vector<std::string> items;
@@ -75,6 +76,8 @@ class Headless final : public Platform {
   void Type(Handle w, std::string_view text, std::uint32_t delay_ms = 0);
   void Select(Handle combo, int index, std::uint32_t delay_ms = 0);
   void Close(Handle window, std::uint32_t delay_ms = 0);
+  // Files or folders (full GBK paths) dropped on a top-level window.
+  void DropFiles(Handle window, std::vector<std::string> paths, std::uint32_t delay_ms = 0);
   // Any scripted step at a virtual time.
   void At(std::uint32_t delay_ms, std::function<void()> action);
 
@@ -107,7 +110,8 @@ class Headless final : public Platform {
   const std::vector<Handle>& Activations() const { return activations_; }
   const std::vector<MessageBoxCall>& MessageBoxes() const { return boxes_; }
   const std::vector<OpenFilesRequest>& FileDialogs() const { return file_requests_; }
-  const std::vector<std::string>& FolderDialogs() const { return folder_requests_; }
+  const std::vector<std::string>& FolderDialogs() const { return folder_requests_; }  // initial folders
+  const std::vector<std::string>& FolderDialogTitles() const { return folder_titles_; }
   const std::vector<DocumentCall>& OpenedDocuments() const { return documents_; }
   const std::vector<ProgramCall>& ProgramsRun() const { return programs_; }
   std::size_t ActiveTimers() const { return timers_.size(); }
@@ -241,6 +245,7 @@ class Headless final : public Platform {
   std::vector<MessageBoxCall> boxes_;
   std::vector<OpenFilesRequest> file_requests_;
   std::vector<std::string> folder_requests_;
+  std::vector<std::string> folder_titles_;
   std::vector<DocumentCall> documents_;
   std::vector<ProgramCall> programs_;
   std::optional<std::string> clipboard_;
