@@ -31,6 +31,7 @@ class ViewObserver : public batch::FileObserver {
   void FileFinished(std::size_t, std::string_view path, const batch::FileResult& result) override {
     if (result.status != batch::FileStatus::kProcessed) view_.FileFailed(path, batch::ReasonOf(result.status));
   }
+  bool Stopped() override { return view_.Stopped(); }
 
  private:
   BatchView& view_;
@@ -43,6 +44,7 @@ BatchResult Run(std::span<const std::string_view> files, text::ProcessOptions& o
   batch::BatchOutcome outcome = batch::ProcessFiles(files, options, observer);
   result.total = static_cast<std::int64_t>(files.size());
   result.processed = outcome.processed;
+  if (outcome.stopped) return result;  // the window that would show the rest has gone
   result.elapsedMs = outcome.elapsedMs;
   result.saveFolder = rt::Text(outcome.saveFolder);
   view.SetStatusText(batch::BatchSummary(result.total, result.processed, result.elapsedMs).view());

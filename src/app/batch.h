@@ -33,6 +33,9 @@ class BatchView {
     (void)path;
     (void)reason;
   }
+  // Asked after the yield that follows each file: true ends the batch there,
+  // without summary or question (the window that shows them has gone).
+  virtual bool Stopped() { return false; }
 };
 
 struct BatchResult {
@@ -51,7 +54,10 @@ struct BatchResult {
 //   the same name wrote earlier in this batch; such files count as not
 //   processed (the same source listed twice is processed again);
 // - then the summary as status text, and the question "是否打开保存目录？"
-//   whose answer 5 opens the folder.
+//   whose answer 5 opens the folder;
+// - the elapsed time is the tick difference taken modulo 2^32, so a tick
+//   count that wraps during the batch still gives the true duration;
+// - a view that reports Stopped() after a yield ends the batch at once.
 // An empty list does nothing. A first path without any directory part uses
 // the current directory.
 BatchResult BatchProcess(const rt::TextArray& files, text::ProcessOptions& options, BatchView& view);

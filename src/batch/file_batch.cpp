@@ -107,9 +107,15 @@ BatchOutcome ProcessFiles(std::span<const std::string_view> paths, text::Process
     }
     observer.FileFinished(i, path, r);
     rt::DoEvents();
+    if (observer.Stopped()) {
+      out.files.resize(i + 1);
+      out.stopped = true;
+      return out;
+    }
   }
 
-  const double elapsed = static_cast<double>(rt::TickCount()) - static_cast<double>(start);
+  // Unsigned 32-bit difference: right across a wrap of the tick count.
+  const std::uint32_t elapsed = rt::TickCount() - start;
   out.elapsedMs = static_cast<std::int64_t>(elapsed);
   return out;
 }

@@ -39,6 +39,9 @@ class FileObserver {
   // Before file `index` (0-based) of `count`.
   virtual void FileStarting(std::size_t index, std::size_t count, std::string_view path) = 0;
   virtual void FileFinished(std::size_t index, std::string_view path, const FileResult& result) = 0;
+  // Asked after the yield that follows each file: true ends the batch there
+  // (the window that started it has closed meanwhile).
+  virtual bool Stopped() { return false; }
 };
 
 struct BatchOutcome {
@@ -46,6 +49,9 @@ struct BatchOutcome {
   std::int64_t processed = 0;
   std::int64_t elapsedMs = 0;
   std::string saveFolder;  // ends with the separator; empty when nothing ran
+  // The observer stopped the batch: `files` and `processed` cover the files
+  // done so far, the rest were not looked at, and elapsedMs is not measured.
+  bool stopped = false;
 };
 
 // The save folder of a batch whose first file is `firstPath`, ending with
@@ -60,7 +66,10 @@ std::string SaveFolderFor(std::string_view firstPath);
 //   the same name wrote earlier in this batch (the same source listed twice
 //   is processed again);
 // - the save folder is created when missing (if that fails, every file
-//   fails).
+//   fails);
+// - an observer that reports Stopped() after a yield ends the batch at once;
+// - the elapsed time is the tick difference taken modulo 2^32, so a tick
+//   count that wraps during the batch still gives the true duration.
 // An empty list does nothing.
 BatchOutcome ProcessFiles(std::span<const std::string_view> paths, text::ProcessOptions& options,
                           FileObserver& observer);

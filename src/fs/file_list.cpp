@@ -16,6 +16,12 @@ constexpr char kSep = rt::fileio::kSeparator;
 
 }  // namespace
 
+bool SkipsDirectoryPrefix(std::string_view prefix, char separator) {
+  if (prefix.empty()) return true;
+  const bool letter = prefix.size() == 2 && ((prefix[0] >= 'A' && prefix[0] <= 'Z') || (prefix[0] >= 'a' && prefix[0] <= 'z'));
+  return separator == '\\' && letter && prefix[1] == ':';
+}
+
 std::string_view DirectoryOf(std::string_view path) {
   const std::size_t p = gbk::FindLastSeparator(path);
   return p == std::string_view::npos ? std::string_view() : path.substr(0, p);
@@ -40,7 +46,7 @@ bool EnsureDirectories(std::string_view path) {
     }
     if (path[i] != kSep) continue;
     const std::string_view prefix = path.substr(0, i);
-    if (!os::IsRootPrefix(prefix) && !rt::FileExists(prefix) && !rt::MakeDirectory(prefix)) return false;
+    if (!SkipsDirectoryPrefix(prefix, kSep) && !rt::FileExists(prefix) && !rt::MakeDirectory(prefix)) return false;
   }
   return true;
 }

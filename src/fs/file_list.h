@@ -20,10 +20,14 @@ std::string_view FileNameOf(std::string_view path);
 // "b.c".
 std::string_view BaseNameOf(std::string_view path);
 // Creates every missing directory level of a path that ends with a
-// separator. The prefix before each separator is skipped when it is a drive
-// ("C:", Windows) or empty (the root, Linux); it is created when nothing of
-// that name exists. False when creating a level fails.
+// separator. The prefix before each separator is skipped when
+// SkipsDirectoryPrefix says so; it is created when nothing of that name
+// exists. False when creating a level fails.
 bool EnsureDirectories(std::string_view path);
+// A prefix that is never created: empty (the root before a leading
+// separator) or, with "\" as separator, a drive ("C:"). Any other prefix,
+// two bytes long or not ("ab" of "ab\保存目录\"), is a folder to make.
+bool SkipsDirectoryPrefix(std::string_view prefix, char separator);
 
 // Lists the entries of `folder` (a separator is appended when missing) that
 // match `filter`: "|"-separated patterns with "*" and "?", each searched in

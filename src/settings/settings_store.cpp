@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "gbk_texts.h"
@@ -7,9 +8,11 @@
 #include "runtime/os/files.h"
 #include "runtime/commands/files.h"
 #include "runtime/commands/convert_commands.h"
+#include "runtime/core/gbk_view.h"
 #include "runtime/core/message_pump.h"
 #include "runtime/commands/registry.h"
 #include "runtime/commands/text_commands.h"
+#include "runtime/window/window_runtime.h"
 
 namespace tl::settings {
 namespace {
@@ -29,12 +32,36 @@ int ShowThroughRuntime(std::string_view text, int flags, std::string_view captio
 
 MessageHook g_message = ShowThroughRuntime;
 
+// Paths are split at the platform's separator ("\\" on Windows, "/" on
+// Linux, so there the registry prefix and the binary side store split paths
+// at "/"); "/" is taken on Windows too, as the system does. A path is walked
+// character by character like every other scan of GBK text: the second byte
+// of a two-byte character is never a separator (on Windows 乗 is 81 5C).
 bool IsSeparator(char c) { return c == rt::fileio::kSeparator || c == '/'; }
 
 std::size_t LastSeparator(std::string_view path) {
-  for (std::size_t i = path.size(); i-- > 0;)
-    if (IsSeparator(path[i])) return i;
-  return std::string_view::npos;
+  std::size_t found = std::string_view::npos;
+  for (std::size_t i = 0, step = 0; i < path.size(); i += step) {
+    step = gbk::CharStep(path, i);
+    if (step == 0) break;
+    if (step == 1 && IsSeparator(path[i])) found = i;
+  }
+  return found;
+}
+
+bool HasSeparator(std::string_view text) {
+  for (std::size_t i = 0, step = 0; i < text.size(); i += step) {
+    step = gbk::CharStep(text, i);
+    // A lead byte without its trail ends the text as the walk sees it; what
+    // follows still reaches the file system, so it is looked at byte by byte.
+    if (step == 0) {
+      for (char c : text.substr(i + 1))
+        if (IsSeparator(c)) return true;
+      return false;
+    }
+    if (step == 1 && IsSeparator(text[i])) return true;
+  }
+  return false;
 }
 
 // The part after the last separator, cut before its last ".".
@@ -46,6 +73,15 @@ std::string_view BaseName(std::string_view path) {
 }
 
 std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0')); }
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// The engine's test for Unix-style text: LF line breaks and no CR LF at all.
+bool IsUnixStyle(std::string_view text) {
+  return text.find('\n') != std::string_view::npos && text.find(kCrLf) == std::string_view::npos;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Every occurrence replaced, byte-exact, character by character.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
@@ -67,13 +103,25 @@ MessageHook SetSettingsMessageHook(MessageHook hook) {
 SettingsStore::~SettingsStore() { Close(); }
 
 bool SettingsStore::Open(std::string_view path, int mode) {
-  if (mode < 0 || mode > 2) return false;
+  if (mode < 0 || mode > 2) {
+    // Nothing stays open: later setters must not write into the file (or
+    // the registry) of an earlier Open.
+    Close();
+    mode_ = 0;
+    return false;
+  }
   Close();
   path_ = std::string(path);
   mode_ = mode;
   if (mode == 2) return true;
   loadedPath_ = path_;
   buffer_.LoadFile(path);  // a missing or unreadable file leaves the buffer empty
+  // A file edited with a Linux editor keeps its LF line breaks; one saved
+  // with a byte-order mark keeps the mark, and its first header is found
+  // behind it. Files the store writes itself have neither.
+  std::string_view loaded = buffer_.view();
+  lineBreak_ = IsUnixStyle(loaded) ? "\n" : std::string(kCrLf);
+  contentStart_ = loaded.starts_with(kUtf8Mark) ? static_cast<std::int32_t>(kUtf8Mark.size()) : 0;
   if (mode == 0) {
     file_ = rt::OpenFile(path, 6, 3);
     // Every change is mirrored at buffer offsets; a file that holds other
@@ -105,6 +153,8 @@ void SettingsStore::Close() {
   if (file_) rt::CloseFile(file_);
   file_ = 0;
   buffer_ = rt::Buffer();
+  lineBreak_ = std::string(kCrLf);
+  contentStart_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -127,7 +177,11 @@ std::string SettingsStore::Read(std::string_view key, const std::string& default
 }
 
 bool SettingsStore::SetTextValue(std::string_view key, std::string_view value) {
-  return Write(key, ReplaceAll(value, kCrLf, gbk::SettingsLineBreakMark));
+  std::string stored = ReplaceAll(value, kCrLf, gbk::SettingsLineBreakMark);
+  // In a file with LF line breaks a lone LF would end the value there and
+  // turn its rest into a line of its own; it is kept as a line break mark.
+  if (mode_ != 2 && lineBreak_ != kCrLf) stored = ReplaceAll(stored, "\n", gbk::SettingsLineBreakMark);
+  return Write(key, stored);
 }
 
 rt::Text SettingsStore::GetTextValue(std::string_view key, std::string_view defaultValue) {
@@ -154,14 +208,64 @@ double SettingsStore::GetTimeValue(std::string_view key, double defaultValue) {
 }
 
 // ---------------------------------------------------------------------------
+// Window geometry.
+
+namespace {
+
+constexpr int kPropertyState = 18;
+// Minimized (2) and maximized (3) windows keep their normal geometry to
+// themselves.
+constexpr double kLastNormalState = 1;
+
+std::string GeometrySection(std::string_view name) {
+  std::string section(name.empty() ? gbk::SettingsMainWindowName : name);
+  section += gbk::SettingsGeometrySuffix;
+  return section;
+}
+
+// A stored number as a property value: truncated, NaN as 0, clamped to the
+// 32-bit range so a hand-edited file cannot overflow the conversion.
+std::int32_t ToInt32(double v) {
+  if (!(v == v)) return 0;
+  if (v <= -2147483648.0) return INT32_MIN;
+  if (v >= 2147483647.0) return INT32_MAX;
+  return static_cast<std::int32_t>(v);
+}
+
+}  // namespace
+
+void SettingsStore::SaveWindowGeometry(std::uint32_t window, std::string_view name) {
+  SelectSection(GeometrySection(name));
+  double state = rt::PropertyAsInt(rt::GetControlProperty(window, 0, kPropertyState));
+  SetNumberValue(gbk::SettingsGeometryState, state);
+  if (state > kLastNormalState) return;
+  const std::string_view keys[4] = {gbk::SettingsGeometryLeft, gbk::SettingsGeometryTop, gbk::SettingsGeometryWidth,
+                                    gbk::SettingsGeometryHeight};
+  for (int i = 0; i < 4; ++i) SetNumberValue(keys[i], rt::PropertyAsInt(rt::GetControlProperty(window, 0, i)));
+}
+
+void SettingsStore::RestoreWindowGeometry(std::uint32_t window, std::string_view name) {
+  SelectSection(GeometrySection(name));
+  double current = rt::PropertyAsInt(rt::GetControlProperty(window, 0, kPropertyState));
+  double state = GetNumberValue(gbk::SettingsGeometryState, current);
+  rt::SetControlProperty(window, 0, kPropertyState, ToInt32(state));
+  if (state > kLastNormalState) return;
+  const std::string_view keys[4] = {gbk::SettingsGeometryLeft, gbk::SettingsGeometryTop, gbk::SettingsGeometryWidth,
+                                    gbk::SettingsGeometryHeight};
+  std::int32_t v[4];
+  for (int i = 0; i < 4; ++i)
+    v[i] = ToInt32(GetNumberValue(keys[i], rt::PropertyAsInt(rt::GetControlProperty(window, 0, i))));
+  rt::MoveControl({window, 0}, v[0], v[1], v[2], v[3]);
+}
+
+// ---------------------------------------------------------------------------
 // Binary side store.
 
 std::string SettingsStore::BinaryPath(std::string_view key) const {
   // Section and key become one file name: a separator in either would
   // reach outside the folder.
   for (std::string_view part : {std::string_view(section_), key})
-    for (char c : part)
-      if (IsSeparator(c)) return {};
+    if (HasSeparator(part)) return {};
   std::size_t cut = LastSeparator(path_);
   std::string path;
   // A bare file name lives in the current directory, and so does its folder.
@@ -191,45 +295,64 @@ rt::ByteSet SettingsStore::GetBinaryValue(std::string_view key, std::string_view
 // ---------------------------------------------------------------------------
 // Searching the buffer. Positions are 1-based; Find takes and returns them.
 
+// One header rule for every search: "[" name "]" that starts the content
+// (after a byte-order mark, if any) or a line, followed on its line by
+// nothing but spaces or tabs. A line such as «[K]=v» (a key that starts with
+// a bracket) is no header.
+bool SettingsStore::HeaderEndsLine(std::int32_t afterClose) const {
+  std::string_view v = buffer_.view();
+  std::size_t i = static_cast<std::size_t>(afterClose) - 1;
+  while (i < v.size() && IsBlank(v[i])) ++i;
+  return i == v.size() || v.substr(i).starts_with(lineBreak_);
+}
+
 std::optional<std::int32_t> SettingsStore::FindSection(std::string_view name, std::int32_t from,
                                                        bool yieldEachPass) const {
   std::string header = "[" + std::string(name) + "]";
+  const auto lb = static_cast<std::int32_t>(lineBreak_.size());
   std::int32_t s = from;
   for (;;) {
     if (yieldEachPass) rt::DoEvents();
     std::int32_t p = buffer_.Find(header, s);
     if (p == -1) return std::nullopt;
     std::string_view v = buffer_.view();
-    if (p == 1 || (p >= 3 && v.substr(static_cast<std::size_t>(p) - 3, 2) == kCrLf))
-      return p + static_cast<std::int32_t>(header.size()) - 1;
+    bool lineStart = p == contentStart_ + 1 ||
+                     (p > lb && v.substr(static_cast<std::size_t>(p - 1 - lb), static_cast<std::size_t>(lb)) == lineBreak_);
+    std::int32_t close = p + static_cast<std::int32_t>(header.size()) - 1;
+    if (lineStart && HeaderEndsLine(close + 1)) return close;
     s = p + 1;
   }
 }
 
 std::optional<std::int32_t> SettingsStore::FindKey(std::string_view key, std::int32_t sectionEnd) const {
-  std::string entry = std::string(kCrLf) + std::string(key) + "=";
+  std::string entry = lineBreak_ + std::string(key) + "=";
   std::int32_t m = buffer_.Find(entry, sectionEnd);
   if (m == -1) return std::nullopt;
-  std::int32_t d = m + 2;
+  std::int32_t d = m + static_cast<std::int32_t>(lineBreak_.size());
   if (HeaderBetween(sectionEnd + 1, d - 1) != -1) return std::nullopt;  // it belongs to a later section
   return d;
 }
 
 std::int32_t SettingsStore::HeaderBetween(std::int32_t a, std::int32_t b) const {
+  const std::string opener = lineBreak_ + "[";
+  std::string_view v = buffer_.view();
   for (;;) {
-    std::int32_t f = buffer_.Find("\r\n[", a);
+    std::int32_t f = buffer_.Find(opener, a);
     if (f == -1 || f >= b) return -1;
-    a = f + 2;
-    std::int32_t g = buffer_.Find("]\r\n", a);
-    if (g == -1) continue;
-    if (g > b) return -1;
-    std::string_view candidate = buffer_.view().substr(static_cast<std::size_t>(a) - 1, static_cast<std::size_t>(g - a + 1));
-    if (candidate.find(kCrLf) == std::string_view::npos) return a;
+    a = f + static_cast<std::int32_t>(lineBreak_.size());  // the "["
+    // Only lines that end before b count (the line at b is the key's own,
+    // and a key may start with "["); whatever stands between the brackets is
+    // the name of a header.
+    std::int32_t lineEnd = buffer_.Find(lineBreak_, a);
+    if (lineEnd == -1 || lineEnd > b) return -1;
+    std::size_t last = static_cast<std::size_t>(lineEnd) - 1;  // one past the line
+    while (last > static_cast<std::size_t>(a) && IsBlank(v[last - 1])) --last;
+    if (last > static_cast<std::size_t>(a) && v[last - 1] == ']') return a;
   }
 }
 
 std::int32_t SettingsStore::ValueEnd(std::int32_t g) const {
-  std::int32_t n = buffer_.Find(kCrLf, g);
+  std::int32_t n = buffer_.Find(lineBreak_, g);
   return n == -1 ? buffer_.Length() : n - 1;
 }
 
@@ -312,14 +435,14 @@ int SettingsStore::ApplyWrite(const PendingWrite& w) {
         return mirrored && file_ ? kWriteDone : kWriteFailed;
       }
       if (++keyInserts > kMaxKeyInserts) break;
-      std::string entry = std::string(kCrLf) + w.key + "=";
+      std::string entry = lineBreak_ + w.key + "=";
       if (!buffer_.InsertBytes(*e + 1, entry)) return kWriteFailed;
       mirrored = MirrorReplace(*e, 0, entry) && mirrored;
       continue;
     }
     if (appends == kMaxSectionAppends) break;
     searchFrom = buffer_.Length();
-    std::string header = (buffer_.Length() == 0 ? "[" : "\r\n[") + w.section + "]";
+    std::string header = (buffer_.Length() == contentStart_ ? "[" : lineBreak_ + "[") + w.section + "]";
     if (!buffer_.AppendBytes(header)) return kWriteFailed;
     mirrored = MirrorAppend(header) && mirrored;
     ++appends;

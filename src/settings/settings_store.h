@@ -4,11 +4,14 @@
 // nothing needs saving at exit.
 //
 // File shapes the store recognises:
-//   header  "[" name "]" at the start of the file or right after CR LF
+//   header  "[" name "]" at the start of the file or right after CR LF,
+//           followed on its line by nothing but spaces or tabs
 //   entry   CR LF key "=" value; the value runs to the next CR LF or the end
 // Keys match byte for byte. Sections are appended at the end of the file; a
 // new key goes directly after its header, so «[S]\r\nB=2\r\nA=1» is what
-// setting A then B in an empty file gives.
+// setting A then B in an empty file gives. A file with LF line breaks and no
+// CR LF at all (edited with a Linux editor) is read and written with LF in
+// place of CR LF; a leading UTF-8 byte-order mark is kept and skipped.
 //
 // Modes: 0 the file (kept open read-write, created if missing, never
 // truncated, others may read but not write), 1 a throw-away in-memory copy,
@@ -69,6 +72,14 @@ class SettingsStore {
   bool SetBinaryValue(std::string_view key, std::string_view bytes);
   rt::ByteSet GetBinaryValue(std::string_view key, std::string_view defaultBytes);
 
+  // The window's state (property 18) and, in the normal state, its left,
+  // top, width and height as numbers in section `name` + ".尺寸" ("主界面"
+  // when the name is empty), which becomes the current section.
+  void SaveWindowGeometry(std::uint32_t window, std::string_view name);
+  // Reads them back (defaults: the window's current values): sets the
+  // state, and in the normal state moves the window in one step.
+  void RestoreWindowGeometry(std::uint32_t window, std::string_view name);
+
   // Closes the file (if open) and empties the buffer.
   void Close();
 
@@ -93,6 +104,9 @@ class SettingsStore {
   std::optional<std::int32_t> FindSection(std::string_view name, std::int32_t from, bool yieldEachPass) const;
   std::optional<std::int32_t> FindKey(std::string_view key, std::int32_t sectionEnd) const;
   std::int32_t HeaderBetween(std::int32_t a, std::int32_t b) const;
+  // True when only blanks follow position `afterClose` up to a line break or
+  // the end of the buffer.
+  bool HeaderEndsLine(std::int32_t afterClose) const;
   // Last byte of the value starting at g (g - 1 when empty).
   std::int32_t ValueEnd(std::int32_t g) const;
 
@@ -117,6 +131,11 @@ class SettingsStore {
   std::string section_;
   int mode_ = 0;
   std::string registryPrefix_;
+  // The loaded file's line break: LF for a file with LF and no CR LF,
+  // otherwise (and for a new file) CR LF.
+  std::string lineBreak_ = "\r\n";
+  // Bytes of a leading UTF-8 byte-order mark (0 or 3).
+  std::int32_t contentStart_ = 0;
 };
 
 }  // namespace tl::settings

@@ -93,6 +93,22 @@ TEST_F(WindowTest, BadUnitFailsTheWholeBuild) {
       {"control of the window kind",
        [](WindowTemplate& w) { w.units[Index(kLabel)].kind = kKindWindow, w.units[Index(kLabel)].properties.clear(); }},
       {"unknown kind", [](WindowTemplate& w) { w.units[Index(kLabel)].kind = 0x10063; }},
+      // Parent fields that name no container of the window.
+      {"parent: an unknown unit", [](WindowTemplate& w) { w.units[Index(kLabel)].parent = 0x16009999; }},
+      {"parent: a control that holds nothing", [](WindowTemplate& w) { w.units[Index(kLabel)].parent = kButton; }},
+      {"parent of a timer: a control that holds nothing",
+       [](WindowTemplate& w) { w.units[Index(kTimer)].parent = kEdit; }},
+      {"parent: a menu unit",
+       [](WindowTemplate& w) {
+         Unit menu;
+         menu.id = 0x26010001;
+         menu.menu = true;
+         w.units.push_back(menu);
+         w.units[Index(kLabel)].parent = menu.id;
+       }},
+      {"containers naming each other",
+       [](WindowTemplate& w) { w.units[Index(kBar)].parent = kBox, w.units[Index(kBox)].parent = kBar; }},
+      {"a container naming itself", [](WindowTemplate& w) { w.units[Index(kBox)].parent = kBox; }},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -112,19 +128,40 @@ TEST_F(WindowTest, BadUnitFailsTheWholeBuild) {
   EXPECT_TRUE(os.TopLevels().empty());
 }
 
-// Containers that name each other (or themselves) as parent must not make a
-// cycle in the widget tree; the backend fails loudly if asked to.
-TEST_F(WindowTest, ContainersNamingEachOtherAsParentDoNotLoop) {
+// A window needs no controls: its own unit alone reads and builds, beside a
+// window with controls or alone.
+TEST_F(WindowTest, AWindowWithoutControlsIsAValidTemplate) {
+  WindowTemplate bare = SyntheticWindow();
+  bare.units.resize(1);
+  for (bool alone : {true, false}) {
+    SCOPED_TRACE(alone ? "alone" : "with another window");
+    tpl::TemplateSegment seg{{bare}};
+    if (!alone) seg.windows.push_back(SyntheticWindows({0x52010020}).windows[0]);
+    Init(seg);
+    ASSERT_TRUE(Build());
+    EXPECT_TRUE(Widget(0).visible);
+    EXPECT_EQ(os.ActiveWindow(), W(0));
+    EXPECT_TRUE(RequestClose(kWin));
+    EXPECT_EQ(Procs(), (std::vector<std::int32_t>{kOnCreated, kOnEvent3, kOnEvent4, kOnMayClose, kOnDestroying}));
+    calls.clear();
+    ShutdownRuntime(0);
+  }
+}
+
+// Parent fields that lead to the window through containers are followed; the
+// window's own unit id names the window.
+TEST_F(WindowTest, NestedContainersAndTheWindowAsParent) {
   WindowTemplate w = SyntheticWindow();
   w.units[Index(kBar)].parent = kBox;
-  w.units[Index(kBox)].parent = kBar;
-  w.units[Index(kTrans)].parent = kTrans;
+  w.units[Index(kTrans)].parent = kBar;
+  w.units[Index(kEdit)].parent = kWinUnit;
   InitWith(w);
   ASSERT_TRUE(Build());
   EXPECT_EQ(Widget(kBar).parent, W(kBox));
+  EXPECT_EQ(Widget(kTrans).parent, W(kBar));
+  EXPECT_EQ(Widget(kEdit).parent, W(0));
   EXPECT_EQ(Widget(kBox).parent, W(0));
-  EXPECT_EQ(Widget(kTrans).parent, W(0));
-  // The same through the command: a container cannot go into its own content.
+  // The command refuses a cycle: a container cannot go into its own content.
   SetParentWindow({kWin, kBox}, {kWin, kBar});
   SetParentWindow({kWin, kBox}, {kWin, kBox});
   EXPECT_EQ(Widget(kBox).parent, W(0));

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "runtime/core/message_pump.h"
+#include "runtime/window/window_commands.h"
 #include "window_support.h"
 
 namespace tl::rt::test {
@@ -167,6 +168,38 @@ TEST_F(StartupDeathTest, UnreadableTemplateSegmentIsARuntimeError) {
                                   tpl::WriteTemplateSegment(unknown_handler)};
   for (const auto& seg : segments)
     ExpectDialogExit([&] { InitRuntime({seg, Resolver()}); }, Gbk("载入窗口模板数据段出错!"));
+}
+
+// The program's own window that cannot be built ends the process through the
+// runtime error dialog instead of running with nothing on the screen.
+TEST_F(StartupDeathTest, AWindowThatCannotBeBuiltIsARuntimeError) {
+  const std::function<void(tpl::WindowTemplate&)> faults[] = {
+      [](tpl::WindowTemplate& w) { w.units[Index(kEdit)].properties = std::string("\x03\0\0\0", 4); },
+      [](tpl::WindowTemplate& w) { w.units[Index(kLabel)].parent = kButton; },
+  };
+  for (const auto& fault : faults) {
+    tpl::WindowTemplate w = SyntheticWindow();
+    fault(w);
+    InitWith(w);
+    ExpectDialogExit([] { LoadWindow(kWin); }, Gbk("载入窗口模板数据段出错!"));
+    // An unknown window is the caller's to handle.
+    EXPECT_FALSE(LoadWindow(0x52019999));
+    ShutdownRuntime(0);
+  }
+}
+
+// Without a window system the start-up says so.
+TEST_F(StartupDeathTest, StartingWithoutABackendSaysWhatIsMissing) {
+  bytes = tpl::WriteTemplateSegment(SyntheticWindows({kWin}));
+  EXPECT_EXIT(
+      {
+        platform::Install(nullptr);
+        InitRuntime({bytes, Resolver()});
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(255),
+      ::testing::AllOf(::testing::HasSubstr(Gbk("没有可用的窗口系统")),
+                       ::testing::Not(::testing::HasSubstr(Gbk("载入窗口模板数据段出错!")))));
 }
 
 TEST_F(StartupDeathTest, UnansweredDialogFailsLoudly) {

@@ -115,6 +115,24 @@ TEST(TemplateFormat, MenuUnitsAreKeptButNotParsed) {
   EXPECT_TRUE(IsValidUnitId(kButton));
 }
 
+// An identifier whose number (low 24 bits) or type (bits 24-27) is empty
+// names no unit: the block is refused, for the window's own unit and for a
+// control alike.
+TEST(TemplateFormat, InvalidUnitIdsAreRefused) {
+  const struct {
+    std::uint32_t id;
+    bool valid;
+  } ids[] = {{0, false}, {0x16000000, false}, {0x00000017, false}, {0xF0012345, false},
+             {0x01000001, true}, {0x0F000001, true}, {0xFFFFFFFF, true}};
+  for (auto [id, valid] : ids) {
+    for (std::size_t unit : {std::size_t{0}, Index(kButton)}) {
+      TemplateSegment seg = SyntheticWindows({kWin});
+      seg.windows[0].units[unit].id = id;
+      EXPECT_EQ(ReadTemplateSegment(WriteTemplateSegment(seg)).has_value(), valid) << std::hex << id << " " << unit;
+    }
+  }
+}
+
 // Every prefix of a valid segment is refused, never read past its end.
 TEST(TemplateFormat, EveryTruncationIsRefused) {
   std::string bytes = WriteTemplateSegment(SyntheticWindows({kWin}));

@@ -60,7 +60,7 @@ void InitRuntime(const RuntimeImage& image) {
   SetExitHandler(&ShutdownRuntime);
   SetPumpHandler(&PumpPending);
   platform::Platform* backend = platform::Current();
-  if (!backend) FatalError(gbk::ErrTemplateSegment);  // no backend: nothing can be shown
+  if (!backend) FatalError(gbk::ErrNoWindowSystem);  // no backend: nothing can be shown
 
   // 1-2. The heap is the C++ allocator; automation objects are created on
   // demand by the backend's hook, so there is nothing to initialise here.

@@ -1,5 +1,6 @@
-// Spelling of paths on this OS: the separator, and the prefix of an absolute
-// path that names no directory of its own.
+// Spelling of paths on this OS: the separator. Which prefixes name no
+// directory of their own (the root, a drive) is fs::SkipsDirectoryPrefix,
+// one rule for both separators.
 #pragma once
 #include <string_view>
 
@@ -10,10 +11,5 @@ inline constexpr char kSeparator = '\\';
 #else
 inline constexpr char kSeparator = '/';
 #endif
-
-// True for the part of a path before its first separator that is no
-// directory to create: the empty root of "/a" on POSIX, a drive "C:" on
-// Windows.
-bool IsRootPrefix(std::string_view prefix);
 
 }  // namespace tl::os

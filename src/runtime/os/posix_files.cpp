@@ -348,8 +348,3 @@ std::string ToOsName(std::string_view programText) { return ToOs(programText); }
 std::string FromOsName(std::string_view osName) { return FromOs(osName); }
 
 }  // namespace tl::rt::fileio
-
-namespace tl::os {
-// The root before a leading "/".
-bool IsRootPrefix(std::string_view prefix) { return prefix.empty(); }
-}  // namespace tl::os

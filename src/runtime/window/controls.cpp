@@ -60,6 +60,20 @@ class WindowControl final : public Control {
     return handle_ != platform::kNoHandle;
   }
   bool CanHoldControls() const override { return true; }
+  // Property 18: the state, 0 normal, 2 minimized, 3 maximized; any other
+  // value asks for the normal state.
+  PropertyValue Get(int k) override {
+    if (k == kStateProperty) return std::int32_t{Os().GetWindowState(handle_)};
+    return Control::Get(k);
+  }
+  void Set(int k, const PropertyValue& v) override {
+    if (k != kStateProperty) return;
+    std::int32_t state = PropertyAsInt(v);
+    Os().SetWindowState(handle_, state == 2 || state == 3 ? state : 0);
+  }
+
+ private:
+  static constexpr int kStateProperty = 18 - 8;
 };
 
 // Containers and static kinds without properties of their own here.
@@ -111,11 +125,18 @@ class ButtonControl final : public Control {
     s.text = p->caption;
     handle_ = Os().CreateWidget(s);
     if (handle_ && !p->picture.empty()) Os().SetPictures(handle_, std::span(&p->picture, 1), tpl::kColourDefault);
+    default_ = s.default_button;
     return handle_ != platform::kNoHandle;
   }
   void OnEvent(const Event& e, EventReply&) override {
     if (e.type == EventType::kClick) Raise(0);
   }
+  bool IsPushButton() const override { return true; }
+  bool IsDefaultButton() const override { return default_; }
+  void Press() override { Raise(0); }
+
+ private:
+  bool default_ = false;
 };
 
 class PicBtnControl final : public Control {
@@ -329,9 +350,12 @@ class EditBoxControl final : public Control {
     s.font = p->font;
     s.text = p->content;
     handle_ = Os().CreateWidget(s);
+    // A read-only box has no use for a line break typed into it.
+    wants_return_ = s.multi_line && s.input_mode != 1;
     return handle_ != platform::kNoHandle;
   }
   bool WantsChars() const override { return true; }
+  bool WantsReturn() const override { return wants_return_; }
   PropertyValue Get(int k) override {
     if (k == 0) return Os().GetText(handle_);
     return Control::Get(k);
@@ -339,6 +363,9 @@ class EditBoxControl final : public Control {
   void Set(int k, const PropertyValue& v) override {
     if (k == 0) Os().SetText(handle_, PropertyAsText(v));
   }
+
+ private:
+  bool wants_return_ = false;
 };
 
 class ProcessBarControl final : public Control {

@@ -41,6 +41,9 @@ std::optional<WindowTemplate> ReadWindow(ByteReader& r, std::uint32_t id) {
 
   w.units.reserve(count);
   for (std::uint32_t i = 0; i < count; ++i) {
+    // An identifier with an empty number or an empty type nibble names no
+    // unit; lookups by identifier could not tell it from "none".
+    if (!IsValidUnitId(ids[i])) return std::nullopt;
     if (offsets[i] > records.size()) return std::nullopt;
     ByteReader rec(records.substr(offsets[i]));
     std::string body;

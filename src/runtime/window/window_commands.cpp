@@ -4,6 +4,7 @@
 
 #include "gbk_texts.h"
 #include "runtime/commands/convert_commands.h"
+#include "runtime/core/errors.h"
 #include "runtime/core/message_pump.h"
 #include "runtime/platform/platform.h"
 
@@ -106,7 +107,13 @@ TextArray OpenFilesDialog(std::optional<std::string_view> title, std::optional<s
 }
 
 bool LoadWindow(std::uint32_t window, std::optional<std::uint32_t> parent, std::optional<bool> modal) {
-  return BuildWindow(window, parent, modal.value_or(false));
+  // An unknown window or an owner that is not loaded is the caller's to
+  // handle; a window of the program's own template that cannot be built is
+  // an internal error: going on would leave the program running with
+  // nothing on the screen and end it with success.
+  if (!FindUnit(window, 0) || (parent && !IsWindowLoaded(*parent))) return false;
+  if (!BuildWindow(window, parent, modal.value_or(false))) FatalError(gbk::ErrTemplateSegment);
+  return true;
 }
 
 TypedArg ControlArg(ControlRef ref) {

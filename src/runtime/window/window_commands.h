@@ -27,6 +27,9 @@ TextArray OpenFilesDialog(std::optional<std::string_view> title = std::nullopt,
                           std::optional<std::int32_t> filter_index = std::nullopt,
                           std::optional<std::string_view> initial_directory = std::nullopt,
                           std::optional<std::int32_t> keep_directory = std::nullopt);
+// False for an unknown window or an owner that is not loaded. A window of the
+// template that cannot be built (a bad unit) is the one failure that is not a
+// result: it ends the program through the runtime error dialog.
 bool LoadWindow(std::uint32_t window, std::optional<std::uint32_t> parent = std::nullopt,
                 std::optional<bool> modal = std::nullopt);
 

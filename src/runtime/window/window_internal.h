@@ -48,6 +48,14 @@ class Control {
   // Kinds that take typed characters themselves: a plain letter typed into
   // them is not a mnemonic.
   virtual bool WantsChars() const { return false; }
+  // Kinds that take Enter themselves (an editable multi-line edit box makes
+  // it a line break), so Enter there does not press the default button.
+  virtual bool WantsReturn() const { return false; }
+  // Push buttons: Enter presses the one that has the focus, or else the
+  // window's default button.
+  virtual bool IsPushButton() const { return false; }
+  virtual bool IsDefaultButton() const { return false; }
+  virtual void Press() {}
 
  protected:
   EventOutcome Raise(int event, std::span<const std::int32_t> args = {});

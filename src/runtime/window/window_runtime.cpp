@@ -35,7 +35,7 @@ State& S() {
 
 platform::Platform& Os() {
   platform::Platform* p = platform::Current();
-  if (!p) FatalError(gbk::ErrWindowNotLoaded);  // no window system installed
+  if (!p) FatalError(gbk::ErrNoWindowSystem);
   return *p;
 }
 
@@ -111,6 +111,8 @@ void Dismantle(LoadedWindow* w) {
   }
 }
 
+FilesDroppedHandler g_dropped;
+
 class Sink final : public platform::EventSink {
  public:
   platform::EventReply OnEvent(platform::Handle widget, const platform::Event& e) override;
@@ -150,6 +152,87 @@ void HandleMnemonic(LoadedWindow* w, Control* focused, const platform::Event& e,
   }
 }
 
+// True when the user can reach the control: it and every widget around it
+// up to its window are shown and enabled.
+bool Reachable(LoadedWindow* w, Control* c) {
+  platform::Platform& os = Os();
+  platform::Handle top = w->handle();
+  for (platform::Handle h = c->handle(); h != platform::kNoHandle; h = os.GetParent(h)) {
+    if (!os.IsVisible(h) || !os.IsEnabled(h)) return false;
+    if (h == top) return true;
+  }
+  return false;
+}
+
+// The controls Tab and Shift+Tab visit: tab stops in template order that the
+// user can reach now.
+std::vector<Control*> TabStops(LoadedWindow* w) {
+  std::vector<Control*> stops;
+  for (std::size_t i = 1; i < w->controls.size(); ++i) {
+    Control* c = w->controls[i].get();
+    if (c && c->handle() && (c->unit().flags & tpl::kFlagTabStop) && Reachable(w, c)) stops.push_back(c);
+  }
+  return stops;
+}
+
+// Gives the focus to the first tab stop unless a control of the window has it.
+void FocusFirstTabStop(LoadedWindow* w) {
+  platform::Platform& os = Os();
+  auto [fw, fc] = ByHandle(os.GetFocus());
+  if (fw == w && fc && fc != w->controls[0].get()) return;
+  auto stops = TabStops(w);
+  if (!stops.empty()) os.SetFocus(stops.front()->handle());
+}
+
+// Dialog keys, applied here so that every backend gets them from plain key
+// events (Win32 has no IsDialogMessage in our loop; GTK's own focus chain is
+// not used). Tab and Shift+Tab move the focus through the tab stops in
+// template order, wrapping at the ends. Enter presses the focused push
+// button, or else the window's default button; an editable multi-line edit
+// box keeps Enter as a line break, because that is what a user typing text
+// into it wants (Tab still leaves it, Ctrl+Tab is left to the box). Keys with
+// Ctrl or Alt are never taken.
+void HandleDialogKeys(LoadedWindow* w, Control* focused, const platform::Event& e, platform::EventReply& reply) {
+  constexpr int kTab = 0x09, kReturn = 0x0D, kShift = 2;
+  if (e.key == kTab && (e.key_state == 0 || e.key_state == kShift)) {
+    auto stops = TabStops(w);
+    if (stops.empty()) return;
+    bool back = e.key_state == kShift;
+    // The next stop after the focused control's place in the template (the
+    // window itself comes before every control).
+    std::size_t at = focused->index();
+    Control* target = nullptr;
+    if (back) {
+      for (auto it = stops.rbegin(); it != stops.rend() && !target; ++it)
+        if ((*it)->index() < at) target = *it;
+      if (!target) target = stops.back();
+    } else {
+      for (Control* c : stops)
+        if (c->index() > at) {
+          target = c;
+          break;
+        }
+      if (!target) target = stops.front();
+    }
+    reply.default_action = false;
+    Os().SetFocus(target->handle());
+    return;
+  }
+  if (e.key != kReturn || e.key_state != 0 || focused->WantsReturn()) return;
+  Control* button = nullptr;
+  if (focused->IsPushButton()) {
+    button = focused;
+  } else {
+    for (std::size_t i = 1; i < w->controls.size() && !button; ++i) {
+      Control* c = w->controls[i].get();
+      if (c && c->IsDefaultButton() && c->handle() && Reachable(w, c)) button = c;
+    }
+  }
+  if (!button) return;
+  reply.default_action = false;
+  button->Press();
+}
+
 bool Sink::OnIdle(int idle_count) {
   (void)idle_count;  // no framework idle work of our own
   DispatchScope scope;
@@ -179,6 +262,16 @@ platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Even
   if (!w || !c) return reply;
   std::uint32_t window = w->id;
   std::uint32_t unit = c->unit().id;
+  if (e.type == EventType::kFilesDropped) {
+    if (g_dropped) {
+      // Copies: the handler runs a batch with nested loops, during which the
+      // handler may be replaced and the backend's event may not outlive us.
+      FilesDroppedHandler handler = g_dropped;
+      const std::vector<std::string> paths = e.paths;
+      handler(window, paths);
+    }
+    return reply;
+  }
 
   // Mouse, key and character input becomes the shared negative events first.
   std::int32_t args[3] = {e.x, e.y, e.key_state};
@@ -228,6 +321,7 @@ platform::EventReply Sink::OnEvent(platform::Handle widget, const platform::Even
   }
   c->OnEvent(e, reply);
   if (e.type == EventType::kKeyDown && reply.default_action && c->alive()) HandleMnemonic(w, c, e, reply);
+  if (e.type == EventType::kKeyDown && reply.default_action && c->alive()) HandleDialogKeys(w, c, e, reply);
   return reply;
 }
 
@@ -266,6 +360,8 @@ std::vector<Control*> RadioGroupOf(Control* radio) {
 }  // namespace win
 
 using namespace win;
+
+void SetFilesDroppedHandler(FilesDroppedHandler handler) { g_dropped = std::move(handler); }
 
 // ---------------------------------------------------------------------------
 // Templates
@@ -427,12 +523,28 @@ bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool
   }
   platform::Platform& os = Os();
 
-  // 3. Into their containers.
+  // 3. Into their containers. A parent field must name the window or a
+  // unit of it that holds controls, and following the parents must lead to
+  // the window: an unknown unit, a control that holds nothing, or containers
+  // naming each other make a bad template, refused like a bad property block.
+  auto parent_index = [&](std::size_t i) { return units[i].parent == 0 ? 0 : UnitIndex(*t, units[i].parent); };
+  for (std::size_t i = 1; i < units.size(); ++i) {
+    if (units[i].menu || units[i].parent == 0) continue;
+    int p = parent_index(i);
+    Control* box = ControlOf(w, p);
+    if (p < 0 || !box || !box->CanHoldControls()) return fail();
+    int at = p;
+    for (std::size_t steps = 0; at > 0; ++steps) {
+      if (steps >= units.size() || static_cast<std::size_t>(at) == i) return fail();
+      at = parent_index(static_cast<std::size_t>(at));
+      if (at < 0) return fail();
+    }
+  }
   for (std::size_t i = 1; i < units.size(); ++i) {
     Control* c = ControlOf(w, static_cast<int>(i));
     if (!c || !c->handle() || units[i].parent == 0) continue;
-    Control* box = ControlOf(w, UnitIndex(*t, units[i].parent));
-    if (box && box->handle() && box->CanHoldControls() && !Contains(c->handle(), box->handle()))
+    Control* box = ControlOf(w, parent_index(i));
+    if (box->handle() && box->handle() != main && !Contains(c->handle(), box->handle()))
       os.SetParent(c->handle(), box->handle());
   }
 
@@ -457,12 +569,15 @@ bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool
     else os.PlaceTop(c->handle());
   }
 
-  // 6. Visibility of the controls, then the window itself.
+  // 6. Visibility of the controls (they never take the activation), then
+  // the window itself, which the user should be able to type into at once.
   for (std::size_t i = 1; i < units.size(); ++i) {
     Control* c = ControlOf(w, static_cast<int>(i));
     if (c && c->handle()) os.SetVisible(c->handle(), units[i].flags & tpl::kFlagVisible);
   }
-  os.SetVisible(main, units[0].flags & tpl::kFlagVisible);
+  bool shown = units[0].flags & tpl::kFlagVisible;
+  os.SetVisible(main, shown);
+  if (shown) os.ActivateWindow(main);
 
   // 7. Created, then events 3 and 4, each only while the window exists.
   for (int event : {static_cast<int>(kEventCreated), 3, 4}) {
@@ -478,6 +593,7 @@ bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool
     if (Control* c = ControlOf(w, static_cast<int>(i))) c->Finish();
   }
   if (!w->dead && os.GetFocus() != focus && focus != platform::kNoHandle) os.SetFocus(focus);
+  if (!w->dead && shown && os.IsVisible(main)) FocusFirstTabStop(w);
   if (modal && !w->dead) RunModal(w, parent);
   return true;
 }
@@ -598,10 +714,20 @@ void SetControlProperty(std::uint32_t window, std::uint32_t unit, int number, co
   }
   switch (number) {
     case 4: u.tag = PropertyAsText(value); return;
-    case 5:
-      set_flag(tpl::kFlagVisible, PropertyAsBool(value));
-      if (h) Os().SetVisible(h, PropertyAsBool(value));
+    case 5: {
+      bool show = PropertyAsBool(value);
+      set_flag(tpl::kFlagVisible, show);
+      if (!h) return;
+      // A window the program shows comes to the front for the user; a
+      // control shown never takes the activation.
+      bool activate = show && t.control == t.control->window()->controls[0].get() && !Os().IsVisible(h);
+      Os().SetVisible(h, show);
+      if (activate) {
+        Os().ActivateWindow(h);
+        FocusFirstTabStop(t.control->window());
+      }
       return;
+    }
     case 6:
       set_flag(tpl::kFlagDisabled, PropertyAsBool(value));
       if (h) Os().SetEnabled(h, !PropertyAsBool(value));

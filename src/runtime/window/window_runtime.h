@@ -40,8 +40,10 @@ void ClearTemplates();
 tpl::Unit* FindUnit(std::uint32_t window, std::uint32_t unit);
 
 // Builds a window; `parent` (a window id) must be loaded when given. False
-// when the window is unknown or a kind refuses its property block; what was
-// made is then destroyed. A modal window runs its own loop, with its owner
+// when the window is unknown, a kind refuses its property block, or a parent
+// field names no container on the way to the window; what was made is then
+// destroyed. A window shown by the build is activated and its first tab stop
+// gets the focus (unless a handler gave it to another control). A modal window runs its own loop, with its owner
 // (the parent, or every other loaded window) disabled, and the call returns
 // once it has been closed (or a quit was posted).
 bool BuildWindow(std::uint32_t window, std::optional<std::uint32_t> parent, bool modal);
@@ -68,13 +70,22 @@ void RemoveIdleCallback(int id);
 void SetStartupFinished(bool finished);
 bool StartupFinished();
 
+// Files or folders dropped on a loaded window (reported on the window or
+// any of its controls): called with the window id and the full paths in
+// drop order. An empty handler ignores drops.
+using FilesDroppedHandler = std::function<void(std::uint32_t window, std::span<const std::string> paths)>;
+void SetFilesDroppedHandler(FilesDroppedHandler handler);
+
 // Installs the event sink on the current backend (done by InitRuntime).
 void AttachEventSink();
 void DetachEventSink();
 
 // ---------------------------------------------------------------------------
 // Numbered properties: 0 left, 1 top, 2 width, 3 height, 4 tag, 5 visible,
-// 6 disabled, 7 mouse pointer; 8 + k is the kind's own property k.
+// 6 disabled, 7 mouse pointer; 8 + k is the kind's own property k. A
+// window's property 18 is its state: 0 normal, 2 minimized, 3 maximized (any
+// other value written asks for normal). Showing a hidden window through 5
+// activates it; showing a control never does.
 using PropertyValue = std::variant<std::int32_t, bool, std::string>;
 
 PropertyValue GetControlProperty(std::uint32_t window, std::uint32_t unit, int number, int index = -1);

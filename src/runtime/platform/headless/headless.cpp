@@ -4,6 +4,10 @@
 #include "runtime/os/process.h"
 
 
+// Events are spelled Event{type, button, ...}: the members left out (the
+// dropped paths among them) keep their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -53,8 +57,9 @@ bool Headless::Reachable(Handle w) const {
   return Find(w) != nullptr;
 }
 
-void Headless::Send(Handle w, const Event& e) {
-  if (sink_ && Get(w)) sink_->OnEvent(w, e);
+EventReply Headless::Send(Handle w, const Event& e) {
+  if (sink_ && Get(w)) return sink_->OnEvent(w, e);
+  return {};
 }
 
 // ---------------------------------------------------------------------------
@@ -138,15 +143,31 @@ void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms)
   });
 }
 
+void Headless::SendKey(Handle w, int virtual_key, int key_state) {
+  if (!Reachable(w)) return;
+  constexpr int kReturn = 0x0D;
+  Event e{EventType::kKeyDown};
+  e.key = virtual_key;
+  e.key_state = key_state;
+  EventReply reply = Send(w, e);
+  Widget* x = Get(w);
+  if (reply.default_action && x && virtual_key == kReturn && key_state == 0 &&
+      x->spec.kind == WidgetKind::kEditBox && x->spec.multi_line && x->enabled && x->spec.input_mode != 1) {
+    x->text += "\r\n";
+    Send(w, Event{EventType::kTextChanged});
+  }
+  e.type = EventType::kKeyUp;
+  Send(w, e);
+}
+
 void Headless::Key(Handle w, int virtual_key, int key_state, std::uint32_t delay_ms) {
-  Post(delay_ms, [this, w, virtual_key, key_state] {
-    if (!Reachable(w)) return;
-    Event e{EventType::kKeyDown};
-    e.key = virtual_key;
-    e.key_state = key_state;
-    Send(w, e);
-    e.type = EventType::kKeyUp;
-    Send(w, e);
+  Post(delay_ms, [this, w, virtual_key, key_state] { SendKey(w, virtual_key, key_state); });
+}
+
+void Headless::PressKey(int virtual_key, int key_state, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, virtual_key, key_state] {
+    Handle target = focus_ != kNoHandle ? focus_ : active_;
+    if (target != kNoHandle) SendKey(target, virtual_key, key_state);
   });
 }
 
@@ -181,6 +202,14 @@ void Headless::Select(Handle combo, int index, std::uint32_t delay_ms) {
 
 void Headless::Close(Handle window, std::uint32_t delay_ms) {
   Post(delay_ms, [this, window] { Send(window, Event{EventType::kCloseRequest}); });
+}
+
+void Headless::DropFiles(Handle window, std::vector<std::string> paths, std::uint32_t delay_ms) {
+  Post(delay_ms, [this, window, paths = std::move(paths)] {
+    Event e{EventType::kFilesDropped};
+    e.paths = paths;
+    Send(window, e);
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -302,6 +331,7 @@ Handle Headless::CreateWidget(const WidgetSpec& spec) {
   w.enabled = !spec.disabled;
   w.text = spec.text;
   w.text_colour = spec.text_colour;
+  if (spec.kind == WidgetKind::kTopWindow) w.window_state = spec.show_state;
   if (spec.parent != kNoHandle) {
     Widget* p = Get(spec.parent);
     if (!p) return kNoHandle;
@@ -331,6 +361,7 @@ void Headless::DestroyWidget(Handle w) {
   Unlink(w);
   if (focus_ == w) focus_ = kNoHandle;
   if (hover_ == w) hover_ = kNoHandle;
+  if (active_ == w) active_ = kNoHandle;
   widgets_.erase(w);
 }
 
@@ -384,6 +415,25 @@ bool Headless::IsVisible(Handle w) {
   const Widget* x = Get(w);
   return x && x->visible;
 }
+void Headless::ActivateWindow(Handle window) {
+  const Widget* x = Get(window);
+  if (!x || x->spec.kind != WidgetKind::kTopWindow) return;
+  active_ = window;
+  activations_.push_back(window);
+  // The focus goes to the window unless one of its controls already has it.
+  Handle f = focus_;
+  while (f != kNoHandle && f != window) f = GetParent(f);
+  if (f != window) focus_ = window;
+}
+int Headless::GetWindowState(Handle window) {
+  const Widget* x = Get(window);
+  return x ? x->window_state : 0;
+}
+void Headless::SetWindowState(Handle window, int state) {
+  Widget* x = Get(window);
+  if (!x || x->spec.kind != WidgetKind::kTopWindow) return;
+  x->window_state = (state == 2 || state == 3) ? state : 0;
+}
 void Headless::SetEnabled(Handle w, bool enabled) {
   if (Widget* x = Get(w)) x->enabled = enabled;
 }
@@ -395,7 +445,10 @@ void Headless::SetFocus(Handle w) {
   if (Get(w)) focus_ = w;
 }
 void Headless::SetText(Handle w, std::string_view text) {
-  if (Widget* x = Get(w)) x->text = text;
+  if (Widget* x = Get(w)) {
+    x->text = text;
+    x->texts_set.emplace_back(text);
+  }
 }
 std::string Headless::GetText(Handle w) {
   const Widget* x = Get(w);
@@ -495,7 +548,7 @@ std::optional<std::vector<std::string>> Headless::OpenFilesDialog(const OpenFile
 }
 
 std::optional<std::string> Headless::BrowseForFolder(std::string_view title, std::string_view initial) {
-  (void)title;
+  folder_titles_.emplace_back(title);
   folder_requests_.emplace_back(initial);
   if (folder_answers_.empty()) Fail("folder dialog without a queued answer");
   auto answer = std::move(folder_answers_.front());

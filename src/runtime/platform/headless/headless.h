@@ -26,6 +26,7 @@ struct Widget {
   bool visible = false;
   bool enabled = true;
   std::string text;
+  std::vector<std::string> texts_set;  // every SetText, oldest first (what was shown in turn)
   std::uint32_t text_colour = kDefaultColour;
   bool checked = false;
   std::vector<std::string> items;
@@ -34,6 +35,7 @@ struct Widget {
   std::vector<std::string> pictures;
   std::uint32_t transparent = kDefaultColour;
   std::string cursor;
+  int window_state = 0;  // top-level windows: 0 normal, 2 minimized, 3 maximized
 };
 
 struct MessageBoxCall {
@@ -65,10 +67,17 @@ class Headless final : public Platform {
   void Wheel(Handle w, int steps, int key_state = 0, std::uint32_t delay_ms = 0);
   void Key(Handle w, int virtual_key, int key_state = 0, std::uint32_t delay_ms = 0);
   // Key presses go to `w` as the widget with the focus (or the window).
+  // A multi-line edit box that the runtime leaves Enter to takes it as a
+  // line break (CR LF), as the native control does.
+  // A key press as a keyboard makes it: to the widget that has the focus
+  // when it is dispatched, or to the active window when none has.
+  void PressKey(int virtual_key, int key_state = 0, std::uint32_t delay_ms = 0);
   // Types GBK text into a widget: one kChar per character; an edit box takes it.
   void Type(Handle w, std::string_view text, std::uint32_t delay_ms = 0);
   void Select(Handle combo, int index, std::uint32_t delay_ms = 0);
   void Close(Handle window, std::uint32_t delay_ms = 0);
+  // Files or folders (full GBK paths) dropped on a top-level window.
+  void DropFiles(Handle window, std::vector<std::string> paths, std::uint32_t delay_ms = 0);
   // Any scripted step at a virtual time.
   void At(std::uint32_t delay_ms, std::function<void()> action);
 
@@ -96,9 +105,13 @@ class Headless final : public Platform {
   // ---- observation
   const Widget* Find(Handle w) const;
   std::vector<Handle> TopLevels() const;
+  // The window that has the activation, and every window activated so far.
+  Handle ActiveWindow() const { return active_; }
+  const std::vector<Handle>& Activations() const { return activations_; }
   const std::vector<MessageBoxCall>& MessageBoxes() const { return boxes_; }
   const std::vector<OpenFilesRequest>& FileDialogs() const { return file_requests_; }
-  const std::vector<std::string>& FolderDialogs() const { return folder_requests_; }
+  const std::vector<std::string>& FolderDialogs() const { return folder_requests_; }  // initial folders
+  const std::vector<std::string>& FolderDialogTitles() const { return folder_titles_; }
   const std::vector<DocumentCall>& OpenedDocuments() const { return documents_; }
   const std::vector<ProgramCall>& ProgramsRun() const { return programs_; }
   std::size_t ActiveTimers() const { return timers_.size(); }
@@ -136,6 +149,9 @@ class Headless final : public Platform {
   void PlaceBelow(Handle w, Handle sibling) override;
   void SetVisible(Handle w, bool visible) override;
   bool IsVisible(Handle w) override;
+  void ActivateWindow(Handle window) override;
+  int GetWindowState(Handle window) override;
+  void SetWindowState(Handle window, int state) override;
   void SetEnabled(Handle w, bool enabled) override;
   bool IsEnabled(Handle w) override;
   Handle GetFocus() override { return focus_; }
@@ -185,7 +201,8 @@ class Headless final : public Platform {
   Widget* Get(Handle w);
   bool Reachable(Handle w) const;
   void Press(Handle w, int button, int x, int y, int key_state, std::uint32_t delay_ms);
-  void Send(Handle w, const Event& e);
+  EventReply Send(Handle w, const Event& e);
+  void SendKey(Handle w, int virtual_key, int key_state);
   void Post(std::uint32_t delay_ms, std::function<void()> action);
   void Unlink(Handle w);
   [[noreturn]] void Fail(const std::string& what);
@@ -205,6 +222,8 @@ class Headless final : public Platform {
   Handle next_handle_ = 0x1000;
   Handle focus_ = kNoHandle;
   Handle hover_ = kNoHandle;
+  Handle active_ = kNoHandle;
+  std::vector<Handle> activations_;
 
   std::uint64_t now_ = 0;
   std::uint64_t seq_ = 0;
@@ -226,6 +245,7 @@ class Headless final : public Platform {
   std::vector<MessageBoxCall> boxes_;
   std::vector<OpenFilesRequest> file_requests_;
   std::vector<std::string> folder_requests_;
+  std::vector<std::string> folder_titles_;
   std::vector<DocumentCall> documents_;
   std::vector<ProgramCall> programs_;
   std::optional<std::string> clipboard_;

@@ -1,0 +1,17 @@
+// The folder dialog of the folder batch.
+#pragma once
+#include <optional>
+#include <string_view>
+
+#include "runtime/core/value.h"
+
+namespace tl::fs {
+
+// Shows the folder browser opened at `initial`, titled `prompt` (default
+// "请选择一个文件夹"), and returns the chosen folder exactly as the dialog
+// gives it — a name may begin or end with spaces. Empty on cancel. The
+// include-files, edit-box and new-style options of the Windows browser
+// (defaults false, true, true) are left to the backend's own dialog.
+rt::Text ChooseFolder(std::string_view initial, std::optional<std::string_view> prompt = std::nullopt);
+
+}  // namespace tl::fs
