@@ -119,6 +119,7 @@ enum class EventType : std::uint8_t {
                    // does NOT close it: the runtime decides and destroys it
   kDestroyed,      // a widget disappeared without the runtime asking
   kTimer,          // `timer` expired
+  kFilesDropped,   // files or folders dropped on a top-level window: Event::paths
 };
 
 struct Event {
@@ -129,6 +130,7 @@ struct Event {
   int key_state = 0;       // 1 Ctrl, 2 Shift, 4 Alt
   int wheel_delta = 0;
   TimerId timer = 0;
+  std::vector<std::string> paths;  // kFilesDropped: full GBK paths in drop order
 };
 
 struct EventReply {
@@ -210,6 +212,11 @@ class Platform {
   virtual void PlaceBelow(Handle w, Handle sibling) = 0;
   virtual void SetVisible(Handle w, bool visible) = 0;  // never activates
   virtual bool IsVisible(Handle w) = 0;
+  // Brings a top-level window to the front with the keyboard focus.
+  virtual void ActivateWindow(Handle window) = 0;
+  // Top-level window state: 0 normal, 2 minimized, 3 maximized.
+  virtual int GetWindowState(Handle window) = 0;
+  virtual void SetWindowState(Handle window, int state) = 0;
   virtual void SetEnabled(Handle w, bool enabled) = 0;
   virtual bool IsEnabled(Handle w) = 0;
   virtual Handle GetFocus() = 0;

@@ -19,6 +19,14 @@ namespace {
   std::abort();
 }
 
+// Events are built field by field: brace-initialising only the type would
+// leave the drop paths out of the initialiser list.
+Event MakeEvent(EventType type) {
+  Event e;
+  e.type = type;
+  return e;
+}
+
 }  // namespace
 
 Headless::Headless() : fail_(&DefaultFailure) {}
@@ -70,7 +78,7 @@ void Headless::Click(Handle w, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w] {
     if (!Reachable(w)) return;  // a user cannot click it
     Widget* x = Get(w);
-    Event down{EventType::kMouseDown};
+    Event down = MakeEvent(EventType::kMouseDown);
     down.x = down.y = 1;
     Send(w, down);
     Event up = down;
@@ -80,7 +88,7 @@ void Headless::Click(Handle w, std::uint32_t delay_ms) {
     if (!x) return;
     // An automatic check box toggles itself before it reports the click.
     if (x->spec.kind == WidgetKind::kCheckBox) x->checked = !x->checked;
-    Send(w, Event{EventType::kClick});
+    Send(w, MakeEvent(EventType::kClick));
   });
 }
 
@@ -93,7 +101,7 @@ void Headless::MiddleClick(Handle w, int x, int y, std::uint32_t delay_ms) { Pre
 void Headless::Press(Handle w, int button, int x, int y, int key_state, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, button, x, y, key_state] {
     if (!Reachable(w)) return;
-    Event e{EventType::kMouseDown};
+    Event e = MakeEvent(EventType::kMouseDown);
     e.button = button;
     e.x = x;
     e.y = y;
@@ -107,7 +115,7 @@ void Headless::Press(Handle w, int button, int x, int y, int key_state, std::uin
 void Headless::DoubleClick(Handle w, int x, int y, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, x, y] {
     if (!Reachable(w)) return;
-    Event e{EventType::kDoubleClick};
+    Event e = MakeEvent(EventType::kDoubleClick);
     e.x = x;
     e.y = y;
     Send(w, e);
@@ -117,11 +125,11 @@ void Headless::DoubleClick(Handle w, int x, int y, std::uint32_t delay_ms) {
 void Headless::MoveMouse(Handle w, int x, int y, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, x, y] {
     if (hover_ != w) {
-      if (hover_ != kNoHandle) Send(hover_, Event{EventType::kMouseLeave});
+      if (hover_ != kNoHandle) Send(hover_, MakeEvent(EventType::kMouseLeave));
       hover_ = Get(w) ? w : kNoHandle;
-      if (hover_ != kNoHandle) Send(w, Event{EventType::kMouseEnter});
+      if (hover_ != kNoHandle) Send(w, MakeEvent(EventType::kMouseEnter));
     }
-    Event e{EventType::kMouseMove};
+    Event e = MakeEvent(EventType::kMouseMove);
     e.x = x;
     e.y = y;
     Send(w, e);
@@ -131,7 +139,7 @@ void Headless::MoveMouse(Handle w, int x, int y, std::uint32_t delay_ms) {
 void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, steps, key_state] {
     if (!Reachable(w)) return;
-    Event e{EventType::kWheel};
+    Event e = MakeEvent(EventType::kWheel);
     e.wheel_delta = steps * 120;
     e.key_state = key_state;
     Send(w, e);
@@ -141,7 +149,7 @@ void Headless::Wheel(Handle w, int steps, int key_state, std::uint32_t delay_ms)
 void Headless::Key(Handle w, int virtual_key, int key_state, std::uint32_t delay_ms) {
   Post(delay_ms, [this, w, virtual_key, key_state] {
     if (!Reachable(w)) return;
-    Event e{EventType::kKeyDown};
+    Event e = MakeEvent(EventType::kKeyDown);
     e.key = virtual_key;
     e.key_state = key_state;
     Send(w, e);
@@ -156,14 +164,14 @@ void Headless::Type(Handle w, std::string_view text, std::uint32_t delay_ms) {
     for (std::size_t i = 0; i < text.size();) {
       auto b = static_cast<unsigned char>(text[i]);
       std::size_t n = (b >= 0x80 && i + 1 < text.size()) ? 2 : 1;
-      Event e{EventType::kChar};
+      Event e = MakeEvent(EventType::kChar);
       e.key = n == 2 ? (b << 8) | static_cast<unsigned char>(text[i + 1]) : b;
       Send(w, e);
       Widget* x = Get(w);
       if (!x) return;
       if (x->spec.kind == WidgetKind::kEditBox && x->enabled && x->spec.input_mode != 1) {
         x->text.append(text, i, n);
-        Send(w, Event{EventType::kTextChanged});
+        Send(w, MakeEvent(EventType::kTextChanged));
       }
       i += n;
     }
@@ -175,12 +183,12 @@ void Headless::Select(Handle combo, int index, std::uint32_t delay_ms) {
     Widget* x = Get(combo);
     if (!Reachable(combo) || index < 0 || index >= static_cast<int>(x->items.size())) return;
     x->selection = index;
-    Send(combo, Event{EventType::kSelectionChanged});
+    Send(combo, MakeEvent(EventType::kSelectionChanged));
   });
 }
 
 void Headless::Close(Handle window, std::uint32_t delay_ms) {
-  Post(delay_ms, [this, window] { Send(window, Event{EventType::kCloseRequest}); });
+  Post(delay_ms, [this, window] { Send(window, MakeEvent(EventType::kCloseRequest)); });
 }
 
 // ---------------------------------------------------------------------------
@@ -216,7 +224,7 @@ bool Headless::RunNextDue(std::uint64_t limit) {
   TimerId id = timer->first;
   now_ = std::max(now_, timer->second.next_due);
   timer->second.next_due += timer->second.period;
-  Event e{EventType::kTimer};
+  Event e = MakeEvent(EventType::kTimer);
   e.timer = id;
   if (sink_) sink_->OnEvent(kNoHandle, e);
   return true;

@@ -141,6 +141,11 @@ class Headless final : public Platform {
   void PlaceBelow(Handle w, Handle sibling) override;
   void SetVisible(Handle w, bool visible) override;
   bool IsVisible(Handle w) override;
+  void ActivateWindow(Handle window) override { SetFocus(window); }
+  int GetWindowState(Handle window) override { return window_state_.contains(window) ? window_state_[window] : 0; }
+  void SetWindowState(Handle window, int state) override {
+    if (Get(window)) window_state_[window] = state;
+  }
   void SetEnabled(Handle w, bool enabled) override;
   bool IsEnabled(Handle w) override;
   Handle GetFocus() override { return focus_; }
@@ -244,6 +249,7 @@ class Headless final : public Platform {
   bool run_program_ok_ = true;
   bool runtime_window_ = false;
   std::atomic<int> forwarded_exit_{0};
+  std::map<Handle, int> window_state_;
 };
 
 }  // namespace tl::platform::headless

@@ -1,0 +1,106 @@
+// The program speaks GBK (GB18030 where GBK has no code) with CR LF; GTK
+// speaks UTF-8 with LF. Every text crossing the backend passes here.
+#include <cstring>
+
+#include "runtime/iconv_adapter.h"
+#include "runtime/platform/gtk/gtk_internal.h"
+
+namespace tl::platform::gtk {
+namespace {
+
+using rt::CharsetConverter;
+
+// Converts all of `in`; an invalid or cut-off sequence becomes `bad` and the
+// conversion goes on one byte later, so no text is refused for one stray byte.
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view bad) {
+  CharsetConverter conv(to, from);
+  std::string out;
+  if (!conv.ok()) return std::string(in);
+  out.resize(in.size() + in.size() / 2 + 16);
+  const char* src = in.data();
+  std::size_t src_left = in.size();
+  std::size_t used = 0;
+  while (true) {
+    char* dst = out.data() + used;
+    std::size_t dst_left = out.size() - used;
+    CharsetConverter::Status st = conv.Convert(src, src_left, dst, dst_left);
+    used = out.size() - dst_left;
+    if (st == CharsetConverter::Status::kDone) break;
+    if (st == CharsetConverter::Status::kOutputFull) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    // Invalid or incomplete: substitute and step over one byte.
+    if (out.size() - used < bad.size()) out.resize(out.size() * 2 + bad.size());
+    std::memcpy(out.data() + used, bad.data(), bad.size());
+    used += bad.size();
+    if (src_left == 0) break;
+    ++src;
+    --src_left;
+    conv.Reset();
+  }
+  out.resize(used);
+  return out;
+}
+
+void DropCrBeforeLf(std::string& s) {
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < s.size(); ++r) {
+    if (s[r] == '\r' && r + 1 < s.size() && s[r + 1] == '\n') continue;
+    s[w++] = s[r];
+  }
+  s.resize(w);
+}
+
+std::string AddCrBeforeLf(const std::string& s) {
+  std::size_t lone = 0;
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) ++lone;
+  if (lone == 0) return s;
+  std::string out;
+  out.reserve(s.size() + lone);
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out.push_back('\r');
+    out.push_back(s[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ToUtf8Keep(std::string_view gbk) { return Convert("UTF-8", "GB18030", gbk, "\xEF\xBF\xBD"); }
+
+std::string FromUtf8Keep(std::string_view utf8) { return Convert("GB18030", "UTF-8", utf8, "?"); }
+
+std::string ToUtf8(std::string_view gbk) {
+  // CR and LF never occur inside a GBK or GB18030 character, so the line
+  // breaks can be cut after the conversion.
+  std::string out = ToUtf8Keep(gbk);
+  DropCrBeforeLf(out);
+  return out;
+}
+
+std::string FromUtf8(std::string_view utf8) { return AddCrBeforeLf(FromUtf8Keep(utf8)); }
+
+std::string MnemonicCaption(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() + 4);
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    char c = utf8[i];
+    if (c == '_') {
+      out += "__";
+    } else if (c == '&') {
+      if (i + 1 < utf8.size() && utf8[i + 1] == '&') {
+        out += '&';
+        ++i;
+      } else if (i + 1 < utf8.size()) {
+        out += '_';
+      }
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace tl::platform::gtk

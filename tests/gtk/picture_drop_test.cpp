@@ -1,0 +1,136 @@
+// Picture buttons cut to their image's shape, drops from a file manager,
+// and the message box as a real dialog.
+#include "gtk/gtk_support.h"
+#include "support/gbk.h"
+
+namespace tl::gtktest {
+namespace {
+
+using tl::test::Gbk;
+
+class PictureTest : public GtkTest {};
+
+// 40 x 20: the left half red, the right half blue (pressed: green).
+std::string HalfRed(char right) {
+  std::vector<std::string> rows(20, std::string(20, '0') + std::string(20, right));
+  const std::uint32_t palette[4] = {0xFF0000, 0x0000FF, 0x00FF00, 0x000000};
+  return MakeGif(40, 20, rows, palette);
+}
+
+TEST_F(PictureTest, TheTransparentColourCutsTheButtonAndThePressedImageShows) {
+  Handle win = Window({40, 40, 200, 120});
+  WidgetSpec box{.kind = WidgetKind::kPicBox, .parent = win, .rect = {0, 0, 200, 120}};
+  box.back_colour = 0xFFFFFF;
+  Handle back = Make(box);
+  Handle pic = Make(WidgetSpec{.kind = WidgetKind::kPicButton, .parent = back, .rect = {20, 30, 40, 20}});
+  const std::string images[] = {HalfRed('1'), HalfRed('2')};
+  os.SetPictures(pic, images, 0x0000FF);  // COLORREF of pure red
+  Show(win);
+  int ox = 0, oy = 0;
+  ClientOrigin(win, ox, oy);
+  const int left_x = ox + 20 + 5, right_x = ox + 20 + 30, y = oy + 30 + 10;
+  std::uint32_t left = 0, right = 0;
+  EXPECT_TRUE(PumpUntil([&] {
+    left = ScreenPixel(left_x, y);
+    right = ScreenPixel(right_x, y);
+    return left == 0xFFFFFF && right == 0x0000FF;
+  })) << "a person sees " << std::hex << left << " where the box shows through and " << right
+      << " where the image is blue";
+
+  // Pressing shows the second image; the click comes with the release.
+  XPress(right_x, y);
+  EXPECT_TRUE(PumpUntil([&] { return (right = ScreenPixel(right_x, y)) == 0x00FF00; }))
+      << "pressed, the button shows " << std::hex << right;
+  EXPECT_EQ(rec.Count(EventType::kClick, pic), 0);
+  XRelease();
+  EXPECT_TRUE(PumpUntil([&] { return rec.Count(EventType::kClick, pic) == 1; }));
+  EXPECT_TRUE(PumpUntil([&] { return (right = ScreenPixel(right_x, y)) == 0x0000FF; }));
+
+  // A click on the cut-out part reaches the box below, not the button.
+  int box_downs = rec.Count(EventType::kMouseDown, back);
+  XClick(left_x, y);
+  EXPECT_TRUE(PumpUntil([&] { return rec.Count(EventType::kMouseDown, back) == box_downs + 1; }));
+  EXPECT_EQ(rec.Count(EventType::kClick, pic), 1);
+}
+
+class DropTest : public GtkTest {};
+
+TEST_F(DropTest, FileUrisBecomeGbkPathsInDropOrder) {
+  Handle win = Window({10, 10, 300, 200});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 200, 100});
+  // As a file manager delivers text/uri-list: CR LF separated, escaped.
+  os.DeliverDrop(edit,
+                 "file:///tmp/a%20b.txt\r\n"
+                 "# a comment line\r\n"
+                 "https://example.test/page\r\n"
+                 "file:///tmp/%E4%B8%AD%E6%96%87/\r\n"
+                 "file:///tmp/%F0%9F%98%80.txt\r\n");
+  ASSERT_EQ(rec.Count(EventType::kFilesDropped), 1);
+  const auto& e = rec.events.back();
+  EXPECT_EQ(e.widget, win) << "the drop belongs to the top-level window";
+  EXPECT_EQ(e.event.paths, (std::vector<std::string>{"/tmp/a b.txt", Gbk("/tmp/中文"), Gbk("/tmp/😀.txt")}));
+  // Nothing local: no event.
+  os.DeliverDrop(win, "https://example.test/\r\n");
+  os.DeliverDrop(win, "");
+  EXPECT_EQ(rec.Count(EventType::kFilesDropped), 1);
+  // The edit box kept its text: a drop of files is not typing.
+  EXPECT_EQ(os.GetText(edit), "");
+}
+
+class DialogTest : public GtkTest {};
+
+// Answers the next message box from inside its own loop, as a person would
+// by pressing one of its buttons; records what it showed.
+struct BoxAnswer {
+  int response;
+  bool done = false;
+  std::string title, text;
+  std::vector<std::string> buttons;
+};
+
+gboolean AnswerBox(gpointer data) {
+  auto* a = static_cast<BoxAnswer*>(data);
+  GList* tops = gtk_window_list_toplevels();
+  GtkWidget* box = nullptr;
+  for (GList* l = tops; l; l = l->next)
+    if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) box = GTK_WIDGET(l->data);
+  g_list_free(tops);
+  if (!box) return G_SOURCE_CONTINUE;
+  a->title = gtk_window_get_title(GTK_WINDOW(box));
+  gchar* text = nullptr;
+  g_object_get(box, "text", &text, nullptr);
+  a->text = text ? text : "";
+  g_free(text);
+  for (int id = 1; id <= 7; ++id)
+    if (gtk_dialog_get_widget_for_response(GTK_DIALOG(box), id)) a->buttons.push_back(std::to_string(id));
+  gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(GTK_DIALOG(box), a->response)));
+  a->done = true;
+  return G_SOURCE_REMOVE;
+}
+
+TEST_F(DialogTest, MessageBoxShowsItsTextsAndButtonsAndAnswersTheChosenOne) {
+  struct Case {
+    std::uint32_t style;
+    int press;
+    std::vector<std::string> buttons;
+  } cases[] = {
+      {0x00, platform::kIdOk, {"1"}},
+      {0x01, platform::kIdCancel, {"1", "2"}},
+      {0x24, platform::kIdNo, {"6", "7"}},
+      {0x23, platform::kIdYes, {"2", "6", "7"}},
+      {0x12, platform::kIdRetry, {"3", "4", "5"}},
+  };
+  for (const Case& c : cases) {
+    BoxAnswer answer{c.press, false, {}, {}, {}};
+    guint source = g_timeout_add(20, AnswerBox, &answer);
+    int result = os.MessageBox(Gbk("是否打开保存目录？\r\n第二行😀"), Gbk("提示"), c.style);
+    if (!answer.done) g_source_remove(source);
+    EXPECT_EQ(result, c.press) << "style " << c.style;
+    EXPECT_EQ(answer.title, "提示");
+    EXPECT_EQ(answer.text, "是否打开保存目录？\n第二行😀");
+    EXPECT_EQ(answer.buttons, c.buttons) << "style " << c.style;
+  }
+}
+
+}  // namespace
+}  // namespace tl::gtktest

@@ -1,0 +1,166 @@
+// Texts through every widget kind and the clipboard: GBK with CR LF on the
+// program's side, UTF-8 with LF on GTK's and other programs' side.
+#include "gtk/gtk_support.h"
+#include "support/gbk.h"
+
+namespace tl::gtktest {
+namespace {
+
+using tl::test::Gbk;
+
+struct Sample {
+  const char* what;
+  std::string gbk;        // as the program hands it over
+  std::string shown;      // as GTK holds it
+  bool multi_line;
+};
+
+std::vector<Sample> Samples() {
+  return {
+      {"empty", "", "", false},
+      {"ASCII", "abc 123", "abc 123", false},
+      {"GBK", Gbk("待处理文本：去重"), "待处理文本：去重", false},
+      {"outside GBK (GB18030 four-byte)", Gbk("表情😀与𠀀字"), "表情😀与𠀀字", false},
+      {"CR LF", Gbk("第一行\r\n\r\nthird\r\n"), "第一行\n\nthird\n", true},
+  };
+}
+
+// What GTK holds for a widget, read from the widget itself.
+std::string Shown(Handle h, WidgetKind kind) {
+  GtkWidget* w = G(h);
+  switch (kind) {
+    case WidgetKind::kTopWindow: {
+      const char* t = gtk_window_get_title(GTK_WINDOW(w));
+      return t ? t : "";
+    }
+    case WidgetKind::kLabel:
+    case WidgetKind::kHyperLink: return gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(w))));
+    case WidgetKind::kTransLabel: return gtk_label_get_text(GTK_LABEL(w));
+    case WidgetKind::kButton:
+    case WidgetKind::kCheckBox:
+    case WidgetKind::kRadioBox: return gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(w))));
+    case WidgetKind::kEditBox: {
+      if (GTK_IS_ENTRY(w)) return gtk_entry_get_text(GTK_ENTRY(w));
+      GtkTextBuffer* b = gtk_text_view_get_buffer(GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(w))));
+      GtkTextIter s, e;
+      gtk_text_buffer_get_bounds(b, &s, &e);
+      gchar* t = gtk_text_buffer_get_text(b, &s, &e, TRUE);
+      std::string out = t;
+      g_free(t);
+      return out;
+    }
+    case WidgetKind::kComboBox:
+      return gtk_entry_get_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(w))));
+    default: return {};
+  }
+}
+
+class TextTest : public GtkTest {};
+
+TEST_F(TextTest, EveryWidgetKindShowsUtf8AndGivesBackTheProgramsBytes) {
+  Handle win = Window({10, 10, 400, 300});
+  struct Kind {
+    WidgetKind kind;
+    bool multi_line;
+    int combo_type;
+  };
+  const Kind kinds[] = {
+      {WidgetKind::kTopWindow, false, 0}, {WidgetKind::kLabel, false, 0},    {WidgetKind::kTransLabel, false, 0},
+      {WidgetKind::kHyperLink, false, 0}, {WidgetKind::kButton, false, 0},   {WidgetKind::kCheckBox, false, 0},
+      {WidgetKind::kRadioBox, false, 0},  {WidgetKind::kEditBox, false, 0},  {WidgetKind::kEditBox, true, 0},
+      {WidgetKind::kComboBox, false, 1},  {WidgetKind::kPicBox, false, 0},   {WidgetKind::kProgressBar, false, 0},
+  };
+  for (const Kind& k : kinds) {
+    Handle h = win;
+    if (k.kind != WidgetKind::kTopWindow) {
+      WidgetSpec s;
+      s.kind = k.kind;
+      s.parent = win;
+      s.rect = {5, 5, 200, 60};
+      s.multi_line = k.multi_line;
+      s.scroll_bars = 3;
+      s.combo_type = k.combo_type;
+      h = Make(s);
+      ASSERT_NE(h, platform::kNoHandle);
+    }
+    for (const Sample& t : Samples()) {
+      // Captions and single-line boxes are not asked to hold line breaks.
+      if (t.multi_line && !k.multi_line) continue;
+      SCOPED_TRACE(std::string(t.what) + " in kind " + std::to_string(static_cast<int>(k.kind)) +
+                   (k.multi_line ? " (multi-line)" : ""));
+      os.SetText(h, t.gbk);
+      EXPECT_EQ(os.GetText(h), t.gbk);
+      if (k.kind != WidgetKind::kPicBox && k.kind != WidgetKind::kProgressBar) {
+        EXPECT_EQ(Shown(h, k.kind), t.shown);
+      }
+    }
+  }
+  // The program's own writes are not reported as typing.
+  EXPECT_EQ(rec.Count(EventType::kTextChanged), 0);
+  EXPECT_EQ(rec.Count(EventType::kClick), 0);
+}
+
+TEST_F(TextTest, TypingAndPastedLineBreaksComeBackAsCrLf) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  Handle line = Make(WidgetSpec{.kind = WidgetKind::kEditBox, .parent = win, .rect = {5, 220, 200, 24}});
+  GtkTextBuffer* b = gtk_text_view_get_buffer(GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(G(edit)))));
+  // Text from another program may hold CR LF already: it stays one break.
+  gtk_text_buffer_set_text(b, "a\nb\r\nc😀", -1);
+  EXPECT_EQ(os.GetText(edit), "a\r\nb\r\nc" + Gbk("😀"));
+  EXPECT_EQ(rec.Count(EventType::kTextChanged, edit), 1);
+  int pos = 0;
+  gtk_editable_insert_text(GTK_EDITABLE(G(line)), "去重", -1, &pos);
+  EXPECT_EQ(os.GetText(line), Gbk("去重"));
+  EXPECT_EQ(rec.Count(EventType::kTextChanged, line), 1);
+}
+
+TEST_F(TextTest, ComboBoxItemsAndSelection) {
+  Handle win = Window({10, 10, 400, 300});
+  WidgetSpec s{.kind = WidgetKind::kComboBox, .parent = win, .rect = {5, 5, 88, 23}};
+  s.combo_type = 2;
+  Handle combo = Make(s);
+  for (const char* item : {"自动识别", "ANSI", "UTF-8", "表情😀"}) os.AddItem(combo, Gbk(item));
+  EXPECT_EQ(os.ItemCount(combo), 4);
+  EXPECT_EQ(os.GetSelection(combo), -1);
+  EXPECT_EQ(os.GetText(combo), "");
+  os.SetSelection(combo, 3);
+  EXPECT_EQ(os.GetSelection(combo), 3);
+  EXPECT_EQ(os.GetText(combo), Gbk("表情😀"));
+  os.SetSelection(combo, 10);  // out of range selects nothing
+  EXPECT_EQ(os.GetSelection(combo), -1);
+  EXPECT_EQ(rec.Count(EventType::kSelectionChanged), 0);
+  gtk_combo_box_set_active(GTK_COMBO_BOX(G(combo)), 1);  // as the user picks
+  EXPECT_EQ(rec.Count(EventType::kSelectionChanged, combo), 1);
+}
+
+TEST_F(TextTest, ClipboardGivesOtherProgramsUtf8WithLf) {
+  for (const Sample& t : Samples()) {
+    SCOPED_TRACE(t.what);
+    ASSERT_TRUE(os.SetClipboardText(t.gbk));
+    EXPECT_EQ(RunServing({"xclip", "-o", "-selection", "clipboard"}), t.shown);
+    EXPECT_EQ(os.GetClipboardText(), t.gbk);
+  }
+}
+
+TEST_F(TextTest, ClipboardFromOtherProgramsArrivesAsGbkWithCrLf) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"one\ntwo\n", "one\r\ntwo\r\n"},
+      {"已经是\r\nCR LF", Gbk("已经是\r\nCR LF")},
+      {"😀\n𠀀", Gbk("😀\r\n𠀀")},
+  };
+  for (const auto& [offered, expected] : cases) {
+    SCOPED_TRACE(offered);
+    Child xclip;
+    ASSERT_TRUE(xclip.Start({"xclip", "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, &offered));
+    // xclip owns the clipboard once it has read its input.
+    std::optional<std::string> got;
+    EXPECT_TRUE(PumpUntil([&] {
+      got = os.GetClipboardText();
+      return got && *got == expected;
+    })) << "clipboard holds [" << got.value_or("<none>") << "]";
+  }
+}
+
+}  // namespace
+}  // namespace tl::gtktest
