@@ -164,3 +164,86 @@ TEST_F(TextTest, ClipboardFromOtherProgramsArrivesAsGbkWithCrLf) {
 
 }  // namespace
 }  // namespace tl::gtktest
+
+namespace tl::gtktest {
+namespace {
+
+class LargeTextTest : public GtkTest {
+ protected:
+  static std::string Lines(int count) {
+    std::string out;
+    const std::string word = Gbk("记录");
+    for (int i = 0; i < count; ++i) out += word + std::to_string(i) + "\r\n";
+    return out;
+  }
+  GtkTextView* View(Handle edit) { return GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(G(edit)))); }
+};
+
+TEST_F(LargeTextTest, ALargeTextGoesInByPiecesWhileTheWindowIsServed) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  Show(win);
+  const std::string big = Lines(100000);  // about 1.3 MB, three pieces
+  platform::TimerId timer = os.StartTimer(1);
+  int ticks = 0;
+  rec.reply = [&](Handle, const Event& e) {
+    if (e.type == EventType::kTimer) ++ticks;
+    return EventReply{};
+  };
+  os.SetText(edit, big);
+  os.StopTimer(timer);
+  EXPECT_GT(ticks, 0) << "the window was not served while the text went in";
+  EXPECT_EQ(os.GetText(edit), big);
+  GtkTextBuffer* b = gtk_text_view_get_buffer(View(edit));
+  GtkTextIter cursor;
+  gtk_text_buffer_get_iter_at_mark(b, &cursor, gtk_text_buffer_get_insert(b));
+  EXPECT_EQ(gtk_text_iter_get_offset(&cursor), 0) << "the caret is not at the start";
+  EXPECT_TRUE(gtk_text_view_get_editable(View(edit)));
+  EXPECT_EQ(rec.Count(EventType::kTextChanged), 0);
+}
+
+TEST_F(LargeTextTest, ATextSetWhileAnotherGoesInReplacesIt) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  platform::TimerId timer = os.StartTimer(1);
+  bool replaced = false;
+  rec.reply = [&](Handle, const Event& e) {
+    if (e.type == EventType::kTimer && !replaced) {
+      replaced = true;
+      os.SetText(edit, Gbk("新的\r\n"));
+    }
+    return EventReply{};
+  };
+  os.SetText(edit, Lines(100000));
+  os.StopTimer(timer);
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(os.GetText(edit), Gbk("新的\r\n"));
+  EXPECT_TRUE(gtk_text_view_get_editable(View(edit)));
+}
+
+TEST_F(LargeTextTest, TypedKeysReachTheRuntimeAndASwallowedKeyIsNotTyped) {
+  Handle win = Window({10, 10, 300, 100});
+  Handle line = Make(WidgetSpec{.kind = WidgetKind::kEditBox, .parent = win, .rect = {10, 10, 200, 24}});
+  Show(win);
+  rec.reply = [&](Handle, const Event& e) {
+    EventReply r;
+    if (e.type == EventType::kKeyDown && e.key == 'B') r.default_action = false;
+    return r;
+  };
+  int ox = 0, oy = 0;
+  ClientOrigin(win, ox, oy);
+  XClick(ox + 50, oy + 20);
+  ASSERT_TRUE(PumpUntil([&] { return gtk_widget_has_focus(G(line)); })) << "the box did not take the focus";
+  RunServing({"xdotool", "type", "--delay", "20", "abc"});
+  EXPECT_TRUE(PumpUntil([&] { return os.GetText(line) == "ac"; })) << "the box holds [" << os.GetText(line) << "]";
+  EXPECT_EQ(rec.Count(EventType::kKeyDown, line), 3);
+  EXPECT_EQ(rec.Count(EventType::kChar, line), 2);  // not for the swallowed key
+  std::vector<int> chars;
+  for (const auto& e : rec.events)
+    if (e.event.type == EventType::kChar) chars.push_back(e.event.key);
+  EXPECT_EQ(chars, (std::vector<int>{'a', 'c'}));
+  EXPECT_EQ(os.GetFocus(), line);
+}
+
+}  // namespace
+}  // namespace tl::gtktest

@@ -666,6 +666,12 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
   GtkTextView* view = GTK_TEXT_VIEW(n->inner);
   GtkTextBuffer* buffer = gtk_text_view_get_buffer(view);
   unsigned generation = ++n->set_text_generation;
+  if (n->chunking) {
+    // A text still going in by pieces is abandoned: the box gets back the
+    // state it had before that text.
+    gtk_text_view_set_editable(view, n->chunk_editable);
+    n->chunking = false;
+  }
   auto to_start = [&] {
     GtkTextIter start;
     gtk_text_buffer_get_start_iter(buffer, &start);
@@ -681,7 +687,8 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
   // A large text goes in by pieces cut at line ends; the window is served
   // between them. Typing meanwhile would land in the middle, so the box is
   // read-only until the last piece is in.
-  bool editable = gtk_text_view_get_editable(view);
+  n->chunking = true;
+  n->chunk_editable = gtk_text_view_get_editable(view);
   gtk_text_view_set_editable(view, FALSE);
   gtk_text_buffer_set_text(buffer, "", 0);
   g_object_ref(buffer);
@@ -712,7 +719,8 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
   }
   g_object_unref(buffer);
   if (n && n->set_text_generation == generation) {
-    gtk_text_view_set_editable(view, editable);
+    gtk_text_view_set_editable(view, n->chunk_editable);
+    n->chunking = false;
     n->quiet = false;
   }
 }

@@ -37,6 +37,8 @@ struct Node {
   bool quiet = false;          // our own writes raise no change events
   bool runtime_destroy = false;
   unsigned set_text_generation = 0;
+  bool chunking = false;        // a large text is going in by pieces
+  bool chunk_editable = true;   // what the box was before that
   // Top level: the frame size is reached once the window manager's border
   // is known.
   int deco_left = 0, deco_top = 0, deco_right = 0, deco_bottom = 0;
