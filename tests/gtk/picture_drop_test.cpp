@@ -1,6 +1,9 @@
 // Picture buttons cut to their image's shape, drops from a file manager,
 // and the message box as a real dialog.
 #include "gtk/gtk_support.h"
+#include <glib/gstdio.h>
+#include <unistd.h>
+
 #include "support/gbk.h"
 
 namespace tl::gtktest {
@@ -130,6 +133,86 @@ TEST_F(DialogTest, MessageBoxShowsItsTextsAndButtonsAndAnswersTheChosenOne) {
     EXPECT_EQ(answer.text, "是否打开保存目录？\n第二行😀");
     EXPECT_EQ(answer.buttons, c.buttons) << "style " << c.style;
   }
+}
+
+}  // namespace
+}  // namespace tl::gtktest
+
+namespace tl::gtktest {
+namespace {
+
+// Picks files in the next open-files dialog as a person would, once the
+// dialog shows its folder; records what it offered.
+struct FilePick {
+  std::vector<std::string> names;  // in the dialog's folder
+  std::string folder;              // shown at the start
+  std::vector<std::string> filters;
+  bool done = false;
+  gint64 deadline = 0;
+};
+
+gboolean PickFiles(gpointer data) {
+  auto* p = static_cast<FilePick*>(data);
+  GtkWidget* dialog = nullptr;
+  GList* tops = gtk_window_list_toplevels();
+  for (GList* l = tops; l; l = l->next)
+    if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) dialog = GTK_WIDGET(l->data);
+  g_list_free(tops);
+  if (!dialog) return G_SOURCE_CONTINUE;
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  if (p->folder.empty()) {
+    gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+    if (!folder) return G_SOURCE_CONTINUE;  // still loading
+    p->folder = folder;
+    g_free(folder);
+    GSList* filters = gtk_file_chooser_list_filters(chooser);
+    for (GSList* f = filters; f; f = f->next) p->filters.push_back(gtk_file_filter_get_name(GTK_FILE_FILTER(f->data)));
+    g_slist_free(filters);
+    for (const std::string& n : p->names)
+      gtk_file_chooser_select_filename(chooser, (p->folder + "/" + n).c_str());
+  }
+  GSList* chosen = gtk_file_chooser_get_filenames(chooser);
+  guint count = g_slist_length(chosen);
+  if (count < p->names.size() && g_get_monotonic_time() < p->deadline) return G_SOURCE_CONTINUE;
+  gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+  p->done = true;
+  return G_SOURCE_REMOVE;
+}
+
+class FileDialogTest : public GtkTest {};
+
+TEST_F(FileDialogTest, PicksAFileInTheInitialFolderAndMovesTheCurrentDirectory) {
+  gchar* tmp = g_dir_make_tmp("tidyline-dialog-XXXXXX", nullptr);
+  ASSERT_NE(tmp, nullptr);
+  const std::string dir = tmp;
+  g_free(tmp);
+  const std::string cn = "中文.TXT";
+  for (const std::string& n : {std::string("a.txt"), cn}) g_file_set_contents((dir + "/" + n).c_str(), "x", 1, nullptr);
+  gchar* before = g_get_current_dir();
+
+  FilePick pick;
+  pick.names = {cn};
+  pick.deadline = g_get_monotonic_time() + 10000000;
+  guint source = g_timeout_add(20, PickFiles, &pick);
+  platform::OpenFilesRequest request;
+  request.title = Gbk("选择文件");
+  request.filters = {{Gbk("文本文件"), "*.txt"}, {Gbk("所有文件"), "*.*"}};
+  request.initial_directory = Gbk(dir);
+  auto paths = os.OpenFilesDialog(request);
+  if (!pick.done) g_source_remove(source);
+  ASSERT_TRUE(paths.has_value());
+  // The upper-case name passed the "*.txt" filter: a file the filter hid
+  // could not have been picked.
+  EXPECT_EQ(*paths, std::vector<std::string>{Gbk(dir + "/" + cn)});
+  EXPECT_EQ(pick.folder, dir);
+  EXPECT_EQ(pick.filters, (std::vector<std::string>{"文本文件", "所有文件"}));
+  gchar* after = g_get_current_dir();
+  EXPECT_EQ(std::string(after), dir) << "the current directory did not follow the chosen files";
+  if (chdir(before) != 0) ADD_FAILURE() << "cannot go back to " << before;
+  g_free(after);
+  g_free(before);
+  for (const std::string& n : {std::string("a.txt"), cn}) g_remove((dir + "/" + n).c_str());
+  g_rmdir(dir.c_str());
 }
 
 }  // namespace

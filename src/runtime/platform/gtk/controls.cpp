@@ -185,6 +185,21 @@ void OnClicked(GtkButton*, gpointer data) {
   Backend()->Send(FromData(data), Ev(EventType::kClick));
 }
 
+// Letter case of a single-line box: typed and pasted letters are changed
+// before they go in, as the Windows edit styles do.
+void OnEntryInsert(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data) {
+  Node* n = NodeOf(data);
+  if (!n || n->spec.letter_case == 0) return;
+  gchar* changed = n->spec.letter_case == 1 ? g_utf8_strdown(text, length) : g_utf8_strup(text, length);
+  if (std::strcmp(changed, std::string(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length)).c_str()) != 0) {
+    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(OnEntryInsert), data);
+    gtk_editable_insert_text(editable, changed, -1, position);
+    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(OnEntryInsert), data);
+    g_signal_stop_emission_by_name(editable, "insert-text");
+  }
+  g_free(changed);
+}
+
 void OnEntryChanged(GtkEditable*, gpointer data) {
   Node* n = NodeOf(data);
   if (!n || n->quiet) return;
@@ -587,6 +602,7 @@ GtkWidget* MakeControl(Impl& impl, Node& n, const WidgetSpec& s) {
         }
         gtk_entry_set_text(GTK_ENTRY(e), ToUtf8(s.text).c_str());
         g_signal_connect(e, "changed", G_CALLBACK(OnEntryChanged), AsData(HandleOf(e)));
+        g_signal_connect(e, "insert-text", G_CALLBACK(OnEntryInsert), AsData(HandleOf(e)));
         ConnectInput(impl, n, e);
         EnableDrop(impl, HandleOf(e), e);
         break;

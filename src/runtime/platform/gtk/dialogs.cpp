@@ -61,6 +61,24 @@ std::vector<std::string> SplitPatterns(const std::string& list) {
   return out;
 }
 
+// GtkFileFilter patterns are case-sensitive; Windows filters are not:
+// "*.txt" becomes "*.[tT][xX][tT]". Other bytes (UTF-8 too) pass unchanged.
+std::string AnyCase(const std::string& pattern) {
+  std::string out;
+  for (char c : pattern) {
+    char lower = g_ascii_tolower(c), upper = g_ascii_toupper(c);
+    if (lower != upper) {
+      out += '[';
+      out += lower;
+      out += upper;
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string OsPath(std::string_view gbk) { return rt::fileio::ToOsName(gbk); }
 
 }  // namespace
@@ -119,7 +137,7 @@ std::optional<std::vector<std::string>> GtkBackend::OpenFilesDialog(const OpenFi
     gtk_file_filter_set_name(f, ToUtf8Keep(name).c_str());
     for (const std::string& p : SplitPatterns(patterns)) {
       // "*.*" means every file, as on Windows (also names without a dot).
-      gtk_file_filter_add_pattern(f, p == "*.*" ? "*" : ToUtf8Keep(p).c_str());
+      gtk_file_filter_add_pattern(f, p == "*.*" ? "*" : AnyCase(ToUtf8Keep(p)).c_str());
     }
     gtk_file_chooser_add_filter(chooser, f);
     filters.push_back(f);
