@@ -164,10 +164,16 @@ void GtkTest::Show(Handle window) {
     GdkWindow* gw = gtk_widget_get_window(w);
     return gdk_window_is_viewable(gw) && gtk_widget_get_allocated_width(w) > 1;
   })) << "the window was not shown within 5 s";
-  // Let the first frame reach the screen.
+  // Let a painted frame reach the screen.
   GdkFrameClock* clock = gtk_widget_get_frame_clock(w);
-  gint64 frame = clock ? gdk_frame_clock_get_frame_counter(clock) : 0;
-  PumpUntil([&] { return !clock || gdk_frame_clock_get_frame_counter(clock) > frame + 1; }, 2000);
+  if (!clock) return;
+  bool painted = false;
+  gulong id = g_signal_connect(clock, "after-paint",
+                               G_CALLBACK(+[](GdkFrameClock*, gpointer flag) { *static_cast<bool*>(flag) = true; }),
+                               &painted);
+  gtk_widget_queue_draw(w);
+  PumpUntil([&] { return painted; }, 2000);
+  g_signal_handler_disconnect(clock, id);
 }
 
 void ClientOrigin(Handle window, int& x, int& y) {

@@ -128,8 +128,8 @@ TEST_F(RuntimeTest, TimersKeepFiringWhileAHandlerWorksWithDoEvents) {
     working = true;
     gint64 end = g_get_monotonic_time() + 5000000;
     while (ticks_in_work < 5 && g_get_monotonic_time() < end) {
-      volatile int spin = 0;
-      for (int i = 0; i < 100000; ++i) spin = spin + i;
+      volatile unsigned spin = 0;
+      for (unsigned i = 0; i < 100000; ++i) spin = spin + i;
       DoEvents();
     }
     working = false;

@@ -247,3 +247,65 @@ TEST_F(LargeTextTest, TypedKeysReachTheRuntimeAndASwallowedKeyIsNotTyped) {
 
 }  // namespace
 }  // namespace tl::gtktest
+
+namespace tl::gtktest {
+namespace {
+
+class PasteTest : public GtkTest {
+ protected:
+  // Pastes the clipboard as Ctrl+V does and waits until the text is in.
+  GtkTextBuffer* Paste(Handle edit, std::size_t expect_chars) {
+    GtkWidget* view = gtk_bin_get_child(GTK_BIN(G(edit)));
+    GtkTextBuffer* b = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+    g_signal_emit_by_name(view, "paste-clipboard");
+    EXPECT_TRUE(PumpUntil([&] { return static_cast<std::size_t>(gtk_text_buffer_get_char_count(b)) >= expect_chars; }))
+        << "the paste did not arrive";
+    return b;
+  }
+  static int CursorOffset(GtkTextBuffer* b) {
+    GtkTextIter it;
+    gtk_text_buffer_get_iter_at_mark(b, &it, gtk_text_buffer_get_insert(b));
+    return gtk_text_iter_get_offset(&it);
+  }
+};
+
+TEST_F(PasteTest, ALargePasteLeavesTheCaretAtTheStartASmallOneAfterTheText) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  Show(win);
+  ASSERT_TRUE(os.SetClipboardText("ab\r\ncd"));
+  GtkTextBuffer* b = Paste(edit, 5);
+  EXPECT_EQ(CursorOffset(b), 5);
+  EXPECT_EQ(os.GetText(edit), "ab\r\ncd");
+
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(i) + "\r\n";
+  os.SetText(edit, "");
+  ASSERT_TRUE(os.SetClipboardText(big));
+  b = Paste(edit, big.size() - 20000);  // LF only on GTK's side
+  // Scrolling to the end of 20,000 lines before they are laid out would
+  // freeze the window.
+  EXPECT_EQ(CursorOffset(b), 0);
+  EXPECT_EQ(os.GetText(edit), big);
+  EXPECT_GE(rec.Count(EventType::kTextChanged, edit), 2) << "a paste is the user's change";
+}
+
+TEST_F(PasteTest, TheLinkColourFollowsTheRuntime) {
+  Handle win = Window({10, 10, 300, 100});
+  Handle link = Make(WidgetSpec{.kind = WidgetKind::kHyperLink, .parent = win, .rect = {10, 10, 64, 24}, .text = "home"});
+  GtkWidget* label = gtk_bin_get_child(GTK_BIN(G(link)));
+  auto colour = [&] {
+    GdkRGBA c;
+    GtkStyleContext* ctx = gtk_widget_get_style_context(label);
+    gtk_style_context_get_color(ctx, gtk_style_context_get_state(ctx), &c);
+    return (static_cast<int>(c.red * 255 + 0.5) << 16) | (static_cast<int>(c.green * 255 + 0.5) << 8) |
+           static_cast<int>(c.blue * 255 + 0.5);
+  };
+  os.SetTextColour(link, 0xFF0000);  // COLORREF blue
+  EXPECT_EQ(colour(), 0x0000FF);
+  os.SetTextColour(link, 0x0000FF);  // red under the pointer
+  EXPECT_EQ(colour(), 0xFF0000);
+}
+
+}  // namespace
+}  // namespace tl::gtktest
