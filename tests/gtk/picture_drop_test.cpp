@@ -171,9 +171,21 @@ gboolean PickFiles(gpointer data) {
     for (const std::string& n : p->names)
       gtk_file_chooser_select_filename(chooser, (p->folder + "/" + n).c_str());
   }
+  std::vector<std::string> want, have;
+  for (const std::string& n : p->names) want.push_back(p->folder + "/" + n);
   GSList* chosen = gtk_file_chooser_get_filenames(chooser);
-  guint count = g_slist_length(chosen);
-  if (count < p->names.size() && g_get_monotonic_time() < p->deadline) return G_SOURCE_CONTINUE;
+  for (GSList* l = chosen; l; l = l->next) have.push_back(static_cast<const char*>(l->data));
+  g_slist_free_full(chosen, g_free);
+  std::sort(want.begin(), want.end());
+  std::sort(have.begin(), have.end());
+  // The chooser selects its first row once the folder has loaded, and
+  // selections made before that can be lost: select again until it holds
+  // exactly the wanted files.
+  if (have != want && g_get_monotonic_time() < p->deadline) {
+    gtk_file_chooser_unselect_all(chooser);
+    for (const std::string& f : want) gtk_file_chooser_select_filename(chooser, f.c_str());
+    return G_SOURCE_CONTINUE;
+  }
   gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   p->done = true;
   return G_SOURCE_REMOVE;
@@ -181,13 +193,16 @@ gboolean PickFiles(gpointer data) {
 
 class FileDialogTest : public GtkTest {};
 
+// GTK's own select_filename keeps only the last file it was given (it moves
+// the cursor, which clears the selection), so a dialog test picks one file.
 TEST_F(FileDialogTest, PicksAFileInTheInitialFolderAndMovesTheCurrentDirectory) {
   gchar* tmp = g_dir_make_tmp("tidyline-dialog-XXXXXX", nullptr);
   ASSERT_NE(tmp, nullptr);
   const std::string dir = tmp;
   g_free(tmp);
   const std::string cn = "中文.TXT";
-  for (const std::string& n : {std::string("a.txt"), cn}) g_file_set_contents((dir + "/" + n).c_str(), "x", 1, nullptr);
+  const std::string names[] = {"0first.txt", "a.txt", cn};
+  for (const std::string& n : names) g_file_set_contents((dir + "/" + n).c_str(), "x", 1, nullptr);
   gchar* before = g_get_current_dir();
 
   FilePick pick;
@@ -201,9 +216,13 @@ TEST_F(FileDialogTest, PicksAFileInTheInitialFolderAndMovesTheCurrentDirectory) 
   auto paths = os.OpenFilesDialog(request);
   if (!pick.done) g_source_remove(source);
   ASSERT_TRUE(paths.has_value());
+  std::vector<std::string> got = *paths;
+  std::sort(got.begin(), got.end());
   // The upper-case name passed the "*.txt" filter: a file the filter hid
   // could not have been picked.
-  EXPECT_EQ(*paths, std::vector<std::string>{Gbk(dir + "/" + cn)});
+  std::vector<std::string> want = {Gbk(dir + "/" + cn)};
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(got, want);
   EXPECT_EQ(pick.folder, dir);
   EXPECT_EQ(pick.filters, (std::vector<std::string>{"文本文件", "所有文件"}));
   gchar* after = g_get_current_dir();
@@ -211,7 +230,7 @@ TEST_F(FileDialogTest, PicksAFileInTheInitialFolderAndMovesTheCurrentDirectory) 
   if (chdir(before) != 0) ADD_FAILURE() << "cannot go back to " << before;
   g_free(after);
   g_free(before);
-  for (const std::string& n : {std::string("a.txt"), cn}) g_remove((dir + "/" + n).c_str());
+  for (const std::string& n : names) g_remove((dir + "/" + n).c_str());
   g_rmdir(dir.c_str());
 }
 

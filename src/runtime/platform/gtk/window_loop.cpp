@@ -331,7 +331,17 @@ namespace {
 void Restack(Impl& impl, Node& parent) {
   if (!parent.container) return;
   GtkContainer* box = GTK_CONTAINER(parent.container);
-  for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+  // Taking a widget out loses its focus and unrealizes it: only when the
+  // order really changes.
+  std::vector<GtkWidget*> want;
+  for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it)
+    if (Node* c = impl.Get(*it)) want.push_back(c->outer);
+  std::vector<GtkWidget*> have;
+  GList* now = gtk_container_get_children(box);
+  for (GList* l = now; l; l = l->next) have.push_back(GTK_WIDGET(l->data));
+  g_list_free(now);
+  bool same = want == have;
+  for (auto it = parent.children.rbegin(); it != parent.children.rend() && !same; ++it) {
     Node* c = impl.Get(*it);
     if (!c) continue;
     g_object_ref(c->outer);
