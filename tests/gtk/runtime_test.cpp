@@ -40,9 +40,9 @@ class RuntimeTest : public ::testing::Test {
     win.min_button = 1;
     tpl::CheckProps radio_a;
     radio_a.version = 1;
-    radio_a.caption = "A";
+    radio_a.caption = "&Apple";
     tpl::CheckProps radio_b = radio_a;
-    radio_b.caption = "B";
+    radio_b.caption = "&Banana && more";
     radio_b.checked = 1;
     tpl::CheckProps check;
     check.caption = "check";
@@ -116,6 +116,18 @@ TEST_F(RuntimeTest, ClickingARadioButtonClearsTheOtherOfItsGroup) {
   Click(kCheck);
   EXPECT_TRUE(PumpUntil([&] { return Count(kOnCheck) == 1; }));
   EXPECT_TRUE(seen);
+}
+
+TEST_F(RuntimeTest, AltAndTheUnderlinedLetterSelectsARadioButton) {
+  GtkWidget* caption = gtk_bin_get_child(GTK_BIN(G(W(kRadioB))));
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(caption)), "Banana & more");
+  EXPECT_EQ(Backend().GetText(W(kRadioB)), "&Banana && more");
+  Click(kCheck);  // the focus goes into the window
+  ASSERT_TRUE(PumpUntil([&] { return Count(kOnCheck) == 1; }));
+  RunServing({"xdotool", "key", "alt+a"});
+  EXPECT_TRUE(PumpUntil([&] { return Checked(kRadioA); })) << "Alt+A did not select the radio button";
+  EXPECT_FALSE(Checked(kRadioB));
+  EXPECT_EQ(Count(kOnRadio), 1);
 }
 
 TEST_F(RuntimeTest, TimersKeepFiringWhileAHandlerWorksWithDoEvents) {

@@ -284,18 +284,17 @@ void SetCaption(Node& n) {
   std::string shown = ToUtf8(n.text);
   switch (n.kind) {
     case WidgetKind::kLabel:
-      gtk_label_set_text_with_mnemonic(GTK_LABEL(n.inner), MnemonicCaption(shown).c_str());
+      gtk_label_set_markup(GTK_LABEL(n.inner), CaptionMarkup(shown).c_str());
       break;
     case WidgetKind::kTransLabel:
     case WidgetKind::kHyperLink: gtk_label_set_text(GTK_LABEL(n.inner), shown.c_str()); break;
     case WidgetKind::kButton:
     case WidgetKind::kCheckBox:
     case WidgetKind::kRadioBox: {
-      gtk_button_set_label(GTK_BUTTON(n.inner), MnemonicCaption(shown).c_str());
-      gtk_button_set_use_underline(GTK_BUTTON(n.inner), TRUE);
+      gtk_button_set_label(GTK_BUTTON(n.inner), shown.c_str());
       if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(n.inner)); label && GTK_IS_LABEL(label)) {
+        gtk_label_set_markup(GTK_LABEL(label), CaptionMarkup(shown).c_str());
         float x = n.spec.h_align == 1 ? 0.5f : n.spec.h_align == 2 ? 1.0f : 0.0f;
-        if (n.kind == WidgetKind::kButton && n.spec.h_align == 0 && n.spec.kind == WidgetKind::kButton) x = 0.0f;
         gtk_label_set_xalign(GTK_LABEL(label), x);
         gtk_label_set_yalign(GTK_LABEL(label), n.spec.v_align == 0 ? 0.0f : n.spec.v_align == 2 ? 1.0f : 0.5f);
         gtk_label_set_justify(GTK_LABEL(label), n.spec.h_align == 1 ? GTK_JUSTIFY_CENTER : GTK_JUSTIFY_LEFT);

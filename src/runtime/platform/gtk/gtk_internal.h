@@ -103,8 +103,10 @@ std::string FromUtf8(std::string_view utf8);
 std::string ToUtf8Keep(std::string_view gbk);
 // UTF-8 -> GB18030 keeping line breaks.
 std::string FromUtf8Keep(std::string_view utf8);
-// A caption for a label with mnemonic: "&X" -> "_X", "&&" -> "&", "_" -> "__".
-std::string MnemonicCaption(std::string_view utf8);
+// Pango markup of a caption: "&X" underlines X, "&&" is "&". The key is
+// left to the runtime (no GTK mnemonic is registered), as on Windows where
+// the program, not a dialog manager, applies it.
+std::string CaptionMarkup(std::string_view utf8);
 
 // --- controls (controls.cpp)
 GtkWidget* MakeControl(Impl& impl, Node& node, const WidgetSpec& spec);

@@ -82,23 +82,33 @@ std::string ToUtf8(std::string_view gbk) {
 
 std::string FromUtf8(std::string_view utf8) { return AddCrBeforeLf(FromUtf8Keep(utf8)); }
 
-std::string MnemonicCaption(std::string_view utf8) {
+std::string CaptionMarkup(std::string_view utf8) {
   std::string out;
-  out.reserve(utf8.size() + 4);
+  out.reserve(utf8.size() + 8);
+  auto escape = [&](std::string_view piece) {
+    gchar* e = g_markup_escape_text(piece.data(), static_cast<gssize>(piece.size()));
+    out += e;
+    g_free(e);
+  };
   for (std::size_t i = 0; i < utf8.size(); ++i) {
-    char c = utf8[i];
-    if (c == '_') {
-      out += "__";
-    } else if (c == '&') {
-      if (i + 1 < utf8.size() && utf8[i + 1] == '&') {
-        out += '&';
-        ++i;
-      } else if (i + 1 < utf8.size()) {
-        out += '_';
-      }
-    } else {
-      out += c;
+    if (utf8[i] != '&' || i + 1 >= utf8.size()) {
+      std::size_t len = 1;
+      while (i + len < utf8.size() && (static_cast<unsigned char>(utf8[i + len]) & 0xC0) == 0x80) ++len;
+      escape(utf8.substr(i, len));
+      i += len - 1;
+      continue;
     }
+    ++i;
+    if (utf8[i] == '&') {
+      out += "&amp;";
+      continue;
+    }
+    std::size_t len = 1;
+    while (i + len < utf8.size() && (static_cast<unsigned char>(utf8[i + len]) & 0xC0) == 0x80) ++len;
+    out += "<u>";
+    escape(utf8.substr(i, len));
+    out += "</u>";
+    i += len - 1;
   }
   return out;
 }
