@@ -1,5 +1,6 @@
 // The backend's life: the display, the runtime's start and stop, the exit
 // handed over from another thread.
+#include <clocale>
 #include <cstdlib>
 
 #include "runtime/platform/gtk/gtk_internal.h"
@@ -27,7 +28,14 @@ GtkBackend::~GtkBackend() {
 bool GtkBackend::OpenDisplay(std::string* why) {
   static int state = 0;  // 0 not tried, 1 open, 2 failed
   if (state == 0) {
-    // Texts from the program reach GTK as UTF-8 whatever the locale says.
+    // Only the character type (names, input methods) and GTK's own messages
+    // follow the user's locale; numbers keep the C conventions the runtime
+    // formats with. Texts reach GTK as UTF-8 whatever the locale says.
+    gtk_disable_setlocale();
+    std::setlocale(LC_CTYPE, "");
+    std::setlocale(LC_MESSAGES, "");
+    // Absolute placement needs X11 (XWayland on a Wayland desktop).
+    gdk_set_allowed_backends("x11,*");
     state = gtk_init_check(nullptr, nullptr) ? 1 : 2;
     if (state == 1) InstallProgramStyle();
   }

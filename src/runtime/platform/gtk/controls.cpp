@@ -660,6 +660,9 @@ GtkWidget* MakeControl(Impl& impl, Node& n, const WidgetSpec& s) {
     }
     case WidgetKind::kTopWindow: break;
   }
+  // Text on the left: the box or circle goes to the right.
+  if (s.text_left && (s.kind == WidgetKind::kCheckBox || s.kind == WidgetKind::kRadioBox))
+    gtk_widget_set_direction(n.outer, GTK_TEXT_DIR_RTL);
   if (n.outer && n.kind != WidgetKind::kEditBox && n.kind != WidgetKind::kComboBox) SetCaption(n);
   if (n.outer && s.disabled) gtk_widget_set_sensitive(n.outer, FALSE);
   return n.outer;
