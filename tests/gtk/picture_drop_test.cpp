@@ -147,9 +147,23 @@ struct FilePick {
   std::vector<std::string> names;  // in the dialog's folder
   std::string folder;              // shown at the start
   std::vector<std::string> filters;
+  int listed = 0;                  // files the folder shows through the filter
+  int steady = 0;
   bool done = false;
   gint64 deadline = 0;
 };
+
+// The list of files inside a file chooser.
+GtkTreeView* FileList(GtkWidget* w) {
+  if (GTK_IS_TREE_VIEW(w)) return GTK_TREE_VIEW(w);
+  GtkTreeView* found = nullptr;
+  if (GTK_IS_CONTAINER(w)) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+    for (GList* l = children; l && !found; l = l->next) found = FileList(GTK_WIDGET(l->data));
+    g_list_free(children);
+  }
+  return found;
+}
 
 gboolean PickFiles(gpointer data) {
   auto* p = static_cast<FilePick*>(data);
@@ -171,6 +185,11 @@ gboolean PickFiles(gpointer data) {
     for (const std::string& n : p->names)
       gtk_file_chooser_select_filename(chooser, (p->folder + "/" + n).c_str());
   }
+  // Selecting before the folder's files are listed does not hold.
+  GtkTreeView* list = FileList(dialog);
+  GtkTreeModel* model = list ? gtk_tree_view_get_model(list) : nullptr;
+  if ((!model || gtk_tree_model_iter_n_children(model, nullptr) < p->listed) && g_get_monotonic_time() < p->deadline)
+    return G_SOURCE_CONTINUE;
   std::vector<std::string> want, have;
   for (const std::string& n : p->names) want.push_back(p->folder + "/" + n);
   GSList* chosen = gtk_file_chooser_get_filenames(chooser);
@@ -184,8 +203,11 @@ gboolean PickFiles(gpointer data) {
   if (have != want && g_get_monotonic_time() < p->deadline) {
     gtk_file_chooser_unselect_all(chooser);
     for (const std::string& f : want) gtk_file_chooser_select_filename(chooser, f.c_str());
+    p->steady = 0;
     return G_SOURCE_CONTINUE;
   }
+  // The same selection twice in a row: the chooser has settled.
+  if (++p->steady < 2 && g_get_monotonic_time() < p->deadline) return G_SOURCE_CONTINUE;
   gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   p->done = true;
   return G_SOURCE_REMOVE;
@@ -207,6 +229,7 @@ TEST_F(FileDialogTest, PicksAFileInTheInitialFolderAndMovesTheCurrentDirectory) 
 
   FilePick pick;
   pick.names = {cn};
+  pick.listed = 3;
   pick.deadline = g_get_monotonic_time() + 10000000;
   guint source = g_timeout_add(20, PickFiles, &pick);
   platform::OpenFilesRequest request;

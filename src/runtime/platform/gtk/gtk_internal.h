@@ -44,6 +44,10 @@ struct Node {
   int deco_left = 0, deco_top = 0, deco_right = 0, deco_bottom = 0;
   bool deco_known = false;
   guint frame_check = 0;
+  // A move of ours that the window manager has not carried out yet.
+  bool move_pending = false;
+  gint64 move_time = 0;
+  int move_tries = 0;
   int window_state = 0;
   Handle default_button = kNoHandle;  // top level: the button Enter presses
 };

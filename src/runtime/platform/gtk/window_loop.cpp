@@ -127,32 +127,74 @@ void ApplyClientSize(Node& n) {
   }
 }
 
+// Moves a top-level window's frame to its rectangle. GTK skips a request
+// equal to its last one, so a mapped window is also moved through GDK (a
+// window manager may have placed it elsewhere meanwhile).
+void RequestMove(Node& n, bool retry = false) {
+  if (!retry) n.move_tries = 0;
+  n.move_pending = true;
+  n.move_time = g_get_monotonic_time();
+  gtk_window_move(GTK_WINDOW(n.outer), n.rect.left, n.rect.top);
+  if (GdkWindow* gw = gtk_widget_get_realized(n.outer) ? gtk_widget_get_window(n.outer) : nullptr)
+    if (gtk_widget_get_mapped(n.outer)) gdk_window_move(gw, n.rect.left, n.rect.top);
+}
+
+// Measures the window manager's frame around a mapped window; when it is
+// new or changed, the client area is resized so the frame keeps the asked
+// outer size, and the frame is put back where it was asked to be. True when
+// something was changed.
+bool MeasureFrame(Node& n) {
+  GdkWindow* gw = gtk_widget_get_window(n.outer);
+  if (!gw || !gtk_widget_get_mapped(n.outer)) return false;
+  GdkRectangle frame;
+  gdk_window_get_frame_extents(gw, &frame);
+  int ox = 0, oy = 0;
+  gdk_window_get_origin(gw, &ox, &oy);
+  int cw = gdk_window_get_width(gw), ch = gdk_window_get_height(gw);
+  int l = ox - frame.x, t = oy - frame.y;
+  int r = frame.x + frame.width - (ox + cw), b = frame.y + frame.height - (oy + ch);
+  if (l < 0 || t < 0 || r < 0 || b < 0 || !(l || t || r || b)) return false;  // not framed (yet)
+  if (n.deco_known && l == n.deco_left && t == n.deco_top && r == n.deco_right && b == n.deco_bottom) return false;
+  n.deco_known = true;
+  n.deco_left = l, n.deco_top = t, n.deco_right = r, n.deco_bottom = b;
+  ApplyClientSize(n);
+  RequestMove(n);
+  return true;
+}
+
+// Where the frame is now compared with where it was asked to be: a move of
+// ours still on its way is asked again after a while (a few times, then the
+// window manager's choice stands); any other position is the user's move.
+void Reconcile(Node& n) {
+  GdkWindow* gw = gtk_widget_get_window(n.outer);
+  if (!gw || !gtk_widget_get_mapped(n.outer)) return;
+  GdkRectangle frame;
+  gdk_window_get_frame_extents(gw, &frame);
+  if (n.move_pending) {
+    if (frame.x == n.rect.left && frame.y == n.rect.top) {
+      n.move_pending = false;
+    } else if (g_get_monotonic_time() - n.move_time > 300000) {
+      if (++n.move_tries <= 5) RequestMove(n, true);
+      else n.move_pending = false;
+    }
+    return;
+  }
+  n.rect.left = frame.x;
+  n.rect.top = frame.y;
+  if (n.spec.window_border == 1) {
+    n.rect.width = frame.width;
+    n.rect.height = frame.height;
+  }
+}
+
 gboolean CheckFrame(gpointer data) {
   Impl* impl = Backend();
   Node* n = impl ? impl->Get(FromData(data)) : nullptr;
   if (!n) return G_SOURCE_REMOVE;
-  GdkWindow* gw = gtk_widget_get_window(n->outer);
-  if (gw && gtk_widget_get_mapped(n->outer)) {
-    GdkRectangle frame;
-    gdk_window_get_frame_extents(gw, &frame);
-    int ox = 0, oy = 0;
-    gdk_window_get_origin(gw, &ox, &oy);
-    int cw = gdk_window_get_width(gw), ch = gdk_window_get_height(gw);
-    int l = ox - frame.x, t = oy - frame.y;
-    int r = frame.x + frame.width - (ox + cw), b = frame.y + frame.height - (oy + ch);
-    if (l >= 0 && t >= 0 && r >= 0 && b >= 0 && (l || t || r || b)) {
-      bool changed = !n->deco_known || l != n->deco_left || t != n->deco_top || r != n->deco_right ||
-                     b != n->deco_bottom;
-      n->deco_known = true;
-      n->deco_left = l, n->deco_top = t, n->deco_right = r, n->deco_bottom = b;
-      if (changed) {
-        ApplyClientSize(*n);
-        gtk_window_move(GTK_WINDOW(n->outer), n->rect.left, n->rect.top);
-      }
-    }
-  }
+  MeasureFrame(*n);
+  Reconcile(*n);
   int left = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(n->outer), "tl-frame-checks"));
-  if (--left <= 0) {
+  if (--left <= 0 && !n->move_pending) {
     n->frame_check = 0;
     return G_SOURCE_REMOVE;
   }
@@ -172,19 +214,10 @@ gboolean OnMap(GtkWidget* widget, GdkEvent*, gpointer data) {
 gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure*, gpointer data) {
   Impl* impl = Backend();
   Node* n = impl ? impl->Get(FromData(data)) : nullptr;
-  if (!n || !gtk_widget_get_mapped(widget) || n->frame_check) return FALSE;
-  // The user moved the window: its frame is where it is now.
-  gint64 since_move = g_get_monotonic_time() -
-                      static_cast<gint64>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(widget), "tl-moved")));
-  if (since_move < 500000) return FALSE;  // our own move is still on its way
-  GdkRectangle frame;
-  gdk_window_get_frame_extents(gtk_widget_get_window(widget), &frame);
-  n->rect.left = frame.x;
-  n->rect.top = frame.y;
-  if (n->spec.window_border == 1) {
-    n->rect.width = frame.width;
-    n->rect.height = frame.height;
-  }
+  if (!n || !gtk_widget_get_mapped(widget)) return FALSE;
+  // A window manager may frame the window late, or change its frame.
+  MeasureFrame(*n);
+  Reconcile(*n);
   return FALSE;
 }
 
@@ -295,7 +328,7 @@ GtkWidget* MakeTopWindow(Impl& impl, Node& n, const WidgetSpec& s) {
   }
   if (s.window_border == 1) gtk_window_set_default_size(w, std::max(1, s.rect.width), std::max(1, s.rect.height));
   ApplyClientSize(n);
-  gtk_window_move(w, s.rect.left, s.rect.top);
+  RequestMove(n);
   if (s.show_state == 2) gtk_window_iconify(w);
   if (s.show_state == 3) gtk_window_maximize(w);
   gtk_widget_add_events(win, GDK_STRUCTURE_MASK);
@@ -507,10 +540,8 @@ void GtkBackend::SetRect(Handle w, const Rect& r) {
   bool new_height = n->rect.height != r.height;
   n->rect = r;
   if (n->kind == WidgetKind::kTopWindow) {
-    g_object_set_data(G_OBJECT(n->outer), "tl-moved",
-                      reinterpret_cast<gpointer>(static_cast<std::intptr_t>(g_get_monotonic_time())));
     ApplyClientSize(*n);
-    gtk_window_move(GTK_WINDOW(n->outer), r.left, r.top);
+    RequestMove(*n);
     return;
   }
   gtk_widget_set_size_request(n->outer, std::max(0, r.width), std::max(0, r.height));
