@@ -100,6 +100,20 @@ TEST_F(TextTest, EveryWidgetKindShowsUtf8AndGivesBackTheProgramsBytes) {
   EXPECT_EQ(rec.Count(EventType::kClick), 0);
 }
 
+TEST_F(TextTest, BytesThatAreNotGbkShowAsReplacementCharacters) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle label = Make(WidgetKind::kLabel, win, {5, 5, 200, 24});
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string("a\x81"), "a\uFFFD"},              // a lead byte cut off at the end
+      {std::string("\xFF") + Gbk("中"), "\uFFFD中"},   // never a lead byte
+  };
+  for (const auto& [bytes, shown] : cases) {
+    os.SetText(label, bytes);
+    EXPECT_EQ(Shown(label, WidgetKind::kLabel), shown);
+    EXPECT_EQ(os.GetText(label), bytes);  // the caption itself is kept as given
+  }
+}
+
 TEST_F(TextTest, TypingAndPastedLineBreaksComeBackAsCrLf) {
   Handle win = Window({10, 10, 400, 300});
   Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});

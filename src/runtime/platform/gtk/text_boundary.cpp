@@ -68,7 +68,7 @@ std::string AddCrBeforeLf(const std::string& s) {
 
 }  // namespace
 
-std::string ToUtf8Keep(std::string_view gbk) { return Convert("UTF-8", "GB18030", gbk, "\xEF\xBF\xBD"); }
+std::string ToUtf8Keep(std::string_view gbk) { return Convert("UTF-8", "GB18030", gbk, "\uFFFD"); }
 
 std::string FromUtf8Keep(std::string_view utf8) { return Convert("GB18030", "UTF-8", utf8, "?"); }
 
