@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ make pkg-config ccache python3
   libgtest-dev libgmock-dev libcli11-dev
   libpcre2-dev
+  # the GTK window and its tests under a virtual X server
+  libgtk-3-dev xvfb xdotool xclip x11-utils openbox fonts-wqy-zenhei imagemagick
 )
 
 missing=()

@@ -1,0 +1,325 @@
+// Texts through every widget kind and the clipboard: GBK with CR LF on the
+// program's side, UTF-8 with LF on GTK's and other programs' side.
+#include "gtk/gtk_support.h"
+#include "support/gbk.h"
+
+namespace tl::gtktest {
+namespace {
+
+using tl::test::Gbk;
+
+struct Sample {
+  const char* what;
+  std::string gbk;        // as the program hands it over
+  std::string shown;      // as GTK holds it
+  bool multi_line;
+};
+
+std::vector<Sample> Samples() {
+  return {
+      {"empty", "", "", false},
+      {"ASCII", "abc 123", "abc 123", false},
+      {"GBK", Gbk("待处理文本：去重"), "待处理文本：去重", false},
+      {"outside GBK (GB18030 four-byte)", Gbk("表情😀与𠀀字"), "表情😀与𠀀字", false},
+      {"CR LF", Gbk("第一行\r\n\r\nthird\r\n"), "第一行\n\nthird\n", true},
+  };
+}
+
+// What GTK holds for a widget, read from the widget itself.
+std::string Shown(Handle h, WidgetKind kind) {
+  GtkWidget* w = G(h);
+  switch (kind) {
+    case WidgetKind::kTopWindow: {
+      const char* t = gtk_window_get_title(GTK_WINDOW(w));
+      return t ? t : "";
+    }
+    case WidgetKind::kLabel:
+    case WidgetKind::kHyperLink: return gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(w))));
+    case WidgetKind::kTransLabel: return gtk_label_get_text(GTK_LABEL(w));
+    case WidgetKind::kButton:
+    case WidgetKind::kCheckBox:
+    case WidgetKind::kRadioBox: return gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(w))));
+    case WidgetKind::kEditBox: {
+      if (GTK_IS_ENTRY(w)) return gtk_entry_get_text(GTK_ENTRY(w));
+      GtkTextBuffer* b = gtk_text_view_get_buffer(GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(w))));
+      GtkTextIter s, e;
+      gtk_text_buffer_get_bounds(b, &s, &e);
+      gchar* t = gtk_text_buffer_get_text(b, &s, &e, TRUE);
+      std::string out = t;
+      g_free(t);
+      return out;
+    }
+    case WidgetKind::kComboBox:
+      return gtk_entry_get_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(w))));
+    default: return {};
+  }
+}
+
+class TextTest : public GtkTest {};
+
+TEST_F(TextTest, EveryWidgetKindShowsUtf8AndGivesBackTheProgramsBytes) {
+  Handle win = Window({10, 10, 400, 300});
+  struct Kind {
+    WidgetKind kind;
+    bool multi_line;
+    int combo_type;
+  };
+  const Kind kinds[] = {
+      {WidgetKind::kTopWindow, false, 0}, {WidgetKind::kLabel, false, 0},    {WidgetKind::kTransLabel, false, 0},
+      {WidgetKind::kHyperLink, false, 0}, {WidgetKind::kButton, false, 0},   {WidgetKind::kCheckBox, false, 0},
+      {WidgetKind::kRadioBox, false, 0},  {WidgetKind::kEditBox, false, 0},  {WidgetKind::kEditBox, true, 0},
+      {WidgetKind::kComboBox, false, 1},  {WidgetKind::kPicBox, false, 0},   {WidgetKind::kProgressBar, false, 0},
+  };
+  for (const Kind& k : kinds) {
+    Handle h = win;
+    if (k.kind != WidgetKind::kTopWindow) {
+      WidgetSpec s;
+      s.kind = k.kind;
+      s.parent = win;
+      s.rect = {5, 5, 200, 60};
+      s.multi_line = k.multi_line;
+      s.scroll_bars = 3;
+      s.combo_type = k.combo_type;
+      h = Make(s);
+      ASSERT_NE(h, platform::kNoHandle);
+    }
+    for (const Sample& t : Samples()) {
+      // Captions and single-line boxes are not asked to hold line breaks.
+      if (t.multi_line && !k.multi_line) continue;
+      SCOPED_TRACE(std::string(t.what) + " in kind " + std::to_string(static_cast<int>(k.kind)) +
+                   (k.multi_line ? " (multi-line)" : ""));
+      os.SetText(h, t.gbk);
+      EXPECT_EQ(os.GetText(h), t.gbk);
+      if (k.kind != WidgetKind::kPicBox && k.kind != WidgetKind::kProgressBar) {
+        EXPECT_EQ(Shown(h, k.kind), t.shown);
+      }
+    }
+  }
+  // The program's own writes are not reported as typing.
+  EXPECT_EQ(rec.Count(EventType::kTextChanged), 0);
+  EXPECT_EQ(rec.Count(EventType::kClick), 0);
+}
+
+TEST_F(TextTest, BytesThatAreNotGbkShowAsReplacementCharacters) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle label = Make(WidgetKind::kLabel, win, {5, 5, 200, 24});
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string("a\x81"), "a\uFFFD"},              // a lead byte cut off at the end
+      {std::string("\xFF") + Gbk("中"), "\uFFFD中"},   // never a lead byte
+  };
+  for (const auto& [bytes, shown] : cases) {
+    os.SetText(label, bytes);
+    EXPECT_EQ(Shown(label, WidgetKind::kLabel), shown);
+    EXPECT_EQ(os.GetText(label), bytes);  // the caption itself is kept as given
+  }
+}
+
+TEST_F(TextTest, TypingAndPastedLineBreaksComeBackAsCrLf) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  Handle line = Make(WidgetSpec{.kind = WidgetKind::kEditBox, .parent = win, .rect = {5, 220, 200, 24}});
+  GtkTextBuffer* b = gtk_text_view_get_buffer(GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(G(edit)))));
+  // Text from another program may hold CR LF already: it stays one break.
+  gtk_text_buffer_set_text(b, "a\nb\r\nc😀", -1);
+  EXPECT_EQ(os.GetText(edit), "a\r\nb\r\nc" + Gbk("😀"));
+  EXPECT_EQ(rec.Count(EventType::kTextChanged, edit), 1);
+  int pos = 0;
+  gtk_editable_insert_text(GTK_EDITABLE(G(line)), "去重", -1, &pos);
+  EXPECT_EQ(os.GetText(line), Gbk("去重"));
+  EXPECT_EQ(rec.Count(EventType::kTextChanged, line), 1);
+}
+
+TEST_F(TextTest, ComboBoxItemsAndSelection) {
+  Handle win = Window({10, 10, 400, 300});
+  WidgetSpec s{.kind = WidgetKind::kComboBox, .parent = win, .rect = {5, 5, 88, 23}};
+  s.combo_type = 2;
+  Handle combo = Make(s);
+  for (const char* item : {"自动识别", "ANSI", "UTF-8", "表情😀"}) os.AddItem(combo, Gbk(item));
+  EXPECT_EQ(os.ItemCount(combo), 4);
+  EXPECT_EQ(os.GetSelection(combo), -1);
+  EXPECT_EQ(os.GetText(combo), "");
+  os.SetSelection(combo, 3);
+  EXPECT_EQ(os.GetSelection(combo), 3);
+  EXPECT_EQ(os.GetText(combo), Gbk("表情😀"));
+  os.SetSelection(combo, 10);  // out of range selects nothing
+  EXPECT_EQ(os.GetSelection(combo), -1);
+  EXPECT_EQ(rec.Count(EventType::kSelectionChanged), 0);
+  gtk_combo_box_set_active(GTK_COMBO_BOX(G(combo)), 1);  // as the user picks
+  EXPECT_EQ(rec.Count(EventType::kSelectionChanged, combo), 1);
+}
+
+TEST_F(TextTest, ClipboardGivesOtherProgramsUtf8WithLf) {
+  for (const Sample& t : Samples()) {
+    SCOPED_TRACE(t.what);
+    ASSERT_TRUE(os.SetClipboardText(t.gbk));
+    EXPECT_EQ(RunServing({"xclip", "-o", "-selection", "clipboard"}), t.shown);
+    EXPECT_EQ(os.GetClipboardText(), t.gbk);
+  }
+}
+
+TEST_F(TextTest, ClipboardFromOtherProgramsArrivesAsGbkWithCrLf) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"one\ntwo\n", "one\r\ntwo\r\n"},
+      {"已经是\r\nCR LF", Gbk("已经是\r\nCR LF")},
+      {"😀\n𠀀", Gbk("😀\r\n𠀀")},
+  };
+  for (const auto& [offered, expected] : cases) {
+    SCOPED_TRACE(offered);
+    Child xclip;
+    ASSERT_TRUE(xclip.Start({"xclip", "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, &offered));
+    // xclip owns the clipboard once it has read its input.
+    std::optional<std::string> got;
+    EXPECT_TRUE(PumpUntil([&] {
+      got = os.GetClipboardText();
+      return got && *got == expected;
+    })) << "clipboard holds [" << got.value_or("<none>") << "]";
+  }
+}
+
+}  // namespace
+}  // namespace tl::gtktest
+
+namespace tl::gtktest {
+namespace {
+
+class LargeTextTest : public GtkTest {
+ protected:
+  static std::string Lines(int count) {
+    std::string out;
+    const std::string word = Gbk("记录");
+    for (int i = 0; i < count; ++i) out += word + std::to_string(i) + "\r\n";
+    return out;
+  }
+  GtkTextView* View(Handle edit) { return GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(G(edit)))); }
+};
+
+TEST_F(LargeTextTest, ALargeTextGoesInByPiecesWhileTheWindowIsServed) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  Show(win);
+  const std::string big = Lines(100000);  // about 1.3 MB, three pieces
+  platform::TimerId timer = os.StartTimer(1);
+  int ticks = 0;
+  rec.reply = [&](Handle, const Event& e) {
+    if (e.type == EventType::kTimer) ++ticks;
+    return EventReply{};
+  };
+  os.SetText(edit, big);
+  os.StopTimer(timer);
+  EXPECT_GT(ticks, 0) << "the window was not served while the text went in";
+  EXPECT_EQ(os.GetText(edit), big);
+  GtkTextBuffer* b = gtk_text_view_get_buffer(View(edit));
+  GtkTextIter cursor;
+  gtk_text_buffer_get_iter_at_mark(b, &cursor, gtk_text_buffer_get_insert(b));
+  EXPECT_EQ(gtk_text_iter_get_offset(&cursor), 0) << "the caret is not at the start";
+  EXPECT_TRUE(gtk_text_view_get_editable(View(edit)));
+  EXPECT_EQ(rec.Count(EventType::kTextChanged), 0);
+}
+
+TEST_F(LargeTextTest, ATextSetWhileAnotherGoesInReplacesIt) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  platform::TimerId timer = os.StartTimer(1);
+  bool replaced = false;
+  rec.reply = [&](Handle, const Event& e) {
+    if (e.type == EventType::kTimer && !replaced) {
+      replaced = true;
+      os.SetText(edit, Gbk("新的\r\n"));
+    }
+    return EventReply{};
+  };
+  os.SetText(edit, Lines(100000));
+  os.StopTimer(timer);
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(os.GetText(edit), Gbk("新的\r\n"));
+  EXPECT_TRUE(gtk_text_view_get_editable(View(edit)));
+}
+
+TEST_F(LargeTextTest, TypedKeysReachTheRuntimeAndASwallowedKeyIsNotTyped) {
+  Handle win = Window({10, 10, 300, 100});
+  Handle line = Make(WidgetSpec{.kind = WidgetKind::kEditBox, .parent = win, .rect = {10, 10, 200, 24}});
+  Show(win);
+  rec.reply = [&](Handle, const Event& e) {
+    EventReply r;
+    if (e.type == EventType::kKeyDown && e.key == 'B') r.default_action = false;
+    return r;
+  };
+  int ox = 0, oy = 0;
+  ClientOrigin(win, ox, oy);
+  XClick(ox + 50, oy + 20);
+  ASSERT_TRUE(PumpUntil([&] { return gtk_widget_has_focus(G(line)); })) << "the box did not take the focus";
+  RunServing({"xdotool", "type", "--delay", "20", "abc"});
+  EXPECT_TRUE(PumpUntil([&] { return os.GetText(line) == "ac"; })) << "the box holds [" << os.GetText(line) << "]";
+  EXPECT_EQ(rec.Count(EventType::kKeyDown, line), 3);
+  EXPECT_EQ(rec.Count(EventType::kChar, line), 2);  // not for the swallowed key
+  std::vector<int> chars;
+  for (const auto& e : rec.events)
+    if (e.event.type == EventType::kChar) chars.push_back(e.event.key);
+  EXPECT_EQ(chars, (std::vector<int>{'a', 'c'}));
+  EXPECT_EQ(os.GetFocus(), line);
+}
+
+}  // namespace
+}  // namespace tl::gtktest
+
+namespace tl::gtktest {
+namespace {
+
+class PasteTest : public GtkTest {
+ protected:
+  // Pastes the clipboard as Ctrl+V does and waits until the text is in.
+  GtkTextBuffer* Paste(Handle edit, std::size_t expect_chars) {
+    GtkWidget* view = gtk_bin_get_child(GTK_BIN(G(edit)));
+    GtkTextBuffer* b = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+    g_signal_emit_by_name(view, "paste-clipboard");
+    EXPECT_TRUE(PumpUntil([&] { return static_cast<std::size_t>(gtk_text_buffer_get_char_count(b)) >= expect_chars; }))
+        << "the paste did not arrive";
+    return b;
+  }
+  static int CursorOffset(GtkTextBuffer* b) {
+    GtkTextIter it;
+    gtk_text_buffer_get_iter_at_mark(b, &it, gtk_text_buffer_get_insert(b));
+    return gtk_text_iter_get_offset(&it);
+  }
+};
+
+TEST_F(PasteTest, ALargePasteLeavesTheCaretAtTheStartASmallOneAfterTheText) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  Show(win);
+  ASSERT_TRUE(os.SetClipboardText("ab\r\ncd"));
+  GtkTextBuffer* b = Paste(edit, 5);
+  EXPECT_EQ(CursorOffset(b), 5);
+  EXPECT_EQ(os.GetText(edit), "ab\r\ncd");
+
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(i) + "\r\n";
+  os.SetText(edit, "");
+  ASSERT_TRUE(os.SetClipboardText(big));
+  b = Paste(edit, big.size() - 20000);  // LF only on GTK's side
+  // Scrolling to the end of 20,000 lines before they are laid out would
+  // freeze the window.
+  EXPECT_EQ(CursorOffset(b), 0);
+  EXPECT_EQ(os.GetText(edit), big);
+  EXPECT_GE(rec.Count(EventType::kTextChanged, edit), 2) << "a paste is the user's change";
+}
+
+TEST_F(PasteTest, TheLinkColourFollowsTheRuntime) {
+  Handle win = Window({10, 10, 300, 100});
+  Handle link = Make(WidgetSpec{.kind = WidgetKind::kHyperLink, .parent = win, .rect = {10, 10, 64, 24}, .text = "home"});
+  GtkWidget* label = gtk_bin_get_child(GTK_BIN(G(link)));
+  auto colour = [&] {
+    GdkRGBA c;
+    GtkStyleContext* ctx = gtk_widget_get_style_context(label);
+    gtk_style_context_get_color(ctx, gtk_style_context_get_state(ctx), &c);
+    return (static_cast<int>(c.red * 255 + 0.5) << 16) | (static_cast<int>(c.green * 255 + 0.5) << 8) |
+           static_cast<int>(c.blue * 255 + 0.5);
+  };
+  os.SetTextColour(link, 0xFF0000);  // COLORREF blue
+  EXPECT_EQ(colour(), 0x0000FF);
+  os.SetTextColour(link, 0x0000FF);  // red under the pointer
+  EXPECT_EQ(colour(), 0xFF0000);
+}
+
+}  // namespace
+}  // namespace tl::gtktest
