@@ -55,7 +55,7 @@ TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
     EXPECT_EQ(out.files[i].encoding, want[i].encoding) << owned[i];
     EXPECT_EQ(out.files[i].bytesIn, want[i].in) << owned[i];
     EXPECT_EQ(out.files[i].bytesOut, want[i].out) << owned[i];
-    EXPECT_EQ(ReasonOf(out.files[i].status).empty(), want[i].status == FileStatus::kProcessed) << owned[i];
+    EXPECT_EQ(ReasonOf(out.files[i]).empty(), want[i].status == FileStatus::kProcessed) << owned[i];
   }
   EXPECT_EQ(out.processed, 2);
   EXPECT_EQ(Saved("gbk.txt"), tl::testing::Gbk("甲\r\n乙"));
