@@ -89,6 +89,45 @@ TEST_F(FileBatch, ResultsNeverReplaceSourcesOrEachOther) {
   EXPECT_EQ(out.saveFolder, saveFolder);
 }
 
+// Input that is not valid in its encoding is not processed, and the reason
+// says where; GBK with any high bytes is processed byte for byte.
+TEST_F(FileBatch, InvalidTextIsNotProcessed) {
+  const struct {
+    const char* name;
+    std::string content;
+    FileStatus status;
+    int encoding;
+    std::int64_t invalidAt;
+    const char* reason;
+  } cases[] = {
+      {"marked.txt", "\xEF\xBB\xBF" "a\r\n\xFF\r\na", FileStatus::kInvalidText, text::kEncodingUtf8, 6,
+       "not valid UTF-8 at byte offset 6"},
+      {"le.txt", std::string("\xFF\xFE" "a\0\x00\xD8", 6), FileStatus::kInvalidText, text::kEncodingUtf16Le, 4,
+       "not valid UTF-16LE at byte offset 4"},
+      {"gbk.txt", "\xFF\r\n\xD6\xD0\r\n\xFF", FileStatus::kProcessed, text::kEncodingAnsi, -1, ""},
+  };
+  std::vector<std::string> owned;
+  for (const auto& c : cases) {
+    Put(c.name, c.content);
+    owned.push_back(Path(c.name));
+  }
+  const std::vector<std::string_view> paths(owned.begin(), owned.end());
+  text::FixedOptions options;
+  Recorder recorder;
+  const BatchOutcome out = ProcessFiles(paths, options, recorder);
+  ASSERT_EQ(out.files.size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    EXPECT_EQ(out.files[i].status, cases[i].status);
+    EXPECT_EQ(out.files[i].encoding, cases[i].encoding);
+    EXPECT_EQ(out.files[i].invalidAt, cases[i].invalidAt);
+    EXPECT_EQ(ReasonOf(out.files[i]), cases[i].reason);
+    EXPECT_EQ(std::filesystem::exists(dir_ / "保存目录" / cases[i].name), cases[i].status == FileStatus::kProcessed);
+  }
+  EXPECT_EQ(out.processed, 1);
+  EXPECT_EQ(Saved("gbk.txt"), "\xD6\xD0\r\n\xFF");
+}
+
 TEST(SaveFolder, BesideTheFirstFileOrInTheCurrentDirectory) {
   EXPECT_EQ(SaveFolderFor("/a/b/c.txt"), "/a/b/" + tl::testing::Gbk("保存目录") + "/");
   EXPECT_EQ(SaveFolderFor("c.txt"), "./" + tl::testing::Gbk("保存目录") + "/");

@@ -246,6 +246,38 @@ TEST_F(Encodings, InvalidInputIsNotRead) {
   }
 }
 
+// A file is read to its end, not to the size the system reports (0 for
+// pseudo-files), and a result whose own name is as long as the file system
+// allows is written: the temporary file's name is short.
+TEST_F(Encodings, SizeZeroFilesAndLongResultNames) {
+  const std::string version = Slurp("/proc/version");
+  ASSERT_FALSE(version.empty());
+  const FileText proc = ReadTextFile("/proc/version", 0);
+  EXPECT_TRUE(proc.ok);
+  EXPECT_EQ(proc.text.view(), version);
+  EXPECT_EQ(proc.sourceBytes, static_cast<std::int64_t>(version.size()));
+
+  std::string chinese;
+  for (int i = 0; i < 85; ++i) chinese += "中";  // 255 bytes in UTF-8, 170 in GBK
+  const struct {
+    std::string name;  // UTF-8 on disk
+    bool written;
+  } cases[] = {
+      {std::string(255, 'n'), true},
+      {chinese, true},
+      {std::string(256, 'n'), false},  // too long for the file system itself
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.size());
+    EXPECT_EQ(WriteTextFile(Path(Gbk(c.name)), "a\r\nb", kEncodingUtf8), c.written);
+    if (c.written) {
+      EXPECT_EQ(Get(c.name), "\xEF\xBB\xBF" "a\r\nb");
+    }
+  }
+  for (const auto& e : std::filesystem::directory_iterator(dir_))
+    EXPECT_NE(e.path().filename().string()[0], '.') << "a temporary file was left: " << e.path();
+}
+
 TEST_F(Encodings, WritesMarksAndFallsBackToTheTextsOwnBytes) {
   struct Case {
     std::string text;
