@@ -40,6 +40,7 @@ FileResult ProcessOne(std::string_view path, const std::string& target, text::Pr
       r.invalidAt = source.invalidAt;
       return r;
     }
+    if (!source.opened) r.status = FileStatus::kUnopenable;
     if (!source.ok) return r;
     r.encoding = source.code;
     result = text::ProcessText(source.text.view(), options);
@@ -56,6 +57,7 @@ std::string ReasonOf(const FileResult& result) {
   switch (result.status) {
     case FileStatus::kProcessed: return {};
     case FileStatus::kInvalidText: return text::InvalidTextReason(result.encoding, result.invalidAt);
+    case FileStatus::kUnopenable: return "cannot be opened for reading";
     case FileStatus::kUnreadable: return "cannot be read whole as text";
     case FileStatus::kNotWritten: return "cannot write the result";
     case FileStatus::kWouldReplaceSource: return "the result would replace a file of this batch";

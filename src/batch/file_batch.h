@@ -15,6 +15,7 @@ namespace tl::batch {
 
 enum class FileStatus {
   kProcessed,
+  kUnopenable,          // could not be opened for reading (missing, no permission)
   kUnreadable,          // could not be read whole as text
   kInvalidText,         // holds bytes that are not valid in its encoding
   kNotWritten,          // the result could not be written

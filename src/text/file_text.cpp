@@ -80,10 +80,11 @@ std::optional<rt::Text> FallbackDecode(std::string_view bytes, int code) {
 // write it), to its end: a file may hold more than its reported size (0 for
 // many pseudo-files) or less, if it shrank meanwhile. nullopt when it cannot
 // be opened or read, or holds more than a text can.
-std::optional<rt::ByteSet> ReadWholeFile(std::string_view path) {
+std::optional<rt::ByteSet> ReadWholeFile(std::string_view path, bool& opened) {
   using namespace rt::fileio;
   const Handle h = Open(path, Access::kRead, Disposition::kOpenExisting, Share::kReadWrite);
-  if (h == kNoHandle) return std::nullopt;
+  opened = h != kNoHandle;
+  if (!opened) return std::nullopt;
   std::optional<rt::ByteSet> result;
   const std::int64_t reported = Size(h);
   if (reported >= 0 && reported <= INT32_MAX) {
@@ -130,6 +131,7 @@ std::optional<rt::ByteSet> ReadWholeFile(std::string_view path) {
 // and may give its block to the raw result instead of a copy.
 FileText Decode(std::string_view bytes, int requested, rt::ByteSet* owner) {
   FileText r;
+  r.opened = true;
   r.sourceBytes = static_cast<std::int64_t>(bytes.size());
   const ContentStart at = EncodingOfBytes(bytes, requested);
   const std::string_view content = bytes.substr(at.start);
@@ -219,8 +221,13 @@ std::string InvalidTextReason(int code, std::int64_t invalidAt) {
 }
 
 FileText ReadTextFile(std::string_view path, int requestedCode) {
-  std::optional<rt::ByteSet> bytes = ReadWholeFile(path);
-  if (!bytes) return {};
+  bool opened = false;
+  std::optional<rt::ByteSet> bytes = ReadWholeFile(path, opened);
+  if (!bytes) {
+    FileText failed;
+    failed.opened = opened;
+    return failed;
+  }
   const std::string_view view = bytes->view();
   return Decode(view, requestedCode, &*bytes);
 }

@@ -16,6 +16,7 @@ struct FileText {
   rt::Text text;
   int code = 0;          // working encoding (EncodingCode); 0 when not read
   bool ok = false;       // false: nothing could be read whole; do not process
+  bool opened = false;   // the file could be opened for reading
   bool hadMark = false;  // the content started after a byte-order mark
   std::int64_t sourceBytes = 0;  // bytes read
   // The offset of the first byte that is not valid in the file's encoding

@@ -47,7 +47,7 @@ TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
       {FileStatus::kProcessed, text::kEncodingAnsi, 10, 6},
       {FileStatus::kProcessed, text::kEncodingUtf8, 10, 7},
       {FileStatus::kUnreadable, 0, 3, 0},
-      {FileStatus::kUnreadable, 0, 0, 0},
+      {FileStatus::kUnopenable, 0, 0, 0},
   };
   ASSERT_EQ(out.files.size(), std::size(want));
   for (std::size_t i = 0; i < std::size(want); ++i) {
@@ -61,9 +61,11 @@ TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
   EXPECT_EQ(Saved("gbk.txt"), tl::testing::Gbk("甲\r\n乙"));
   EXPECT_EQ(Saved("utf8.txt"), "\xEF\xBB\xBF" "b\r\na");
   EXPECT_FALSE(std::filesystem::exists(dir_ / "保存目录" / "nul.txt"));
+  const std::string unreadable = std::to_string(static_cast<int>(FileStatus::kUnreadable));
+  const std::string unopenable = std::to_string(static_cast<int>(FileStatus::kUnopenable));
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"start 0/4 gbk.txt", "done 0 0", "start 1/4 utf8.txt",
-                                                      "done 1 0", "start 2/4 nul.txt", "done 2 1",
-                                                      "start 3/4 missing.txt", "done 3 1"}));
+                                                      "done 1 0", "start 2/4 nul.txt", "done 2 " + unreadable,
+                                                      "start 3/4 missing.txt", "done 3 " + unopenable}));
 }
 
 TEST_F(FileBatch, ResultsNeverReplaceSourcesOrEachOther) {
