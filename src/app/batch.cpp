@@ -29,7 +29,7 @@ class ViewObserver : public batch::FileObserver {
     view_.SetProgressPosition(static_cast<std::int32_t>(index + 1));
   }
   void FileFinished(std::size_t, std::string_view path, const batch::FileResult& result) override {
-    if (result.status != batch::FileStatus::kProcessed) view_.FileFailed(path, batch::ReasonOf(result.status));
+    if (result.status != batch::FileStatus::kProcessed) view_.FileFailed(path, batch::ReasonOf(result));
   }
   bool Stopped() override { return view_.Stopped(); }
 

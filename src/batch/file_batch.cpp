@@ -34,6 +34,13 @@ FileResult ProcessOne(std::string_view path, const std::string& target, text::Pr
   {
     text::FileText source = text::ReadTextFile(path, options.EncodingChoice());
     r.bytesIn = source.sourceBytes;
+    if (source.invalidAt >= 0) {
+      r.status = FileStatus::kInvalidText;
+      r.encoding = source.code;
+      r.invalidAt = source.invalidAt;
+      return r;
+    }
+    if (!source.opened) r.status = FileStatus::kUnopenable;
     if (!source.ok) return r;
     r.encoding = source.code;
     result = text::ProcessText(source.text.view(), options);
@@ -46,9 +53,11 @@ FileResult ProcessOne(std::string_view path, const std::string& target, text::Pr
 
 }  // namespace
 
-std::string_view ReasonOf(FileStatus status) {
-  switch (status) {
+std::string ReasonOf(const FileResult& result) {
+  switch (result.status) {
     case FileStatus::kProcessed: return {};
+    case FileStatus::kInvalidText: return text::InvalidTextReason(result.encoding, result.invalidAt);
+    case FileStatus::kUnopenable: return "cannot be opened for reading";
     case FileStatus::kUnreadable: return "cannot be read whole as text";
     case FileStatus::kNotWritten: return "cannot write the result";
     case FileStatus::kWouldReplaceSource: return "the result would replace a file of this batch";

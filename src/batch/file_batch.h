@@ -15,7 +15,9 @@ namespace tl::batch {
 
 enum class FileStatus {
   kProcessed,
+  kUnopenable,          // could not be opened for reading (missing, no permission)
   kUnreadable,          // could not be read whole as text
+  kInvalidText,         // holds bytes that are not valid in its encoding
   kNotWritten,          // the result could not be written
   kWouldReplaceSource,  // the result would replace a file this batch reads
   kNameTaken,           // another source of the same name wrote that result
@@ -24,13 +26,15 @@ enum class FileStatus {
 struct FileResult {
   FileStatus status = FileStatus::kUnreadable;
   int encoding = 0;  // the source's EncodingCode; 0 when it was not read
+                     // (for kInvalidText, the encoding it is not valid in)
+  std::int64_t invalidAt = -1;  // kInvalidText: offset of the first invalid byte
   std::int64_t bytesIn = 0;
   std::int64_t bytesOut = 0;
 };
 
 // Why a file was not processed, as tidyline-cli reports it; empty for a
 // processed file.
-std::string_view ReasonOf(FileStatus status);
+std::string ReasonOf(const FileResult& result);
 
 // Told about each file as the batch goes.
 class FileObserver {

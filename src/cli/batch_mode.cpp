@@ -34,17 +34,27 @@ class StderrObserver : public batch::FileObserver {
   }
   void FileFinished(std::size_t, std::string_view path, const batch::FileResult& result) override {
     if (result.status == batch::FileStatus::kProcessed) return;
-    const std::string_view reason = batch::ReasonOf(result.status);
-    std::fprintf(stderr, "tidyline-cli: '%s': %.*s\n", ToTerminal(path).c_str(), static_cast<int>(reason.size()),
-                 reason.data());
+    std::fprintf(stderr, "tidyline-cli: '%s': %s\n", ToTerminal(path).c_str(), batch::ReasonOf(result).c_str());
   }
 };
 
-int Run(std::span<const std::string> files, text::FixedOptions& options) {
+constexpr const char* kNameNotCarried = "the name cannot be converted exactly, so it is not opened";
+
+// Entries whose names cannot be carried through the program's text, one
+// failure line each.
+void ReportUncarried(const rt::TextArray& uncarried) {
+  for (std::size_t i = 1; i <= uncarried.size(); ++i)
+    std::fprintf(stderr, "tidyline-cli: '%s': %s\n", ToTerminal(uncarried[static_cast<std::int64_t>(i)]).c_str(),
+                 kNameNotCarried);
+}
+
+// `failedBefore` files already failed before the batch (counted in the
+// summary's total).
+int Run(std::span<const std::string> files, text::FixedOptions& options, std::size_t failedBefore = 0) {
   std::vector<std::string_view> paths(files.begin(), files.end());
   StderrObserver observer;
   const batch::BatchOutcome outcome = batch::ProcessFiles(paths, options, observer);
-  const auto total = static_cast<std::int64_t>(paths.size());
+  const auto total = static_cast<std::int64_t>(paths.size() + failedBefore);
   PrintLine(batch::BatchSummary(total, outcome.processed, outcome.elapsedMs).view(), stderr);
   return outcome.processed == total ? 0 : 1;
 }
@@ -67,10 +77,12 @@ int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
   }
 
   rt::TextArray list;
+  rt::TextArray uncarried;
   if (request.byObject)
-    list = fs::ListFilesByObject(request.folder, request.filter);
+    list = fs::ListFilesByObject(request.folder, request.filter, &uncarried);
   else
-    fs::ListFiles(request.folder, request.filter, list, false, false);
+    fs::ListFiles(request.folder, request.filter, list, false, false, &uncarried);
+  ReportUncarried(uncarried);
 
   std::vector<std::string> files;
   files.reserve(list.size());
@@ -78,14 +90,18 @@ int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
 
   if (request.listOnly) {
     for (const auto& f : files) PrintLine(f, stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 && uncarried.size() == 0 ? 0 : 1;
   }
-  if (files.empty()) {
+  if (files.empty() && uncarried.size() == 0) {
     std::fprintf(stderr, "tidyline-cli: no file in %s matches %s\n", ToTerminal(request.folder).c_str(),
                  request.filter.empty() ? "*.*" : ToTerminal(request.filter).c_str());
     return 1;
   }
-  return Run(files, options);
+  if (files.empty()) {
+    PrintLine(batch::BatchSummary(static_cast<std::int64_t>(uncarried.size()), 0, 0).view(), stderr);
+    return 1;
+  }
+  return Run(files, options, uncarried.size());
 }
 
 }  // namespace tl::cli

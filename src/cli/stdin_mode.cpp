@@ -58,6 +58,8 @@ int RunStdinMode(text::FixedOptions& options) {
   bool hadMark = false;
   {
     text::FileText decoded = text::ReadTextFromMemory(bytes, options.encoding);
+    if (decoded.invalidAt >= 0)
+      return Fail(("standard input: " + text::InvalidTextReason(decoded.code, decoded.invalidAt)).c_str());
     if (!decoded.ok) return Fail("standard input cannot be read whole as text in its encoding");
     code = decoded.code;
     hadMark = decoded.hadMark;

@@ -52,7 +52,7 @@ bool EnsureDirectories(std::string_view path) {
 }
 
 int ListFiles(std::string_view folder, std::string_view filter, rt::TextArray& list, bool keep,
-              bool listFolders) {
+              bool listFolders, rt::TextArray* uncarried) {
   std::string dir(folder);
   if (dir.empty() || dir.back() != kSep) dir += kSep;
   if (filter.empty()) filter = "*.*";
@@ -69,9 +69,15 @@ int ListFiles(std::string_view folder, std::string_view filter, rt::TextArray& l
       end += gbk::IsLead(filter[end]) ? 2 : 1;
     end = end > filter.size() ? filter.size() : end;
     const std::string pattern = dir + std::string(filter.substr(start, end - start));
-    for (rt::Text name = rt::FindFile(pattern, mask, filesOnly, handle); !name.empty();
-         name = rt::FindFile("", mask, filesOnly, handle)) {
-      if (name.view() != "." && name.view() != "..") list.Append(dir + std::string(name.view()));
+    bool kept = true;
+    for (rt::Text name = rt::FindFile(pattern, mask, filesOnly, handle, &kept); !name.empty();
+         name = rt::FindFile("", mask, filesOnly, handle, &kept)) {
+      if (name.view() == "." || name.view() == "..") {
+      } else if (kept) {
+        list.Append(dir + std::string(name.view()));
+      } else if (uncarried) {
+        uncarried->Append(dir + std::string(name.view()));
+      }
       rt::DoEvents();
     }
     start = end + 1;

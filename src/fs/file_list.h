@@ -36,7 +36,11 @@ bool SkipsDirectoryPrefix(std::string_view prefix, char separator);
 // with listFolders; "." and ".." are skipped. No sorting and no removal of
 // duplicates: a name matching two patterns is listed twice. Appends full
 // paths to `list` (emptied first unless keep) and returns its size.
+// An entry whose name cannot be carried through the program's text (see
+// fileio::DirEntry::nameKept) is never listed, since its path would open
+// another file or none; it goes to `uncarried` when given (the folder and
+// the escaped name, for messages only).
 int ListFiles(std::string_view folder, std::string_view filter, rt::TextArray& list, bool keep,
-              bool listFolders);
+              bool listFolders, rt::TextArray* uncarried = nullptr);
 
 }  // namespace tl::fs

@@ -1,6 +1,8 @@
 #include "fs/list_by_object.h"
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "fs/fs_wrappers.h"
 #include "runtime/os/files.h"
@@ -13,12 +15,34 @@ namespace tl::fs {
 using rt::fileio::kSeparator;
 
 int ListFilesByObject(std::string_view folder, std::string_view filter, rt::TextArray& list, bool keep,
-                      bool listFolders) {
+                      bool listFolders, rt::TextArray* uncarried) {
   FsObject fso;
   if (!keep) list = rt::TextArray();
   std::string base(folder);
   if (base.empty() || base.back() != kSeparator) base += kSeparator;
   text::FileTypeFilter accepts(filter.empty() ? std::string_view("*") : filter);
+
+  // The object reads a name that is not UTF-8 as GBK, so such an entry comes
+  // under the name of another file, or of none. A name is listed only as
+  // often as the directory search finds entries that carry it; the entries
+  // whose names cannot be carried are reported instead.
+  // Taken at once, before the walk yields to the message loop.
+  std::multiset<std::string, std::less<>> available;
+  std::vector<std::string> lost;
+  {
+    rt::fileio::DirEntry e;
+    rt::fileio::DirSearch* search = rt::fileio::FindFirst(base + "*", e);
+    for (bool more = search != nullptr; more; more = rt::fileio::FindNext(search, e)) {
+      if (((e.attributes & rt::fileio::kAttrDirectory) != 0) != listFolders || e.name == "." || e.name == "..")
+        continue;
+      if (e.nameKept)
+        available.insert(std::move(e.name));
+      else
+        lost.push_back(std::move(e.name));
+    }
+    rt::fileio::FindClose(search);
+  }
+  std::size_t misnamed = 0;
 
   const FsFolder dir = fso.GetFolder(base);
   const rt::Object items = dir.Items(listFolders);
@@ -34,15 +58,30 @@ int ListFilesByObject(std::string_view folder, std::string_view filter, rt::Text
     FsItem entry;
     entry.Attach(itemObject.holder());
     const rt::Text name = entry.Name();
-    if (!name.empty() && accepts.FileTypeMatches(name.view())) list.Append(base + std::string(name.view()));
+    if (!name.empty() && accepts.FileTypeMatches(name.view())) {
+      if (const auto it = available.find(name.view()); it != available.end()) {
+        available.erase(it);
+        list.Append(base + std::string(name.view()));
+      } else {
+        ++misnamed;
+      }
+    }
     rt::DoEvents();
   }
+  // An entry the object names differently (a name it decoded as GBK) is
+  // still a file of the folder: it comes last, under its own name.
+  if (misnamed > 0)
+    for (const std::string& name : available)
+      if (accepts.FileTypeMatches(name)) list.Append(base + name);
+  if (uncarried)
+    for (const std::string& name : lost)
+      if (accepts.FileTypeMatches(name)) uncarried->Append(base + name);
   return static_cast<int>(list.size());
 }
 
-rt::TextArray ListFilesByObject(std::string_view folder, std::string_view filter) {
+rt::TextArray ListFilesByObject(std::string_view folder, std::string_view filter, rt::TextArray* uncarried) {
   rt::TextArray list;
-  ListFilesByObject(folder, filter, list, false, false);
+  ListFilesByObject(folder, filter, list, false, false, uncarried);
   return list;
 }
 

@@ -15,9 +15,11 @@ constexpr int kMaxConversionCalls = 12;
 
 // Runs the conversion into a runtime block that starts with `header` bytes
 // the caller fills in, and keeps one spare byte after the output for a NUL.
-// Returns the block (owned by the caller) and the output length, or null.
+// Returns the block (owned by the caller) and the output length, or null;
+// `invalidAt`, when given, receives the offset of an input sequence that is
+// not valid in `from` (or that the input ends inside).
 char* ConvertIntoBlock(std::string_view bytes, std::string_view from, std::string_view to,
-                       std::size_t header, std::size_t& produced) {
+                       std::size_t header, std::size_t& produced, std::size_t* invalidAt = nullptr) {
   produced = 0;
   rt::CharsetConverter conv{std::string(to), std::string(from)};
   if (!conv.ok()) return nullptr;
@@ -33,6 +35,9 @@ char* ConvertIntoBlock(std::string_view bytes, std::string_view from, std::strin
     produced = capacity - outLeft;
     if (status == rt::CharsetConverter::Status::kDone) break;
     if (status != rt::CharsetConverter::Status::kOutputFull || call == kMaxConversionCalls) {
+      if (invalidAt && (status == rt::CharsetConverter::Status::kInvalid ||
+                        status == rt::CharsetConverter::Status::kIncomplete))
+        *invalidAt = static_cast<std::size_t>(in - bytes.data());
       rt::Release(block);
       return nullptr;
     }
@@ -70,14 +75,14 @@ rt::ByteSet ConvertEncoding(std::string_view bytes, std::string_view from, std::
 }
 
 std::optional<rt::Text> ConvertEncodingToText(std::string_view bytes, std::string_view from,
-                                              std::string_view to) {
+                                              std::string_view to, std::size_t* invalidAt) {
   if (bytes.empty()) {
     rt::CharsetConverter probe{std::string(to), std::string(from)};
     if (!probe.ok()) return std::nullopt;
     return rt::Text();
   }
   std::size_t produced = 0;
-  char* block = ConvertIntoBlock(bytes, from, to, 0, produced);
+  char* block = ConvertIntoBlock(bytes, from, to, 0, produced, invalidAt);
   if (!block) return std::nullopt;
   if (std::memchr(block, 0, produced)) {
     rt::Release(block);

@@ -21,9 +21,12 @@ rt::ByteSet ConvertEncoding(std::string_view bytes, std::string_view from, std::
 
 // The same conversion producing a text. nullopt when the conversion fails or
 // when its result holds a NUL byte (a text cannot carry it whole). An empty
-// input gives an empty text.
+// input gives an empty text. `invalidAt`, when given, receives the byte
+// offset of an input sequence that is not valid in `from` (or that the input
+// ends inside) when that is why the conversion failed; it is left alone
+// otherwise.
 std::optional<rt::Text> ConvertEncodingToText(std::string_view bytes, std::string_view from,
-                                              std::string_view to);
+                                              std::string_view to, std::size_t* invalidAt = nullptr);
 
 // Arguments: byte-set, from charset, to charset, [success variable].
 extern const rt::Command kConvertEncoding;

@@ -40,49 +40,88 @@ std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
 }
 
 // The platform's code-page conversion of the file's bytes, tried when the
-// charset converter gives nothing. nullopt when it gives nothing either or
-// when its result would be cut short.
+// charset converter gives nothing. nullopt when it gives nothing either,
+// when its result would be cut short, or when it would put a substitute in
+// place of a character it could not convert.
 std::optional<rt::Text> FallbackDecode(std::string_view bytes, int code) {
   std::optional<std::string> text;
+  bool substituted = false;
   switch (code) {
     case kEncodingUtf8: {
-      auto units = rt::codepage::ToUtf16(rt::codepage::kUtf8, bytes);
-      if (units && units->find(u'\0') == std::u16string::npos) text = rt::codepage::FromUtf16(rt::codepage::kAnsi, *units);
+      bool replaced = false;
+      auto units = rt::codepage::ToUtf16(rt::codepage::kUtf8, bytes, &replaced);
+      if (units && !replaced && units->find(u'\0') == std::u16string::npos)
+        text = rt::codepage::FromUtf16(rt::codepage::kAnsi, *units, std::nullopt, &substituted);
       break;
     }
     case kEncodingUtf16Le:
     case kEncodingUtf16Be: {
       if (bytes.size() % 2) break;  // a trailing half unit would be dropped
       std::u16string units = UnitsOf(bytes, code == kEncodingUtf16Be);
-      if (units.find(u'\0') == std::u16string::npos) text = rt::codepage::FromUtf16(rt::codepage::kAnsi, units);
+      if (units.find(u'\0') == std::u16string::npos)
+        text = rt::codepage::FromUtf16(rt::codepage::kAnsi, units, std::nullopt, &substituted);
       break;
     }
     case kEncodingBig5:
     case kEncodingBig5Hkscs: {
       if (bytes.find('\0') != std::string_view::npos) break;
-      auto units = rt::codepage::ToUtf16(rt::codepage::kBig5, bytes);
-      bool lacking = false;
-      if (units) text = rt::codepage::FromUtf16(rt::codepage::kGbk, *units, '\0', &lacking);
-      if (lacking) text.reset();
+      bool replaced = false;
+      auto units = rt::codepage::ToUtf16(rt::codepage::kBig5, bytes, &replaced);
+      if (units && !replaced) text = rt::codepage::FromUtf16(rt::codepage::kGbk, *units, '\0', &substituted);
       break;
     }
     default: break;
   }
-  if (!text || text->empty() || text->find('\0') != std::string::npos) return std::nullopt;
+  if (substituted || !text || text->empty() || text->find('\0') != std::string::npos) return std::nullopt;
   return rt::Text(*text);
 }
 
 // Reads the whole file once, for reading only (others may still read and
-// write it); nullopt when it cannot be opened or read whole.
-std::optional<rt::ByteSet> ReadWholeFile(std::string_view path) {
+// write it), to its end: a file may hold more than its reported size (0 for
+// many pseudo-files) or less, if it shrank meanwhile. nullopt when it cannot
+// be opened or read, or holds more than a text can.
+std::optional<rt::ByteSet> ReadWholeFile(std::string_view path, bool& opened) {
   using namespace rt::fileio;
   const Handle h = Open(path, Access::kRead, Disposition::kOpenExisting, Share::kReadWrite);
-  if (h == kNoHandle) return std::nullopt;
+  opened = h != kNoHandle;
+  if (!opened) return std::nullopt;
   std::optional<rt::ByteSet> result;
-  const std::int64_t length = Size(h);
-  if (length >= 0 && length <= INT32_MAX) {
-    rt::ByteSet bytes = rt::ByteSet::Uninitialized(static_cast<std::size_t>(length));
-    if (length == 0 || ReadAt(h, 0, bytes.data(), bytes.size()) == length) result = std::move(bytes);
+  const std::int64_t reported = Size(h);
+  if (reported >= 0 && reported <= INT32_MAX) {
+    // The reported size in one read into the final block, the common case.
+    rt::ByteSet bytes = rt::ByteSet::Uninitialized(static_cast<std::size_t>(reported));
+    std::int64_t got = reported == 0 ? 0 : ReadAt(h, 0, bytes.data(), bytes.size());
+    if (got == reported) {
+      // Whatever follows, in blocks, until a read gives nothing.
+      std::string more;
+      constexpr std::size_t kBlock = 64 * 1024;
+      for (;;) {
+        const std::size_t at = more.size();
+        if (static_cast<std::int64_t>(at) > INT32_MAX - reported) {
+          got = -1;
+          break;
+        }
+        more.resize(at + kBlock);
+        const std::int64_t n = ReadAt(h, reported + static_cast<std::int64_t>(at), more.data() + at, kBlock);
+        if (n <= 0) {
+          more.resize(at);
+          if (n < 0) got = -1;
+          break;
+        }
+        more.resize(at + static_cast<std::size_t>(n));
+      }
+      if (got >= 0 && static_cast<std::int64_t>(more.size()) <= INT32_MAX - reported) {
+        if (more.empty()) {
+          result = std::move(bytes);
+        } else {
+          std::string whole(bytes.view());
+          whole += more;
+          result = rt::ByteSet(whole);
+        }
+      }
+    } else if (got >= 0 && got < reported) {
+      result = rt::ByteSet(bytes.view().substr(0, static_cast<std::size_t>(got)));  // it shrank
+    }
   }
   Close(h);
   return result;
@@ -92,6 +131,7 @@ std::optional<rt::ByteSet> ReadWholeFile(std::string_view path) {
 // and may give its block to the raw result instead of a copy.
 FileText Decode(std::string_view bytes, int requested, rt::ByteSet* owner) {
   FileText r;
+  r.opened = true;
   r.sourceBytes = static_cast<std::int64_t>(bytes.size());
   const ContentStart at = EncodingOfBytes(bytes, requested);
   const std::string_view content = bytes.substr(at.start);
@@ -99,7 +139,14 @@ FileText Decode(std::string_view bytes, int requested, rt::ByteSet* owner) {
   r.hadMark = at.start > 0;
   std::optional<rt::Text> text;
   if (const char* charset = CharsetOfEncoding(r.code)) {
-    text = ConvertEncodingToText(content, charset, kProgramCharset);
+    std::size_t invalidAt = std::string_view::npos;
+    text = ConvertEncodingToText(content, charset, kProgramCharset, &invalidAt);
+    if (invalidAt != std::string_view::npos) {
+      // Not text in its encoding: no fallback may guess at it, and reading
+      // it raw would pass its bytes off as GBK.
+      r.invalidAt = static_cast<std::int64_t>(at.start + invalidAt);
+      return r;
+    }
     if (!text || text->empty()) text = FallbackDecode(content, r.code);
   } else {
     // Text declared or detected as ANSI may be UTF-8 without a mark, or,
@@ -142,13 +189,14 @@ bool WriteReplacing(std::string_view path, std::string_view mark, std::string_vi
   }
   const std::size_t sep = gbk::FindLastSeparator(path);
   const std::string_view dir = sep == std::string_view::npos ? std::string_view() : path.substr(0, sep + 1);
-  const std::string_view name = sep == std::string_view::npos ? path : path.substr(sep + 1);
+  // A short name of its own, not one built from the result's: a result
+  // whose name is as long as the file system allows must still be writable.
   static std::uint32_t counter = 0;
   std::string temp;
   rt::fileio::Handle h = rt::fileio::kNoHandle;
   for (int attempt = 0; attempt < 100 && h == rt::fileio::kNoHandle; ++attempt) {
-    temp = std::string(dir) + "." + std::string(name) + "." + std::to_string(rt::TickCount()) + "-" +
-           std::to_string(++counter) + ".tmp";
+    temp = std::string(dir) + ".tidyline-" + std::to_string(rt::TickCount()) + "-" + std::to_string(++counter) +
+           ".tmp";
     h = rt::fileio::Open(temp, rt::fileio::Access::kWrite, rt::fileio::Disposition::kCreateNew,
                          rt::fileio::Share::kNone);
   }
@@ -163,9 +211,23 @@ bool WriteReplacing(std::string_view path, std::string_view mark, std::string_vi
 
 }  // namespace
 
+std::string InvalidTextReason(int code, std::int64_t invalidAt) {
+  const char* charset = CharsetOfEncoding(code);
+  std::string reason = "not valid ";
+  reason += charset ? charset : "text";
+  reason += " at byte offset ";
+  reason += std::to_string(invalidAt);
+  return reason;
+}
+
 FileText ReadTextFile(std::string_view path, int requestedCode) {
-  std::optional<rt::ByteSet> bytes = ReadWholeFile(path);
-  if (!bytes) return {};
+  bool opened = false;
+  std::optional<rt::ByteSet> bytes = ReadWholeFile(path, opened);
+  if (!bytes) {
+    FileText failed;
+    failed.opened = opened;
+    return failed;
+  }
   const std::string_view view = bytes->view();
   return Decode(view, requestedCode, &*bytes);
 }

@@ -4,6 +4,7 @@
 // Paths are the program's GBK texts with the platform's separator.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "runtime/core/value.h"
@@ -15,13 +16,25 @@ struct FileText {
   rt::Text text;
   int code = 0;          // working encoding (EncodingCode); 0 when not read
   bool ok = false;       // false: nothing could be read whole; do not process
+  bool opened = false;   // the file could be opened for reading
   bool hadMark = false;  // the content started after a byte-order mark
   std::int64_t sourceBytes = 0;  // bytes read
+  // The offset of the first byte that is not valid in the file's encoding
+  // (code); -1 when there is none. Such a text is not read (ok is false):
+  // none of its bytes is replaced by a substitute.
+  std::int64_t invalidAt = -1;
 };
 
-// Reads a file for reading only (others may still read and write it).
-// Codes 2..6 convert through the charset converter, then the platform's
-// code-page fallback; code 1 is first tried as UTF-8 and becomes code 2 when
+// Why a text with `invalidAt` set was not read: "not valid UTF-8 at byte
+// offset 5" (the offset counts from 0, byte-order mark included).
+std::string InvalidTextReason(int code, std::int64_t invalidAt);
+
+// Reads a file for reading only (others may still read and write it), to its
+// end whatever size the system reports for it.
+// Codes 2..6 convert through the charset converter; content that is not valid
+// in that encoding is not read (invalidAt). When the converter cannot be
+// used, the platform's code-page fallback is tried, and taken only when it
+// substitutes no character; code 1 is first tried as UTF-8 and becomes code 2 when
 // that succeeds on content with any byte of 0x80 or above. Last comes the raw
 // read (code 1), which drops a single 0x1A that is the file's last byte.
 // A conversion whose result would be cut short by a NUL counts as failed; if

@@ -79,12 +79,14 @@ TEST_F(Batch, UnreadableAndUnwritableFilesCountAsNotProcessed) {
   EXPECT_TRUE(view.questions.empty());
   Put("in/a.txt", "a");
   Put("in/nul.txt", std::string("x\0y", 3));
+  Put("in/bad.txt", "\xEF\xBB\xBF" "a\r\n\xFF");  // not UTF-8 although marked so
   view.answer = 6;
-  BatchResult r = Run({Path("in/a.txt"), Path("in/missing.txt"), Path("in/nul.txt")});
+  BatchResult r = Run({Path("in/a.txt"), Path("in/missing.txt"), Path("in/nul.txt"), Path("in/bad.txt")});
   EXPECT_EQ(r.processed, 1);
   EXPECT_FALSE(std::filesystem::exists(Save() + "missing.txt"));
   EXPECT_FALSE(std::filesystem::exists(Save() + "nul.txt")) << "nothing is written for a file not read whole";
-  EXPECT_EQ(view.statuses.back().rfind("总 3 个文件，成功处理 1 个文件", 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(Save() + "bad.txt")) << "nothing is written for invalid text";
+  EXPECT_EQ(view.statuses.back().rfind("总 4 个文件，成功处理 1 个文件", 0), 0u);
   EXPECT_TRUE(view.opened.empty());
 
   // A save folder that cannot be made (a file holds its name): nothing succeeds.

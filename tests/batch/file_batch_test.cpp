@@ -47,7 +47,7 @@ TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
       {FileStatus::kProcessed, text::kEncodingAnsi, 10, 6},
       {FileStatus::kProcessed, text::kEncodingUtf8, 10, 7},
       {FileStatus::kUnreadable, 0, 3, 0},
-      {FileStatus::kUnreadable, 0, 0, 0},
+      {FileStatus::kUnopenable, 0, 0, 0},
   };
   ASSERT_EQ(out.files.size(), std::size(want));
   for (std::size_t i = 0; i < std::size(want); ++i) {
@@ -55,15 +55,17 @@ TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
     EXPECT_EQ(out.files[i].encoding, want[i].encoding) << owned[i];
     EXPECT_EQ(out.files[i].bytesIn, want[i].in) << owned[i];
     EXPECT_EQ(out.files[i].bytesOut, want[i].out) << owned[i];
-    EXPECT_EQ(ReasonOf(out.files[i].status).empty(), want[i].status == FileStatus::kProcessed) << owned[i];
+    EXPECT_EQ(ReasonOf(out.files[i]).empty(), want[i].status == FileStatus::kProcessed) << owned[i];
   }
   EXPECT_EQ(out.processed, 2);
   EXPECT_EQ(Saved("gbk.txt"), tl::testing::Gbk("甲\r\n乙"));
   EXPECT_EQ(Saved("utf8.txt"), "\xEF\xBB\xBF" "b\r\na");
   EXPECT_FALSE(std::filesystem::exists(dir_ / "保存目录" / "nul.txt"));
+  const std::string unreadable = std::to_string(static_cast<int>(FileStatus::kUnreadable));
+  const std::string unopenable = std::to_string(static_cast<int>(FileStatus::kUnopenable));
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"start 0/4 gbk.txt", "done 0 0", "start 1/4 utf8.txt",
-                                                      "done 1 0", "start 2/4 nul.txt", "done 2 1",
-                                                      "start 3/4 missing.txt", "done 3 1"}));
+                                                      "done 1 0", "start 2/4 nul.txt", "done 2 " + unreadable,
+                                                      "start 3/4 missing.txt", "done 3 " + unopenable}));
 }
 
 TEST_F(FileBatch, ResultsNeverReplaceSourcesOrEachOther) {
@@ -87,6 +89,45 @@ TEST_F(FileBatch, ResultsNeverReplaceSourcesOrEachOther) {
   EXPECT_EQ(Saved("a.txt"), "x");
   EXPECT_EQ(Saved("b.txt"), "z\r\nz");  // the source inside the save folder is untouched
   EXPECT_EQ(out.saveFolder, saveFolder);
+}
+
+// Input that is not valid in its encoding is not processed, and the reason
+// says where; GBK with any high bytes is processed byte for byte.
+TEST_F(FileBatch, InvalidTextIsNotProcessed) {
+  const struct {
+    const char* name;
+    std::string content;
+    FileStatus status;
+    int encoding;
+    std::int64_t invalidAt;
+    const char* reason;
+  } cases[] = {
+      {"marked.txt", "\xEF\xBB\xBF" "a\r\n\xFF\r\na", FileStatus::kInvalidText, text::kEncodingUtf8, 6,
+       "not valid UTF-8 at byte offset 6"},
+      {"le.txt", std::string("\xFF\xFE" "a\0\x00\xD8", 6), FileStatus::kInvalidText, text::kEncodingUtf16Le, 4,
+       "not valid UTF-16LE at byte offset 4"},
+      {"gbk.txt", "\xFF\r\n\xD6\xD0\r\n\xFF", FileStatus::kProcessed, text::kEncodingAnsi, -1, ""},
+  };
+  std::vector<std::string> owned;
+  for (const auto& c : cases) {
+    Put(c.name, c.content);
+    owned.push_back(Path(c.name));
+  }
+  const std::vector<std::string_view> paths(owned.begin(), owned.end());
+  text::FixedOptions options;
+  Recorder recorder;
+  const BatchOutcome out = ProcessFiles(paths, options, recorder);
+  ASSERT_EQ(out.files.size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    EXPECT_EQ(out.files[i].status, cases[i].status);
+    EXPECT_EQ(out.files[i].encoding, cases[i].encoding);
+    EXPECT_EQ(out.files[i].invalidAt, cases[i].invalidAt);
+    EXPECT_EQ(ReasonOf(out.files[i]), cases[i].reason);
+    EXPECT_EQ(std::filesystem::exists(dir_ / "保存目录" / cases[i].name), cases[i].status == FileStatus::kProcessed);
+  }
+  EXPECT_EQ(out.processed, 1);
+  EXPECT_EQ(Saved("gbk.txt"), "\xD6\xD0\r\n\xFF");
 }
 
 TEST(SaveFolder, BesideTheFirstFileOrInTheCurrentDirectory) {

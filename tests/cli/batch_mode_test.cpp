@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "support/gbk.h"
@@ -44,7 +45,7 @@ TEST_F(CliBatch, EachFailedFileIsNamedWithItsReason) {
   auto r = Cli({"-d", good, bad, missing});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("tidyline-cli: '" + bad + "': cannot be read whole as text\n"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("tidyline-cli: '" + missing + "': cannot be read whole as text\n"), std::string::npos)
+  EXPECT_NE(r.err.find("tidyline-cli: '" + missing + "': cannot be opened for reading\n"), std::string::npos)
       << r.err;
   EXPECT_EQ(r.err.find("'" + good + "'"), std::string::npos) << r.err;
   // The failure follows its own status line, before the summary.
@@ -191,6 +192,111 @@ TEST_F(CliBatch, StandardInputKeepsItsEncoding) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, c.want) << testing::PrintToString(c.args);
   }
+}
+
+// Input that is not valid in its declared or detected encoding is not
+// processed: named with the reason and the byte offset, nothing written
+// (batch), nothing on standard output (standard input). GBK is never
+// invalid: it is processed byte for byte.
+TEST_F(CliBatch, InvalidInputIsNamedWithItsOffsetAndNotProcessed) {
+  const std::string bom8 = "\xEF\xBB\xBF", le = "\xFF\xFE";
+  const struct {
+    const char* name;
+    std::string content;
+    std::string encoding;
+    std::string reason;  // empty: processed
+    std::string stdoutWant;
+  } cases[] = {
+      {"mark.txt", bom8 + "a\n\xFF\nb\n", "auto", "not valid UTF-8 at byte offset 5", ""},
+      {"chosen.txt", "a\nb\xC3(\n", "utf-8", "not valid UTF-8 at byte offset 3", ""},
+      {"surrogate.txt", le + std::string("a\0\n\0\x00\xDC\n\0", 8), "auto", "not valid UTF-16LE at byte offset 6",
+       ""},
+      {"gbk.txt", test::Gbk("乙\n甲\n乙\n") + "\xFF\n", "auto", "", test::Gbk("甲\n乙\n") + "\xFF\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Put(c.name, c.content);
+    auto batch = Cli({"--encoding", c.encoding, path});
+    auto in = Cli({"--encoding", c.encoding}, c.content);
+    if (c.reason.empty()) {
+      EXPECT_EQ(batch.exitCode, 0) << batch.err;
+      EXPECT_TRUE(HasResult(c.name));
+      EXPECT_EQ(in.exitCode, 0) << in.err;
+      EXPECT_EQ(in.out, c.stdoutWant);
+      continue;
+    }
+    EXPECT_EQ(batch.exitCode, 1) << batch.err;
+    EXPECT_NE(batch.err.find("tidyline-cli: '" + path + "': " + c.reason + "\n"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("总 1 个文件，成功处理 0 个文件"), std::string::npos) << batch.err;
+    EXPECT_FALSE(HasResult(c.name));
+    EXPECT_EQ(in.exitCode, 1) << in.err;
+    EXPECT_EQ(in.err, "tidyline-cli: standard input: " + c.reason + "\n");
+    EXPECT_TRUE(in.out.empty()) << in.out;
+  }
+}
+
+// A listed name opens exactly the entry it came from. A name in GBK bytes
+// reads as the UTF-8 name of another file, so it is reported (escaped) and
+// fails the run; a Latin-1 name opens as it is.
+TEST_F(CliBatch, ListedNamesOpenTheirOwnEntry) {
+  Put("\xD6\xD0x.txt", "A\nA\n");
+  Put("中x.txt", "B\nB\n");
+  Put("caf\xE9.txt", "C\nC\n");
+  const std::string lost = "tidyline-cli: '" + dir_.string() +
+                           "/\\xd6\\xd0x.txt': the name cannot be converted exactly, so it is not opened\n";
+  const std::vector<std::string> modes[] = {{}, {"--by-object"}};
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode.empty() ? "search" : "object");
+    std::vector<std::string> args = {"--folder", dir_.string()};
+    args.insert(args.end(), mode.begin(), mode.end());
+
+    std::vector<std::string> listArgs = args;
+    listArgs.push_back("--list");
+    auto list = Cli(listArgs);
+    EXPECT_EQ(list.exitCode, 1);
+    EXPECT_EQ(list.err, lost);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = list.out.find('\n', at)) != std::string::npos; at = end + 1)
+      lines.push_back(list.out.substr(at, end - at));
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{dir_.string() + "/caf\xE9.txt", dir_.string() + "/中x.txt"}));
+
+    auto run = Cli(args);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(lost), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("总 3 个文件，成功处理 2 个文件"), std::string::npos) << run.err;
+    EXPECT_EQ(Result("中x.txt"), "B");
+    EXPECT_EQ(Result("caf\xE9.txt"), "C");
+    EXPECT_FALSE(HasResult("\xD6\xD0x.txt"));
+    fsys::remove_all(dir_ / "保存目录");
+  }
+}
+
+// A result whose own name is as long as the file system allows is written
+// (its temporary name is short), and a file that reports size 0 is read to
+// its end.
+TEST_F(CliBatch, LongNamesAndSizeZeroFilesAreProcessed) {
+  std::string chinese;
+  for (int i = 0; i < 85; ++i) chinese += "中";  // 255 bytes in UTF-8
+  const std::string longAscii = std::string(251, 'n') + ".txt";
+  fsys::create_symlink("/proc/version", dir_ / "version.txt");
+  const std::string version = test::ReadWholeFile("/proc/version");
+  ASSERT_FALSE(version.empty());
+  const struct {
+    std::string name, content, want;
+  } cases[] = {
+      {longAscii, "b\na\nb\n", "a\nb"},
+      {chinese, "b\na\nb\n", "a\nb"},
+      {"version.txt", "", version},
+  };
+  std::vector<std::string> args = {"-d"};
+  for (const auto& c : cases)
+    args.push_back(c.content.empty() ? (dir_ / c.name).string() : Put(c.name, c.content));
+  auto r = Cli(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const auto& c : cases) EXPECT_EQ(Result(c.name), c.want) << c.name;
+  for (const auto& e : fsys::directory_iterator(dir_ / "保存目录"))
+    EXPECT_NE(e.path().filename().string()[0], '.') << "a temporary file was left: " << e.path();
 }
 
 TEST_F(CliBatch, UsageErrors) {

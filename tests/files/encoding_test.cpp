@@ -147,17 +147,14 @@ TEST(Convert, GrowsTheOutputAndReportsFailure) {
 // - with "ANSI" chosen, a UTF-8 mark became a character of the text, one more
 //   mark in front of the result on every run;
 // - reading stopped at the first 0x1A byte;
-// - the UTF-16 fallback (run by an unpaired surrogate, shown as "?") decoded
-//   big-endian files as little-endian;
-// - an odd trailing byte of a UTF-16 file was dropped; such a file is read
-//   raw, as is Big5 the converter rejects.
+// - (invalid input, which the fallbacks once turned into "?" or read raw, is
+//   in InvalidInputIsNotRead).
 TEST_F(Encodings, RoundTripsEveryEncoding) {
   const std::string bom8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF", sample(kSample);
   const std::string html = "<HTML><HEAD><TITLE>t</TITLE><META http-equiv=\"Content-Type\" content=\"text/html; "
                            "charset=gb2312\"><meta charset=\"Big5-HKSCS\"></HEAD><body>測試</body>\r\n";
   const std::string gbk = Iconv(kSample, "GBK"), le16 = Iconv(kSample, "UTF-16LE"), be16 = Iconv(kSample, "UTF-16BE");
   const std::string big5 = Iconv(kSample, "BIG5"), hkscs = Iconv(html, "BIG5-HKSCS");
-  const std::string oddLe = le + Iconv("中文", "UTF-16LE") + "x", rejectedBig5 = Iconv("測試", "BIG5") + "\x81";
   struct Case {
     const char* name;
     std::string file;
@@ -190,12 +187,6 @@ TEST_F(Encodings, RoundTripsEveryEncoding) {
       {"substitute at the end", Gbk("甲乙\x1a"), 1, 1, false, Gbk("甲乙"), Gbk("甲乙")},
       {"two substitutes at the end", Gbk("甲\x1a\x1a"), 1, 1, false, Gbk("甲\x1a"), Gbk("甲\x1a")},
       {"ascii substitute", "a\x1a" "b", 1, 1, false, "a\x1a" "b", "a\x1a" "b"},
-      {"utf16be lone surrogate", be + be16 + std::string("\xDC\x00", 2), 0, 4, true, Gbk(kSample) + "?",
-       be + Iconv(sample + "?", "UTF-16BE")},
-      {"utf16le lone surrogate", le + le16 + std::string("\x00\xDC", 2), 0, 3, true, Gbk(kSample) + "?",
-       le + Iconv(sample + "?", "UTF-16LE")},
-      {"utf16 odd byte", oddLe, 0, 1, false, oddLe, oddLe},
-      {"big5 rejected", rejectedBig5, 5, 1, false, rejectedBig5, rejectedBig5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -209,6 +200,82 @@ TEST_F(Encodings, RoundTripsEveryEncoding) {
     EXPECT_EQ(Get("out"), c.result);
     EXPECT_EQ(Get("in"), c.file) << "the source is never written";
   }
+}
+
+// Input that is not valid in its declared or detected encoding is not read:
+// no fallback substitutes "?" for what it cannot convert, and no raw read
+// passes the bytes off as GBK. The offset counts from the file's first byte.
+TEST_F(Encodings, InvalidInputIsNotRead) {
+  const std::string bom8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF";
+  const std::string le16 = Iconv(kSample, "UTF-16LE"), be16 = Iconv(kSample, "UTF-16BE");
+  const std::string big5 = Iconv("測試", "BIG5");
+  struct Case {
+    const char* name;
+    std::string file;
+    int requested, code;
+    std::int64_t offset;
+    const char* reason;
+  } const cases[] = {
+      {"utf8 mark, stray byte", bom8 + "a\n\xFF\nb\n", 0, 2, 5, "not valid UTF-8 at byte offset 5"},
+      {"utf8 chosen, broken pair", "a\xC3(b", 2, 2, 1, "not valid UTF-8 at byte offset 1"},
+      {"utf8 chosen, cut at the end", "ab\xE4\xB8", 2, 2, 2, "not valid UTF-8 at byte offset 2"},
+      {"utf8 chosen, encoded surrogate", "a\xED\xA0\x80", 2, 2, 1, "not valid UTF-8 at byte offset 1"},
+      {"utf16le lone surrogate", le + le16 + std::string("\x00\xDC", 2), 0, 3,
+       static_cast<std::int64_t>(2 + le16.size()), nullptr},
+      {"utf16be lone surrogate", be + be16 + std::string("\xDC\x00", 2), 0, 4,
+       static_cast<std::int64_t>(2 + be16.size()), nullptr},
+      {"utf16be chosen, high surrogate then a letter", std::string("\xD8\x00\x00" "a", 4), 4, 4, 0,
+       "not valid UTF-16BE at byte offset 0"},
+      {"utf16 odd byte", le + Iconv("中文", "UTF-16LE") + "x", 0, 3, 6, "not valid UTF-16LE at byte offset 6"},
+      {"big5 cut at the end", big5 + "\x81", 5, 5, 4, "not valid BIG5 at byte offset 4"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Put("in", c.file);
+    const FileText r = ReadTextFile(Path("in"), c.requested);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.invalidAt, c.offset);
+    EXPECT_TRUE(r.text.view().empty());
+    if (c.reason) {
+      EXPECT_EQ(InvalidTextReason(r.code, r.invalidAt), c.reason);
+    }
+    const FileText m = ReadTextFromMemory(c.file, c.requested);
+    EXPECT_FALSE(m.ok);
+    EXPECT_EQ(m.invalidAt, c.offset);
+  }
+}
+
+// A file is read to its end, not to the size the system reports (0 for
+// pseudo-files), and a result whose own name is as long as the file system
+// allows is written: the temporary file's name is short.
+TEST_F(Encodings, SizeZeroFilesAndLongResultNames) {
+  const std::string version = Slurp("/proc/version");
+  ASSERT_FALSE(version.empty());
+  const FileText proc = ReadTextFile("/proc/version", 0);
+  EXPECT_TRUE(proc.ok);
+  EXPECT_EQ(proc.text.view(), version);
+  EXPECT_EQ(proc.sourceBytes, static_cast<std::int64_t>(version.size()));
+
+  std::string chinese;
+  for (int i = 0; i < 85; ++i) chinese += "中";  // 255 bytes in UTF-8, 170 in GBK
+  const struct {
+    std::string name;  // UTF-8 on disk
+    bool written;
+  } cases[] = {
+      {std::string(255, 'n'), true},
+      {chinese, true},
+      {std::string(256, 'n'), false},  // too long for the file system itself
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.size());
+    EXPECT_EQ(WriteTextFile(Path(Gbk(c.name)), "a\r\nb", kEncodingUtf8), c.written);
+    if (c.written) {
+      EXPECT_EQ(Get(c.name), "\xEF\xBB\xBF" "a\r\nb");
+    }
+  }
+  for (const auto& e : std::filesystem::directory_iterator(dir_))
+    EXPECT_NE(e.path().filename().string()[0], '.') << "a temporary file was left: " << e.path();
 }
 
 TEST_F(Encodings, WritesMarksAndFallsBackToTheTextsOwnBytes) {

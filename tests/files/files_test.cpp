@@ -286,6 +286,13 @@ TEST(Wildcards, MatchLikeTheWindowsSearch) {
   // "?" stands for one character, two bytes when it is double-byte.
   EXPECT_TRUE(fileio::WildcardMatches(Gbk("?文.txt"), Gbk("中文.txt")));
   EXPECT_FALSE(fileio::WildcardMatches(Gbk("??文.txt"), Gbk("中文.txt")));
+  // A high byte before a byte that cannot trail (a Latin-1 name) stands alone
+  // and keeps the dot; a GBK pair is still one character.
+  const Case single[] = {
+      {"*.*", "caf\xE9.txt", true}, {"*.txt", "caf\xE9.txt", true}, {"caf?.txt", "caf\xE9.txt", true},
+      {"*.txt", "\xE9", false},     {"?.txt", "\xD6\xD0.txt", true},
+  };
+  for (const Case& c : single) EXPECT_EQ(fileio::WildcardMatches(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
 }
 
 TEST_F(Files, FindFileAppliesTheAttributeRules) {

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "files/fixture.h"
 #include "fs/file_list.h"
+#include "fs/list_by_object.h"
+#include "text/file_text.h"
 
 namespace tl::fs {
 namespace {
@@ -34,6 +38,39 @@ TEST_F(FileList, EnsureDirectoriesCreatesEveryLevel) {
   EXPECT_FALSE(std::filesystem::exists(Path("x/only-a-name")));
   Put("file", "x");
   EXPECT_FALSE(EnsureDirectories(Path("file/sub/")));
+}
+
+// A listed path opens the entry it came from. A name in GBK bytes reads as
+// the UTF-8 name of another file: it is never listed, only reported
+// (escaped); a Latin-1 name has no such reading and is listed as it is.
+TEST_F(FileList, NamesThatCannotBeCarriedAreReportedNeverSwapped) {
+  Put("\xD6\xD0x.txt", "gbk name");
+  Put("中x.txt", "utf-8 name");
+  Put("caf\xE9.txt", "latin-1 name");
+  const std::string dir = dir_.string();
+  const std::function<void(rt::TextArray&, rt::TextArray*)> listers[] = {
+      [&](rt::TextArray& l, rt::TextArray* u) { ListFiles(dir, "*.*", l, false, false, u); },
+      [&](rt::TextArray& l, rt::TextArray* u) { ListFilesByObject(dir, "*.txt", l, false, false, u); },
+  };
+  const std::map<std::string, std::string> want = {{dir + "/caf\xE9.txt", "latin-1 name"},
+                                                    {dir + "/" + Gbk("中x.txt"), "utf-8 name"}};
+  for (std::size_t k = 0; k < std::size(listers); ++k) {
+    SCOPED_TRACE(k == 0 ? "search" : "object");
+    rt::TextArray list, uncarried;
+    listers[k](list, &uncarried);
+    std::map<std::string, std::string> listed;
+    for (std::size_t i = 1; i <= list.size(); ++i) {
+      const std::string path(list[static_cast<std::int64_t>(i)]);
+      const text::FileText t = text::ReadTextFile(path, 1);
+      EXPECT_TRUE(listed.emplace(path, std::string(t.text.view())).second) << "listed twice: " << path;
+    }
+    EXPECT_EQ(listed, want);
+    ASSERT_EQ(uncarried.size(), 1u);
+    EXPECT_EQ(std::string(uncarried[1]), dir + "/\\xd6\\xd0x.txt");
+    rt::TextArray without;
+    listers[k](without, nullptr);
+    EXPECT_EQ(without.size(), 2u);
+  }
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ bool Accepted(std::uint32_t attributes, std::int32_t mask, std::int32_t filesOnl
 
 }  // namespace
 
-Text FindFile(std::string_view pattern, std::int32_t mask, std::int32_t filesOnly, std::int32_t& handle) {
+Text FindFile(std::string_view pattern, std::int32_t mask, std::int32_t filesOnly, std::int32_t& handle,
+              bool* nameKept) {
   SearchTable& table = Searches();
   fileio::DirEntry entry;
   fileio::DirSearch* search = nullptr;
@@ -66,7 +67,10 @@ Text FindFile(std::string_view pattern, std::int32_t mask, std::int32_t filesOnl
   for (;;) {
     if (!have) have = fileio::FindNext(search, entry);
     if (!have) break;
-    if (Accepted(entry.attributes, mask, filesOnly)) return Text(entry.name);
+    if (Accepted(entry.attributes, mask, filesOnly)) {
+      if (nameKept) *nameKept = entry.nameKept;
+      return Text(entry.name);
+    }
     have = false;
   }
   table.Close(handle);

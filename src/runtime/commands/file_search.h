@@ -18,8 +18,10 @@ inline constexpr int kFindAttributeMask = 0x37;
 // otherwise an entry whose attributes share a bit with mask & 0x37, or whose
 // attributes are 0 when that is 0. Returns the accepted entry's name; when
 // the entries run out the search is closed, `handle` becomes 0 and the
-// result is empty.
-Text FindFile(std::string_view pattern, std::int32_t mask, std::int32_t filesOnly, std::int32_t& handle);
+// result is empty. `nameKept`, when given, receives the accepted entry's
+// fileio::DirEntry::nameKept.
+Text FindFile(std::string_view pattern, std::int32_t mask, std::int32_t filesOnly, std::int32_t& handle,
+              bool* nameKept = nullptr);
 void CloseFind(std::int32_t handle);
 
 // Arguments: pattern, mask, files-only, handle variable (IntVariable).

@@ -18,9 +18,10 @@ inline constexpr int kUtf8 = 65001;
 inline constexpr int kGb18030 = 54936;
 
 // Bytes in `codePage` to UTF-16 code units. Invalid or incomplete sequences
-// become U+FFFD, as the platform does without its strict flag. Returns
-// nullopt only for an unknown code page.
-std::optional<std::u16string> ToUtf16(int codePage, std::string_view bytes);
+// become U+FFFD, as the platform does without its strict flag; `replaced`,
+// when given, tells whether that happened. Returns nullopt only for an
+// unknown code page.
+std::optional<std::u16string> ToUtf16(int codePage, std::string_view bytes, bool* replaced = nullptr);
 
 // UTF-16 code units to `codePage` (65001 included). A character the code
 // page lacks, and an unpaired surrogate, becomes `defaultChar` (the

@@ -72,6 +72,11 @@ inline constexpr std::uint32_t kAttrArchive = 0x20;
 struct DirEntry {
   std::string name;  // GBK
   std::uint32_t attributes = 0;
+  // False when the entry's own name cannot be carried through the program's
+  // text (on Linux: not UTF-8, and read as GB18030 it would name another
+  // file); `name` then shows it with its stray bytes as \xHH and opens
+  // nothing of its own.
+  bool nameKept = true;
 };
 class DirSearch;
 // Null when nothing matches (or the directory cannot be read).
@@ -83,7 +88,8 @@ bool WildcardMatches(std::string_view pattern, std::string_view name);
 
 // Names between the program's GBK texts and the file system's own
 // encoding (UTF-8 on Linux; the identity where the file system speaks the
-// ANSI code page). Bytes that do not convert pass unchanged.
+// ANSI code page). Bytes that do not convert pass unchanged, one by one; the
+// rest of the name converts.
 std::string ToOsName(std::string_view programText);
 std::string FromOsName(std::string_view osName);
 

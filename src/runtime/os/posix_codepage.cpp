@@ -23,7 +23,8 @@ constexpr char16_t kReplacement = 0xFFFD;
 
 }  // namespace
 
-std::optional<std::u16string> ToUtf16(int codePage, std::string_view bytes) {
+std::optional<std::u16string> ToUtf16(int codePage, std::string_view bytes, bool* replaced) {
+  if (replaced) *replaced = false;
   const char* charset = CharsetOf(codePage);
   if (!charset) return std::nullopt;
   CharsetConverter conv("UTF-16LE", charset);
@@ -45,6 +46,7 @@ std::optional<std::u16string> ToUtf16(int codePage, std::string_view bytes) {
     if (st == CharsetConverter::Status::kDone) break;
     if (st == CharsetConverter::Status::kOutputFull) continue;
     out.push_back(kReplacement);
+    if (replaced) *replaced = true;
     if (st == CharsetConverter::Status::kIncomplete) break;
     ++in;  // skip the offending byte
     --inLeft;

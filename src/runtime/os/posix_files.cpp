@@ -32,17 +32,36 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
-// Converts all of `s`; nullopt when any part does not convert.
-std::optional<std::string> Recode(std::string_view s, const char* to, const char* from) {
+// Converts `s`, each byte that is not part of a valid sequence passed on
+// unchanged (or written as \xHH when `escape`), so every valid part of a name
+// converts whatever its neighbours are.
+std::string Recode(std::string_view s, const char* to, const char* from, bool escape = false) {
   CharsetConverter conv(to, from);
-  if (!conv.ok()) return std::nullopt;
-  std::string out(s.size() * 2 + 8, '\0');
+  if (!conv.ok()) return std::string(s);
+  std::string out;
+  std::string buf(s.size() * 4 + 8, '\0');
   const char* in = s.data();
   std::size_t inLeft = s.size();
-  char* o = out.data();
-  std::size_t oLeft = out.size();
-  if (conv.Convert(in, inLeft, o, oLeft) != CharsetConverter::Status::kDone) return std::nullopt;
-  out.resize(out.size() - oLeft);
+  while (inLeft > 0) {
+    char* o = buf.data();
+    std::size_t oLeft = buf.size();
+    const auto st = conv.Convert(in, inLeft, o, oLeft);
+    out.append(buf.data(), buf.size() - oLeft);
+    if (st == CharsetConverter::Status::kDone) break;
+    if (st == CharsetConverter::Status::kOutputFull) continue;
+    if (escape) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      const unsigned char c = static_cast<unsigned char>(*in);
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += *in;
+    }
+    ++in;
+    --inLeft;
+    conv.Reset();
+  }
   return out;
 }
 
@@ -50,14 +69,23 @@ std::optional<std::string> Recode(std::string_view s, const char* to, const char
 // valid GB18030 are passed on unchanged rather than guessed at.
 std::string ToOs(std::string_view path) {
   if (IsAscii(path)) return std::string(path);
-  auto r = Recode(path, "UTF-8", "GB18030");
-  return r ? *r : std::string(path);
+  return Recode(path, "UTF-8", "GB18030");
 }
 
 std::string FromOs(std::string_view name) {
   if (IsAscii(name)) return std::string(name);
-  auto r = Recode(name, "GB18030", "UTF-8");
-  return r ? *r : std::string(name);
+  return Recode(name, "GB18030", "UTF-8");
+}
+
+// An entry's name as the program's text, and whether that text names the
+// entry again: a name that is not valid UTF-8 may read as valid GB18030 (GBK
+// bytes), and would then name another file. Such a name is given with its
+// stray bytes as \xHH, for messages only.
+std::string NameOfEntry(std::string_view osName, bool& kept) {
+  std::string name = FromOs(osName);
+  kept = ToOs(name) == osName;
+  if (!kept) name = Recode(osName, "GB18030", "UTF-8", true);
+  return name;
 }
 
 struct PosixFile {
@@ -217,7 +245,12 @@ std::optional<FileIdentity> IdentityOf(std::string_view path) {
 namespace {
 
 using gbk::FoldAscii;
-constexpr auto CharLen = gbk::CharLength;
+// A name's characters pair as GBK does, except that a high byte before a
+// byte that cannot trail stands alone: a name in another single-byte code
+// page ("caf\xe9.txt") keeps its dot for "*.*". GBK names pair as before.
+std::size_t CharLen(std::string_view s, std::size_t i) {
+  return gbk::CharLength(s, i) == 2 && gbk::CanTrail(s[i + 1]) ? 2 : 1;
+}
 
 bool Glob(std::string_view p, std::string_view s) {
   std::size_t pi = 0, si = 0;
@@ -284,7 +317,8 @@ namespace {
 
 bool Accept(DirSearch* s, DirEntry& out) {
   while (struct dirent* d = ::readdir(s->dir)) {
-    std::string name = FromOs(d->d_name);
+    bool kept = true;
+    std::string name = NameOfEntry(d->d_name, kept);
     if (!WildcardMatches(s->pattern, name)) continue;
     struct stat st {};
     int dfd = dirfd(s->dir);
@@ -293,6 +327,7 @@ bool Accept(DirSearch* s, DirEntry& out) {
     bool writable = faccessat(dfd, d->d_name, W_OK, 0) == 0;
     out.attributes = AttributesOf(st, writable, name);
     out.name = std::move(name);
+    out.nameKept = kept;
     return true;
   }
   return false;
@@ -320,6 +355,7 @@ DirSearch* FindFirst(std::string_view pattern, DirEntry& first) {
       return nullptr;
     }
     first.name = std::string(last);
+    first.nameKept = true;
     first.attributes = AttributesOf(st, ::access(os.c_str(), W_OK) == 0, last);
     return s;  // no directory stream: the next call ends the search
   }
