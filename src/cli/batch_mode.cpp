@@ -27,7 +27,9 @@ void PrintLine(std::string_view programText, std::FILE* stream) {
 // standard error.
 class StderrObserver : public batch::FileObserver {
  public:
+  explicit StderrObserver(bool quiet) : quiet_(quiet) {}
   void FileStarting(std::size_t index, std::size_t count, std::string_view path) override {
+    if (quiet_) return;
     std::string status = "(" + std::to_string(count) + ":" + std::to_string(index + 1) + ") ";
     status += fs::BaseNameOf(path);
     PrintLine(status, stderr);
@@ -38,21 +40,24 @@ class StderrObserver : public batch::FileObserver {
     std::fprintf(stderr, "tidyline-cli: '%s': %.*s\n", ToTerminal(path).c_str(), static_cast<int>(reason.size()),
                  reason.data());
   }
+
+ private:
+  bool quiet_;
 };
 
-int Run(std::span<const std::string> files, text::FixedOptions& options) {
+int Run(std::span<const std::string> files, text::FixedOptions& options, bool quiet) {
   std::vector<std::string_view> paths(files.begin(), files.end());
-  StderrObserver observer;
+  StderrObserver observer(quiet);
   const batch::BatchOutcome outcome = batch::ProcessFiles(paths, options, observer);
   const auto total = static_cast<std::int64_t>(paths.size());
-  PrintLine(batch::BatchSummary(total, outcome.processed, outcome.elapsedMs).view(), stderr);
+  if (!quiet) PrintLine(batch::BatchSummary(total, outcome.processed, outcome.elapsedMs).view(), stderr);
   return outcome.processed == total ? 0 : 1;
 }
 
 }  // namespace
 
-int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options) {
-  return Run(files, options);
+int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options, bool quiet) {
+  return Run(files, options, quiet);
 }
 
 int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
@@ -85,7 +90,7 @@ int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
                  request.filter.empty() ? "*.*" : ToTerminal(request.filter).c_str());
     return 1;
   }
-  return Run(files, options);
+  return Run(files, options, request.quiet);
 }
 
 }  // namespace tl::cli

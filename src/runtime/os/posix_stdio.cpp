@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -41,5 +42,15 @@ bool WriteStdout(std::initializer_list<std::string_view> parts) {
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return false;
   return std::fflush(stdout) == 0;
 }
+
+std::int64_t ReadStdinSome(void* buffer, std::size_t n) {
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, buffer, n);
+    if (got >= 0) return got;
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tl::os

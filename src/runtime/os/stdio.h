@@ -2,6 +2,7 @@
 // translation).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string_view>
 
@@ -26,5 +27,12 @@ class StdinBytes {
 // Writes the parts one after another to standard output, then flushes;
 // false on a write error.
 bool WriteStdout(std::initializer_list<std::string_view> parts);
+
+// Reads up to n bytes of standard input: bytes read, 0 at its end, -1 on a
+// read error. For input read piece by piece (not mixed with StdinBytes).
+std::int64_t ReadStdinSome(void* buffer, std::size_t n);
+
+// True when standard error is a terminal (progress lines go only there).
+bool StderrIsTerminal();
 
 }  // namespace tl::os
