@@ -84,7 +84,16 @@ int main(int argc, char** argv) {
       "\n"
       "  tidyline-cli [OPTIONS] [-]             standard input to standard output\n"
       "  tidyline-cli [OPTIONS] FILE...         each file into \"保存目录\" beside the first\n"
-      "  tidyline-cli [OPTIONS] --folder DIR    the files of DIR that --filter accepts",
+      "  tidyline-cli [OPTIONS] --folder DIR    the files of DIR that --filter accepts\n"
+      "\n"
+      "Input larger than --memory is processed through temporary files in --temp-dir.\n"
+      "Examples:\n"
+      "  tidyline-cli < names.txt > unique.txt          keep the last of each line\n"
+      "  tidyline-cli -d -o list.txt list.txt           de-duplicate a file in place\n"
+      "  tidyline-cli --keep first --stats < log.txt    keep first occurrences, print counts\n"
+      "  tidyline-cli -s --seed 7 --memory 256M < huge.txt > mixed.txt\n"
+      "  tidyline-cli -d *.txt                          results in ./保存目录/\n"
+      "See tidyline-cli(1).",
       "tidyline-cli"};
   app.set_version_flag("--version", "tidyline-cli 1.2.0.0");
 
