@@ -195,6 +195,7 @@ int main(int argc, char** argv) {
     return UsageError("a file name is not valid text in the terminal's encoding");
   if (*outputOpt && output.empty()) return UsageError("--output needs a file name");
   if (*seedOpt) stream.seed = tl::rt::TickCount();
+  stream.quiet = quiet;
   auto finish = [&](int code) {
     if (stats) PrintStats(options, start);
     return code;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/progress.h"
 #include "cli/terminal_text.h"
 #include "runtime/automation/wide_text.h"
 #include "runtime/core/random.h"
@@ -151,21 +152,26 @@ std::string BytesAt(fio::Handle h, std::int64_t at, std::size_t n) {
   return s;
 }
 
-// External mode on bytes [0, size) of an open file. The input is processed
-// byte for byte, which gives what the conversion would for GBK and for
-// UTF-8 cut at ASCII separators.
-int ProcessExternal(fio::Handle h, std::int64_t size, const StreamRequest& request, text::FixedOptions& options,
-                    Destination& dest) {
+// External mode on bytes [begin, size) of an open file. The input is
+// processed byte for byte, which gives what the conversion would for GBK and
+// for UTF-8 cut at ASCII separators.
+int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const StreamRequest& request,
+                    text::FixedOptions& options, Destination& dest, ProgressLine& progress) {
   namespace ext = text::external;
-  const std::string head = BytesAt(h, 0, static_cast<std::size_t>(std::min<std::int64_t>(size, 1 << 16)));
+  const std::string head = BytesAt(h, begin, static_cast<std::size_t>(std::min<std::int64_t>(size - begin, 1 << 16)));
   const text::ContentStart at = text::EncodingOfBytes(head, options.encoding);
   if (at.code != text::kEncodingAnsi && at.code != text::kEncodingUtf8)
     return Fail("input larger than the memory budget must be GBK or UTF-8 (raise --memory)");
   if (at.code == text::kEncodingUtf8 && !IsAscii(options.Separator()))
     return Fail("UTF-8 input larger than the memory budget needs an ASCII separator (raise --memory)");
 
-  const ext::Input input{h, static_cast<std::int64_t>(at.start), size};
-  const ext::Limits limits{request.memory, request.tempDir};
+  const ext::Input input{h, begin + static_cast<std::int64_t>(at.start), size};
+  ext::Limits limits{request.memory, request.tempDir, {}};
+  limits.progress = [&progress](std::string_view phase, std::uint64_t done, std::uint64_t total,
+                                std::uint64_t records) {
+    progress.Update(phase, done, total, records,
+                    phase == "reading" ? std::string_view() : phase == "writing" ? "records" : "buckets");
+  };
   const std::string sep = LineBreakOf(input, options);
   if (!dest.Open()) return 1;
   if (!dest.Write(head.substr(0, at.start))) return dest.WriteFailed();
@@ -216,6 +222,7 @@ int ProcessExternal(fio::Handle h, std::int64_t size, const StreamRequest& reque
               sep.size()) == sep) {
     if (!dest.Write(sep)) return dest.WriteFailed();
   }
+  progress.Clear();
   return dest.Commit();
 }
 
@@ -242,6 +249,7 @@ constexpr std::uint64_t kInMemoryFactor = 3;
 
 int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
   Destination dest(request.output);
+  ProgressLine progress(!request.quiet && os::StderrIsTerminal());
   const std::uint64_t fits = request.memory / kInMemoryFactor;
 
   if (!request.input.empty()) {
@@ -254,7 +262,7 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     } closer{h};
     const std::int64_t size = fio::Size(h);
     if (size < 0) return Fail("cannot read '" + ToTerminal(request.input) + "'");
-    if (static_cast<std::uint64_t>(size) > fits) return ProcessExternal(h, size, request, options, dest);
+    if (static_cast<std::uint64_t>(size) > fits) return ProcessExternal(h, 0, size, request, options, dest, progress);
     // Read to the end, whatever size the system reports.
     std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
     std::size_t have = 0;
@@ -269,6 +277,22 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     return ProcessInMemory(bytes, options, dest);
   }
 
+  // Standard input that is a regular file too large for memory is read in
+  // place, from where it stands.
+  if (const std::optional<os::StdinFile> f = os::StdinAsRegularFile()) {
+    const fio::Handle h = fio::Open(f->path, fio::Access::kRead, fio::Disposition::kOpenExisting,
+                                    fio::Share::kReadWrite);
+    if (h != fio::kNoHandle) {
+      struct Closer {
+        fio::Handle h;
+        ~Closer() { fio::Close(h); }
+      } closer{h};
+      const std::int64_t size = fio::Size(h);
+      if (size > f->offset && static_cast<std::uint64_t>(size - f->offset) > fits)
+        return ProcessExternal(h, f->offset, size, request, options, dest, progress);
+    }
+  }
+
   // Standard input is read into memory while it fits; the rest goes with
   // what was read to a temporary file, processed in external mode.
   Block block;
@@ -277,8 +301,12 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
       return Fail("out of memory reading standard input");
     const std::int64_t got = os::ReadStdinSome(block.data.get() + block.size, block.cap - block.size);
     if (got < 0) return Fail("cannot read standard input: " + ErrnoText());
-    if (got == 0) return ProcessInMemory(block.view(), options, dest);
+    if (got == 0) {
+      progress.Clear();
+      return ProcessInMemory(block.view(), options, dest);
+    }
     block.size += static_cast<std::size_t>(got);
+    progress.Update("reading standard input", block.size, 0, 0);
     if (block.size > fits) break;
   }
   std::optional<os::TempFile> spool = os::CreateTempFile(request.tempDir);
@@ -293,12 +321,13 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     errno = 0;
     if (!fio::WriteAt(spool->handle, at, block.data.get(), block.size)) return Fail(where + ErrnoText());
     at += static_cast<std::int64_t>(block.size);
+    progress.Update("reading standard input", static_cast<std::uint64_t>(at), 0, 0);
     const std::int64_t got = os::ReadStdinSome(block.data.get(), std::min<std::size_t>(block.cap, 8u << 20));
     if (got < 0) return Fail("cannot read standard input: " + ErrnoText());
     block.size = static_cast<std::size_t>(got);
   } while (block.size > 0);
   block = Block();
-  return ProcessExternal(spool->handle, at, request, options, dest);
+  return ProcessExternal(spool->handle, 0, at, request, options, dest, progress);
 }
 
 int RunStdinMode(text::FixedOptions& options) {

@@ -16,6 +16,7 @@ struct StreamRequest {
   std::uint64_t memory = 0;  // the budget in bytes
   std::string tempDir;       // program text; for external mode and spooled input
   std::optional<std::uint32_t> seed;
+  bool quiet = false;  // no progress line
 };
 
 // Returns the process exit code.

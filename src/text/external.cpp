@@ -8,7 +8,6 @@
 #include <optional>
 #include <queue>
 #include <random>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -143,10 +142,15 @@ Reader ReadBack(Spill& s, std::size_t bufferSize) {
 // piece is split from a record start and its unfinished last record carried
 // into the next piece.
 template <typename Fn>
-void ForEachRecord(const Input& input, std::string_view separator, std::size_t pieceSize, Fn&& fn) {
+void ForEachRecord(const Input& input, std::string_view separator, std::size_t pieceSize, const Limits& limits,
+                   std::string_view phase, Fn&& fn) {
   std::string buf;
   std::int64_t pos = input.start;
+  std::uint64_t count = 0;
   for (;;) {
+    if (limits.progress)
+      limits.progress(phase, static_cast<std::uint64_t>(pos - input.start),
+                      static_cast<std::uint64_t>(input.end - input.start), count);
     const std::size_t old = buf.size();
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(pieceSize),
                                                                       input.end - pos));
@@ -167,6 +171,7 @@ void ForEachRecord(const Input& input, std::string_view separator, std::size_t p
       const std::size_t recEnd = static_cast<std::size_t>(rec.data() - buf.data()) + rec.size();
       if (!last && recEnd == buf.size()) break;  // not finished yet
       fn(rec);
+      ++count;
       consumed = std::min(recEnd + separator.size(), buf.size());
     }
     if (last) return;
@@ -253,7 +258,7 @@ constexpr std::size_t kMaxBuckets = 256;
 constexpr std::size_t kSplitBuckets = 16;
 constexpr unsigned kMaxDepth = 8;
 // Bookkeeping per distinct record held in a bucket's table.
-constexpr std::size_t kEntryCost = 96;
+constexpr std::size_t kEntryCost = 80;
 
 std::size_t BucketsFor(std::int64_t bytes, std::size_t target) {
   const std::uint64_t n = static_cast<std::uint64_t>(bytes) / std::max<std::size_t>(target, 1) + 1;
@@ -261,6 +266,89 @@ std::size_t BucketsFor(std::int64_t bytes, std::size_t target) {
 }
 
 // ---- de-duplication ----------------------------------------------------
+
+// Distinct records of a bucket with the position of the kept occurrence:
+// open addressing over full hashes, the bytes in large blocks (no
+// allocation per record). Equal hashes are confirmed by the bytes.
+class KeyTable {
+ public:
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint64_t seq = 0;
+    const char* bytes = nullptr;
+    std::size_t size = 0;
+    bool used = false;
+  };
+
+  std::size_t size() const { return count_; }
+
+  Slot* Find(std::string_view rec, std::uint64_t h) {
+    if (slots_.empty()) return nullptr;
+    for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+      Slot& s = slots_[i];
+      if (!s.used) return nullptr;
+      if (s.hash == h && s.size == rec.size() && std::memcmp(s.bytes, rec.data(), rec.size()) == 0) return &s;
+    }
+  }
+
+  void Insert(std::string_view rec, std::uint64_t h, std::uint64_t seq) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    Slot s{h, seq, Store(rec), rec.size(), true};
+    Place(s);
+    ++count_;
+  }
+
+  std::vector<std::pair<std::uint64_t, std::string_view>> Entries() const {
+    std::vector<std::pair<std::uint64_t, std::string_view>> out;
+    out.reserve(count_);
+    for (const Slot& s : slots_)
+      if (s.used) out.emplace_back(s.seq, std::string_view(s.bytes, s.size));
+    return out;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1 << 20;
+
+  const char* Store(std::string_view rec) {
+    if (rec.empty()) return "";
+    if (rec.size() > kBlock / 4) {  // a large record gets a block of its own
+      blocks_.push_back(std::make_unique<char[]>(rec.size()));
+      std::memcpy(blocks_.back().get(), rec.data(), rec.size());
+      return blocks_.back().get();
+    }
+    if (!current_ || left_ < rec.size()) {
+      blocks_.push_back(std::make_unique<char[]>(kBlock));
+      current_ = blocks_.back().get();
+      left_ = kBlock;
+    }
+    char* at = current_;
+    std::memcpy(at, rec.data(), rec.size());
+    current_ += rec.size();
+    left_ -= rec.size();
+    return at;
+  }
+
+  void Place(const Slot& s) {
+    std::size_t i = s.hash & mask_;
+    while (slots_[i].used) i = (i + 1) & mask_;
+    slots_[i] = s;
+  }
+
+  void Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    mask_ = slots_.size() - 1;
+    for (const Slot& s : old)
+      if (s.used) Place(s);
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t count_ = 0;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* current_ = nullptr;
+  std::size_t left_ = 0;
+};
 
 class Deduper {
  public:
@@ -278,33 +366,28 @@ class Deduper {
   // distinct records outgrow the budget and the bucket can still be split,
   // which is then done.
   bool TryInMemory(Spill& spill, unsigned depth, const Plan& plan) {
-    std::unordered_map<std::string_view, std::uint64_t, ViewHash> table;
-    std::deque<std::string> keys;
+    KeyTable table;
     std::size_t used = 0;
     Reader in = ReadBack(spill, plan.pieceSize);
     std::string rec;
     while (!in.AtEnd()) {
       const std::uint64_t seq = in.GetNumber();
       in.GetRecord(rec);
-      auto it = table.find(rec);
-      if (it != table.end()) {
-        if (!keepFirst_) it->second = seq;  // entries come in input order
+      const std::uint64_t h = HashBytes(rec);
+      if (KeyTable::Slot* hit = table.Find(rec, h)) {
+        if (!keepFirst_) hit->seq = seq;  // entries come in input order
         continue;
       }
       used += rec.size() + kEntryCost;
-      if (used > plan.tableLimit && depth < kMaxDepth && !table.empty()) {
-        table.clear();
-        keys.clear();
+      if (used > plan.tableLimit && depth < kMaxDepth && table.size() > 0) {
+        table = KeyTable();
         Split(spill, depth + 1);
         return false;
       }
-      keys.push_back(rec);
-      table.emplace(keys.back(), seq);
+      table.Insert(rec, h, seq);
     }
-    std::vector<std::pair<std::uint64_t, std::string_view>> kept;
-    kept.reserve(table.size());
-    for (const auto& [key, seq] : table) kept.emplace_back(seq, key);
-    table = {};
+    // The views point into the table's blocks, kept until the run is written.
+    std::vector<std::pair<std::uint64_t, std::string_view>> kept = table.Entries();
     std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     auto run = std::make_unique<Spill>(limits_, plan.spillBuffer);
     for (const auto& [seq, r] : kept) {
@@ -336,10 +419,6 @@ class Deduper {
       part.reset();  // its survivors are in a run now
     }
   }
-
-  struct ViewHash {
-    std::size_t operator()(std::string_view s) const { return static_cast<std::size_t>(HashBytes(s)); }
-  };
 
   const Limits& limits_;
   bool keepFirst_;
@@ -484,7 +563,7 @@ Outcome Dedupe(const Input& input, std::string_view separator, bool keepFirst, c
       std::vector<std::unique_ptr<Spill>> parts;
       for (std::size_t i = 0; i < buckets; ++i) parts.push_back(std::make_unique<Spill>(limits, plan.spillBuffer));
       std::uint64_t seq = 0;
-      ForEachRecord(input, separator, plan.pieceSize, [&](std::string_view rec) {
+      ForEachRecord(input, separator, plan.pieceSize, limits, "reading", [&](std::string_view rec) {
         Spill& part = *parts[Mix(HashBytes(rec), 0) % buckets];
         part.PutNumber(seq++);
         part.PutRecord(rec);
@@ -498,9 +577,10 @@ Outcome Dedupe(const Input& input, std::string_view separator, bool keepFirst, c
         r.ok = true;
         return r;
       }
-      for (auto& part : parts) {
-        deduper.Bucket(*part, 0);
-        part.reset();
+      for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (limits.progress) limits.progress("comparing", i, parts.size(), seq);
+        deduper.Bucket(*parts[i], 0);
+        parts[i].reset();
       }
     }
     // Few runs at a time keep the descriptors and read buffers bounded.
@@ -519,7 +599,8 @@ Outcome Dedupe(const Input& input, std::string_view separator, bool keepFirst, c
       runs.push_back(std::move(merged));
     }
     std::uint64_t kept = 0;
-    MergeRuns(runs, Plan::Of(limits, runs.size()).spillBuffer, [&](std::uint64_t, std::string_view rec) {
+    MergeRuns(runs, Plan::Of(limits, runs.size()).spillBuffer, [&](std::uint64_t seq, std::string_view rec) {
+      if (limits.progress && (kept & 0xFFFF) == 0) limits.progress("writing", seq, r.recordsIn, kept);
       ++kept;
       out.Record(rec);
     });
@@ -545,13 +626,14 @@ Outcome Shuffle(const Input& input, std::string_view separator, std::uint64_t se
     std::vector<std::unique_ptr<Spill>> parts;
     for (std::size_t i = 0; i < buckets; ++i) parts.push_back(std::make_unique<Spill>(limits, plan.spillBuffer));
     std::uint64_t n = 0;
-    ForEachRecord(input, separator, plan.pieceSize, [&](std::string_view rec) {
+    ForEachRecord(input, separator, plan.pieceSize, limits, "reading", [&](std::string_view rec) {
       parts[shuffler.Below(buckets)]->PutRecord(rec);
       ++n;
     });
-    for (auto& part : parts) {
-      shuffler.Bucket(*part, 0);
-      part.reset();
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      if (limits.progress) limits.progress("shuffling", i, parts.size(), n);
+      shuffler.Bucket(*parts[i], 0);
+      parts[i].reset();
     }
     out.Flush();
     r.recordsIn = r.recordsOut = n;

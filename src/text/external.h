@@ -27,9 +27,16 @@
 
 namespace tl::text::external {
 
+// Told how the work goes: the phase, the units done of the total (bytes of
+// the input, or records), and the records counted so far. Called often; it
+// decides itself when to show something.
+using Progress = std::function<void(std::string_view phase, std::uint64_t done, std::uint64_t total,
+                                    std::uint64_t records)>;
+
 struct Limits {
   std::uint64_t memory = 256u << 20;  // the budget, in bytes
   std::string tempDir;               // program text; empty: the current folder
+  Progress progress;                 // may be empty
 };
 
 // The input: bytes [start, end) of an open file.

@@ -51,6 +51,14 @@ std::int64_t ReadStdinSome(void* buffer, std::size_t n) {
   }
 }
 
+std::optional<StdinFile> StdinAsRegularFile() {
+  struct stat st;
+  if (fstat(STDIN_FILENO, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
+  if (pos < 0) return std::nullopt;
+  return StdinFile{"/proc/self/fd/0", static_cast<std::int64_t>(pos)};
+}
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tl::os

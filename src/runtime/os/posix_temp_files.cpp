@@ -1,5 +1,6 @@
 // Temporary files on POSIX (runtime/os/temp_files.h).
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -130,6 +131,10 @@ std::optional<TempFile> CreateTempFile(std::string_view dir) {
 bool CommitTempFile(TempFile& file, std::string_view target) {
   if (file.handle != fio::kNoHandle) fio::Close(file.handle);
   file.handle = fio::kNoHandle;
+  // A file replaced in place keeps its permissions.
+  struct stat st {};
+  if (::stat(fio::ToOsName(target).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    ::chmod(fio::ToOsName(file.path).c_str(), st.st_mode & 07777);
   const bool ok = fio::Rename(file.path, target);
   if (!ok) fio::RemoveFile(file.path);
   std::lock_guard lock(g_mutex);

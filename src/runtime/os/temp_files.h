@@ -28,8 +28,8 @@ struct TempFile {
 // for a folder sweeps that folder's stale temporary files. nullopt when no
 // file could be created.
 std::optional<TempFile> CreateTempFile(std::string_view dir);
-// Closes the file (when open) and renames it over `target`; the file is
-// removed when that fails. Either way it is no longer registered.
+// Closes the file (when open) and renames it over `target`, which keeps its
+// permissions when it exists; the file is removed when that fails. Either way it is no longer registered.
 bool CommitTempFile(TempFile& file, std::string_view target);
 // Closes (when open) and removes the file, and unregisters it.
 void DiscardTempFile(TempFile& file);
