@@ -105,9 +105,12 @@ TEST_F(StreamMode, OutputOntoTheInputItself) {
   const std::string path = dir_ + "/list.txt";
   for (std::string memory : {"1G", "4K"}) {
     test::WriteWholeFile(path, bom + "b\na\nb\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     auto r = Cli({"-d", "--memory", memory, "--temp-dir", spill_, "-o", path, path}, "");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(test::ReadWholeFile(path), bom + "a\nb\n") << memory;
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+        << "the file replaced in place keeps its permissions";
     EXPECT_TRUE(Leftovers(dir_).empty());
   }
   // Standard input to a file.
@@ -189,6 +192,45 @@ TEST_F(StreamMode, InterruptRemovesTemporaryFiles) {
     EXPECT_TRUE(Leftovers(spill_).empty());
     EXPECT_TRUE(Leftovers(dir_).empty());
     EXPECT_EQ(test::ReadWholeFile(out), "old");
+  }
+}
+
+// A batch stopped by Ctrl-C or kill leaves no partial temporary result.
+TEST_F(StreamMode, InterruptedBatchLeavesNoTemporaryResult) {
+  const std::string body = Lines(20000, 15000, "\r\n", 13);
+  std::vector<std::string> files;
+  for (int i = 0; i < 40; ++i) {
+    files.push_back(dir_ + "/f" + std::to_string(i) + ".txt");
+    test::WriteWholeFile(files.back(), body);
+  }
+  const std::string save = dir_ + "/保存目录";
+  for (int sig : {SIGINT, SIGTERM}) {
+    std::error_code ec;
+    fs::remove_all(save, ec);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::vector<char*> argv{const_cast<char*>("tidyline-cli"), const_cast<char*>("-q")};
+      for (auto& f : files) argv.push_back(f.data());
+      argv.push_back(nullptr);
+      execv(TIDYLINE_CLI_PATH, argv.data());
+      _exit(127);
+    }
+    // Wait for the first result, then stop the batch in its course.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fs::exists(save + "/f0.txt") && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 0) GTEST_SKIP() << "the batch ended before the signal";
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    EXPECT_TRUE(Leftovers(save).empty());
+    // Every result under its final name is complete (all sources are alike).
+    const std::string first = test::ReadWholeFile(save + "/f0.txt");
+    EXPECT_FALSE(first.empty());
+    for (const auto& e : fs::directory_iterator(save)) EXPECT_EQ(test::ReadWholeFile(e.path().string()), first);
   }
 }
 
