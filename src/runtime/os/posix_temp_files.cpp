@@ -123,7 +123,10 @@ std::optional<TempFile> CreateTempFile(std::string_view dir) {
       std::lock_guard lock(g_mutex);
       Unregister(f.path);
     }
-    if (error != EEXIST) break;
+    if (error != EEXIST) {
+      errno = error;  // for the caller's message
+      break;
+    }
   }
   return std::nullopt;
 }
@@ -157,10 +160,16 @@ void InstallInterruptCleanup() {
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
   // Both signals run the handler one at a time.
-  sigaddset(&sa.sa_mask, SIGINT);
-  sigaddset(&sa.sa_mask, SIGTERM);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
+  // A closed pipe (`| head`) and a closed terminal end the process as
+  // silently as before, without leaving files behind.
+  const int signals[] = {SIGINT, SIGTERM, SIGPIPE, SIGHUP};
+  for (int sig : signals) sigaddset(&sa.sa_mask, sig);
+  for (int sig : signals) {
+    struct sigaction old {};
+    // A signal ignored by whoever started us stays ignored.
+    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaction(sig, &sa, nullptr);
+  }
 }
 
 std::size_t RegisteredTempFiles() { return g_registered.load(); }

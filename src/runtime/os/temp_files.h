@@ -34,8 +34,10 @@ bool CommitTempFile(TempFile& file, std::string_view target);
 // Closes (when open) and removes the file, and unregisters it.
 void DiscardTempFile(TempFile& file);
 
-// SIGINT and SIGTERM remove the registered files and end the process with
-// status 130 and 143. For tidyline-cli; call once at start-up.
+// SIGINT and SIGTERM (and SIGPIPE, SIGHUP) remove the registered files and
+// end the process with status 128 + the signal: 130 and 143. Signals that
+// were ignored when the process started stay ignored. For tidyline-cli; call
+// once at start-up.
 void InstallInterruptCleanup();
 
 // Removes the stale temporary files of this program in `dir`; returns how
