@@ -267,6 +267,12 @@ std::size_t BucketsFor(std::int64_t bytes, std::size_t target) {
 
 // ---- de-duplication ----------------------------------------------------
 
+// A run: bytes [begin, end) of a spill file, entries sorted by number.
+struct Run {
+  std::int64_t begin = 0;
+  std::int64_t end = 0;
+};
+
 // Distinct records of a bucket with the position of the kept occurrence:
 // open addressing over full hashes, the bytes in large blocks (no
 // allocation per record). Equal hashes are confirmed by the bytes.
@@ -359,7 +365,10 @@ class Deduper {
     TryInMemory(spill, depth, Plan::Of(limits_, kSplitBuckets));
   }
 
-  std::vector<std::unique_ptr<Spill>>& runs() { return runs_; }
+  // Each bucket's survivors, in input order, as a segment of one file: as
+  // many runs as buckets, but a single descriptor.
+  std::unique_ptr<Spill>& store() { return store_; }
+  std::vector<Run>& runs() { return runs_; }
 
  private:
   // Keeps one occurrence per distinct record; false (nothing done) when the
@@ -389,13 +398,14 @@ class Deduper {
     // The views point into the table's blocks, kept until the run is written.
     std::vector<std::pair<std::uint64_t, std::string_view>> kept = table.Entries();
     std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    auto run = std::make_unique<Spill>(limits_, plan.spillBuffer);
+    if (!store_) store_ = std::make_unique<Spill>(limits_, plan.spillBuffer);
+    Run run{store_->size(), 0};
     for (const auto& [seq, r] : kept) {
-      run->PutNumber(seq);
-      run->PutRecord(r);
+      store_->PutNumber(seq);
+      store_->PutRecord(r);
     }
-    run->Finish();
-    runs_.push_back(std::move(run));
+    run.end = store_->size();
+    runs_.push_back(run);
     return true;
   }
 
@@ -422,24 +432,26 @@ class Deduper {
 
   const Limits& limits_;
   bool keepFirst_;
-  std::vector<std::unique_ptr<Spill>> runs_;
+  std::unique_ptr<Spill> store_;
+  std::vector<Run> runs_;
 };
 
 // Merges runs sorted by record number into one sequence, calling fn for each
 // (number, record) in order.
 template <typename Fn>
-void MergeRuns(std::vector<std::unique_ptr<Spill>>& runs, std::size_t bufferSize, Fn&& fn) {
+void MergeRuns(Spill& store, const std::vector<Run>& runs, std::size_t bufferSize, Fn&& fn) {
   struct Head {
     std::uint64_t seq;
     std::size_t run;
     bool operator>(const Head& o) const { return seq > o.seq; }
   };
+  store.Flush();
   std::vector<Reader> readers;
   std::vector<std::string> current(runs.size());
   std::priority_queue<Head, std::vector<Head>, std::greater<>> heap;
   readers.reserve(runs.size());
   for (std::size_t i = 0; i < runs.size(); ++i) {
-    readers.push_back(ReadBack(*runs[i], bufferSize));
+    readers.emplace_back(store.handle(), runs[i].begin, runs[i].end, bufferSize);
     if (!readers[i].AtEnd()) {
       const std::uint64_t seq = readers[i].GetNumber();
       readers[i].GetRecord(current[i]);
@@ -585,21 +597,28 @@ Outcome Dedupe(const Input& input, std::string_view separator, bool keepFirst, c
     }
     // Few runs at a time keep the descriptors and read buffers bounded.
     constexpr std::size_t kFanIn = 64;
-    auto& runs = deduper.runs();
+    std::unique_ptr<Spill> store = std::move(deduper.store());
+    std::vector<Run> runs = std::move(deduper.runs());
     while (runs.size() > kFanIn) {
-      std::vector<std::unique_ptr<Spill>> group;
-      for (std::size_t i = 0; i < kFanIn; ++i) group.push_back(std::move(runs[i]));
-      runs.erase(runs.begin(), runs.begin() + kFanIn);
-      auto merged = std::make_unique<Spill>(limits, plan.spillBuffer);
-      MergeRuns(group, Plan::Of(limits, kFanIn).spillBuffer, [&](std::uint64_t seq, std::string_view rec) {
-        merged->PutNumber(seq);
-        merged->PutRecord(rec);
-      });
-      group.clear();
-      runs.push_back(std::move(merged));
+      // Merge groups of runs into the runs of a fresh file.
+      auto next = std::make_unique<Spill>(limits, plan.spillBuffer);
+      std::vector<Run> merged;
+      for (std::size_t at = 0; at < runs.size(); at += kFanIn) {
+        const std::vector<Run> group(runs.begin() + static_cast<std::ptrdiff_t>(at),
+                                     runs.begin() + static_cast<std::ptrdiff_t>(std::min(at + kFanIn, runs.size())));
+        Run run{next->size(), 0};
+        MergeRuns(*store, group, Plan::Of(limits, kFanIn).spillBuffer, [&](std::uint64_t seq, std::string_view rec) {
+          next->PutNumber(seq);
+          next->PutRecord(rec);
+        });
+        run.end = next->size();
+        merged.push_back(run);
+      }
+      store = std::move(next);
+      runs = std::move(merged);
     }
     std::uint64_t kept = 0;
-    MergeRuns(runs, Plan::Of(limits, runs.size()).spillBuffer, [&](std::uint64_t seq, std::string_view rec) {
+    MergeRuns(*store, runs, Plan::Of(limits, runs.size()).spillBuffer, [&](std::uint64_t seq, std::string_view rec) {
       if (limits.progress && (kept & 0xFFFF) == 0) limits.progress("writing", seq, r.recordsIn, kept);
       ++kept;
       out.Record(rec);

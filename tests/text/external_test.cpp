@@ -97,6 +97,8 @@ TEST_F(ExternalTest, DedupeMatchesTheInMemoryEngineAtEveryBudget) {
        test::Gbk("甲，乙，甲，") + "\xB0" + test::Gbk("，乙，丙"), test::Gbk("，")},
       {"empty", "", "\n"},
       {"empty separator", "b\na\nb", ""},
+      // More runs than are merged at once, more files than descriptors.
+      {"many runs", RandomText(gen, "\n", 12000, 11000, 12, true), "\n"},
   };
   for (std::size_t budget : {4096u, 16384u, 1u << 24}) {
     limits_.memory = budget;
