@@ -330,10 +330,4 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
   return ProcessExternal(spool->handle, 0, at, request, options, dest, progress);
 }
 
-int RunStdinMode(text::FixedOptions& options) {
-  StreamRequest request;
-  request.memory = UINT64_MAX;
-  return RunStreamMode(request, options);
-}
-
 }  // namespace tl::cli

@@ -20,7 +20,6 @@ struct StreamRequest {
 };
 
 // Returns the process exit code.
-int RunStdinMode(text::FixedOptions& options);
 int RunStreamMode(const StreamRequest& request, text::FixedOptions& options);
 
 }  // namespace tl::cli

@@ -258,7 +258,7 @@ constexpr std::size_t kMaxBuckets = 256;
 constexpr std::size_t kSplitBuckets = 16;
 constexpr unsigned kMaxDepth = 8;
 // Bookkeeping per distinct record held in a bucket's table.
-constexpr std::size_t kEntryCost = 80;
+constexpr std::size_t kEntryCost = 120;  // its slot (twice, while the table grows) and block space
 
 std::size_t BucketsFor(std::int64_t bytes, std::size_t target) {
   const std::uint64_t n = static_cast<std::uint64_t>(bytes) / std::max<std::size_t>(target, 1) + 1;
@@ -508,6 +508,7 @@ class Shuffler {
     }
     // One block for the bucket's bytes, records as offsets into it.
     std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(spill.size()));
     std::vector<std::pair<std::size_t, std::size_t>> recs;
     {
       Reader in = ReadBack(spill, plan.pieceSize);
