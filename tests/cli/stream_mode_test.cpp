@@ -82,6 +82,34 @@ TEST_F(StreamMode, ExternalModeMatchesInMemory) {
   }
 }
 
+// The external shuffle, after de-duplication or alone: the same records, a
+// repeatable order for a seed, the final line break kept.
+TEST_F(StreamMode, ExternalShuffle) {
+  const std::string input = Lines(1500, 400, "\n", 14);
+  auto sorted = [](std::string t) {
+    std::vector<std::string> v;
+    std::size_t at = 0;
+    for (std::size_t nl; (nl = t.find('\n', at)) != std::string::npos; at = nl + 1) v.push_back(t.substr(at, nl - at));
+    v.push_back(t.substr(at));
+    std::sort(v.begin(), v.end());
+    return v;
+  };
+  const struct {
+    std::vector<std::string> args;
+  } cases[] = {{{"-d", "-s"}}, {{"-s"}}};
+  for (const auto& c : cases) {
+    std::vector<std::string> ext = c.args;
+    for (std::string a : {"--seed", "3", "--memory", "4K", "--temp-dir"}) ext.push_back(a);
+    ext.push_back(spill_);
+    const auto a = Cli(ext, input), b = Cli(ext, input), mem = Cli(c.args, input);
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_EQ(sorted(a.out), sorted(mem.out));
+    EXPECT_TRUE(a.out.ends_with("\n"));
+    EXPECT_TRUE(Leftovers(spill_).empty());
+  }
+}
+
 TEST_F(StreamMode, KeepStatsAndQuiet) {
   auto r = Cli({"--keep", "first", "--stats"}, "b\na\nb\nc\na\n");
   EXPECT_EQ(r.out, "b\na\nc\n");
