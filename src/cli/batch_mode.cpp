@@ -27,7 +27,9 @@ void PrintLine(std::string_view programText, std::FILE* stream) {
 // standard error.
 class StderrObserver : public batch::FileObserver {
  public:
+  explicit StderrObserver(bool quiet) : quiet_(quiet) {}
   void FileStarting(std::size_t index, std::size_t count, std::string_view path) override {
+    if (quiet_) return;
     std::string status = "(" + std::to_string(count) + ":" + std::to_string(index + 1) + ") ";
     status += fs::BaseNameOf(path);
     PrintLine(status, stderr);
@@ -36,6 +38,9 @@ class StderrObserver : public batch::FileObserver {
     if (result.status == batch::FileStatus::kProcessed) return;
     std::fprintf(stderr, "tidyline-cli: '%s': %s\n", ToTerminal(path).c_str(), batch::ReasonOf(result).c_str());
   }
+
+ private:
+  bool quiet_;
 };
 
 constexpr const char* kNameNotCarried = "the name cannot be converted exactly, so it is not opened";
@@ -50,19 +55,20 @@ void ReportUncarried(const rt::TextArray& uncarried) {
 
 // `failedBefore` files already failed before the batch (counted in the
 // summary's total).
-int Run(std::span<const std::string> files, text::FixedOptions& options, std::size_t failedBefore = 0) {
+int Run(std::span<const std::string> files, text::FixedOptions& options, bool quiet,
+        std::size_t failedBefore = 0) {
   std::vector<std::string_view> paths(files.begin(), files.end());
-  StderrObserver observer;
+  StderrObserver observer(quiet);
   const batch::BatchOutcome outcome = batch::ProcessFiles(paths, options, observer);
   const auto total = static_cast<std::int64_t>(paths.size() + failedBefore);
-  PrintLine(batch::BatchSummary(total, outcome.processed, outcome.elapsedMs).view(), stderr);
+  if (!quiet) PrintLine(batch::BatchSummary(total, outcome.processed, outcome.elapsedMs).view(), stderr);
   return outcome.processed == total ? 0 : 1;
 }
 
 }  // namespace
 
-int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options) {
-  return Run(files, options);
+int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options, bool quiet) {
+  return Run(files, options, quiet);
 }
 
 int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
@@ -98,10 +104,11 @@ int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
     return 1;
   }
   if (files.empty()) {
-    PrintLine(batch::BatchSummary(static_cast<std::int64_t>(uncarried.size()), 0, 0).view(), stderr);
+    if (!request.quiet)
+      PrintLine(batch::BatchSummary(static_cast<std::int64_t>(uncarried.size()), 0, 0).view(), stderr);
     return 1;
   }
-  return Run(files, options, uncarried.size());
+  return Run(files, options, request.quiet, uncarried.size());
 }
 
 }  // namespace tl::cli

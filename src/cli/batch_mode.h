@@ -10,13 +10,15 @@ namespace tl::cli {
 
 // Paths are program texts (GBK). Exit code 0 when every file was processed,
 // 1 otherwise.
-int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options);
+// `quiet` leaves out the status lines and the summary (failures are still named).
+int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options, bool quiet = false);
 
 struct FolderRequest {
   std::string folder;  // program text
   std::string filter;  // program text; empty means "*.*"
   bool byObject = false;
   bool listOnly = false;
+  bool quiet = false;
 };
 int RunFolderMode(const FolderRequest& request, text::FixedOptions& options);
 

@@ -1,21 +1,37 @@
 #include "cli/stdin_mode.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 
+#include "cli/progress.h"
+#include "cli/terminal_text.h"
 #include "runtime/automation/wide_text.h"
+#include "runtime/core/random.h"
+#include "runtime/os/files.h"
 #include "runtime/os/stdio.h"
+#include "runtime/os/temp_files.h"
 #include "text/encoding_detect.h"
+#include "text/external.h"
 #include "text/file_text.h"
 
 namespace tl::cli {
 namespace {
 
-int Fail(const char* message) {
-  std::fprintf(stderr, "tidyline-cli: %s\n", message);
+namespace fio = rt::fileio;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "tidyline-cli: %s\n", message.c_str());
   return 1;
 }
+
+std::string ErrnoText() { return errno ? std::strerror(errno) : "unknown error"; }
 
 // In line-break mode a final line break ends the last line; the record
 // engine joins records without one whenever it rebuilds the text, and only a
@@ -31,13 +47,55 @@ std::string FinalBreakToRestore(std::string_view in, std::string_view out, text:
   return lineBreak;
 }
 
-}  // namespace
+// Where the result goes: standard output, or a temporary file beside the -o
+// file that replaces it only when complete.
+class Destination {
+ public:
+  explicit Destination(std::string path) : path_(std::move(path)) {}
+  Destination(const Destination&) = delete;
+  Destination& operator=(const Destination&) = delete;
+  ~Destination() { os::DiscardTempFile(temp_); }
 
-int RunStdinMode(text::FixedOptions& options) {
-  os::StdinBytes input;
-  if (!input.Read()) return Fail("cannot read standard input");
-  const std::string_view bytes = input.view();
+  // False with a message printed when the temporary file cannot be made.
+  bool Open() {
+    if (path_.empty()) return true;
+    const std::size_t sep = path_.find_last_of(fio::kSeparator);
+    const std::string dir = sep == std::string::npos ? std::string() : path_.substr(0, sep + 1);
+    std::optional<os::TempFile> f = os::CreateTempFile(dir);
+    if (!f) {
+      Fail("cannot create a file beside '" + ToTerminal(path_) + "': " + ErrnoText());
+      return false;
+    }
+    temp_ = std::move(*f);
+    return true;
+  }
+  bool Write(std::string_view bytes) {
+    if (path_.empty()) return os::WriteStdout({bytes});
+    errno = 0;
+    if (!fio::WriteAt(temp_.handle, at_, bytes.data(), bytes.size())) return false;
+    at_ += static_cast<std::int64_t>(bytes.size());
+    return true;
+  }
+  // Puts the result in place; prints why not.
+  int Commit() {
+    if (path_.empty()) return 0;
+    if (!os::CommitTempFile(temp_, path_)) return Fail("cannot replace '" + ToTerminal(path_) + "': " + ErrnoText());
+    return 0;
+  }
+  int WriteFailed() {
+    return Fail(path_.empty() ? "cannot write standard output" : "cannot write '" + ToTerminal(path_) + "': " + ErrnoText());
+  }
 
+ private:
+  std::string path_;
+  os::TempFile temp_;
+  std::int64_t at_ = 0;
+};
+
+// The in-memory engine on bytes read whole.
+// `inputName` names the input in messages.
+int ProcessInMemory(std::string_view bytes, const std::string& inputName, text::FixedOptions& options,
+                    Destination& dest) {
   // Input that stays in the program's own encoding (ANSI, and not UTF-8 in
   // disguise) is processed as it is, byte for byte: no copy, and a NUL or a
   // final 0x1A, which a pipe does not use as an end mark, is kept.
@@ -46,7 +104,9 @@ int RunStdinMode(text::FixedOptions& options) {
   if (at.code == text::kEncodingAnsi && !(text::HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
     text::Bytes result = text::ProcessBytes(bytes, options);
     const std::string lineBreak = FinalBreakToRestore(bytes, result.view(), options);
-    return os::WriteStdout({result.view(), lineBreak}) ? 0 : Fail("cannot write standard output");
+    if (!dest.Open()) return 1;
+    if (!dest.Write(result.view()) || !dest.Write(lineBreak)) return dest.WriteFailed();
+    return dest.Commit();
   }
 
   // Anything else is decoded once, as a file would be, processed, and
@@ -58,9 +118,8 @@ int RunStdinMode(text::FixedOptions& options) {
   bool hadMark = false;
   {
     text::FileText decoded = text::ReadTextFromMemory(bytes, options.encoding);
-    if (decoded.invalidAt >= 0)
-      return Fail(("standard input: " + text::InvalidTextReason(decoded.code, decoded.invalidAt)).c_str());
-    if (!decoded.ok) return Fail("standard input cannot be read whole as text in its encoding");
+    if (decoded.invalidAt >= 0) return Fail(inputName + ": " + text::InvalidTextReason(decoded.code, decoded.invalidAt));
+    if (!decoded.ok) return Fail(inputName + " cannot be read whole as text in its encoding");
     code = decoded.code;
     hadMark = decoded.hadMark;
     result = text::ProcessText(decoded.text.view(), options);
@@ -69,7 +128,209 @@ int RunStdinMode(text::FixedOptions& options) {
   const text::EncodedText out = text::EncodeTextForOutput(result.view(), code, hadMark);
   result = rt::Text();
   const rt::ByteSet encodedBreak = text::EncodeTextBody(lineBreak, code);
-  return os::WriteStdout({out.mark, out.body.view(), encodedBreak.view()}) ? 0 : Fail("cannot write standard output");
+  if (!dest.Open()) return 1;
+  if (!dest.Write(out.mark) || !dest.Write(out.body.view()) || !dest.Write(encodedBreak.view()))
+    return dest.WriteFailed();
+  return dest.Commit();
+}
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// The separator of line-break mode for the bytes of `input`.
+std::string LineBreakOf(const text::external::Input& input, text::FixedOptions& options) {
+  std::string sep = options.Separator();
+  if (!options.lineBreakMode || sep != "\r\n") return sep;
+  const text::external::LineBreaks lb = text::external::ScanLineBreaks(input);
+  return lb.lf && !lb.crlf ? "\n" : sep;
+}
+
+std::string BytesAt(fio::Handle h, std::int64_t at, std::size_t n) {
+  std::string s(n, '\0');
+  const std::int64_t got = fio::ReadAt(h, at, s.data(), n);
+  s.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return s;
+}
+
+// External mode on bytes [begin, size) of an open file. The input is
+// processed byte for byte, which gives what the conversion would for GBK and
+// for UTF-8 cut at ASCII separators.
+int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const StreamRequest& request,
+                    text::FixedOptions& options, Destination& dest, ProgressLine& progress) {
+  namespace ext = text::external;
+  const std::string head = BytesAt(h, begin, static_cast<std::size_t>(std::min<std::int64_t>(size - begin, 1 << 16)));
+  const text::ContentStart at = text::EncodingOfBytes(head, options.encoding);
+  if (at.code != text::kEncodingAnsi && at.code != text::kEncodingUtf8)
+    return Fail("input larger than the memory budget must be GBK or UTF-8 (raise --memory)");
+  if (at.code == text::kEncodingUtf8 && !IsAscii(options.Separator()))
+    return Fail("UTF-8 input larger than the memory budget needs an ASCII separator (raise --memory)");
+
+  const ext::Input input{h, begin + static_cast<std::int64_t>(at.start), size};
+  ext::Limits limits{request.memory, request.tempDir, {}};
+  limits.progress = [&progress](std::string_view phase, std::uint64_t done, std::uint64_t total,
+                                std::uint64_t records) {
+    progress.Update(phase, done, total, records,
+                    phase == "reading" ? std::string_view() : phase == "writing" ? "records" : "buckets");
+  };
+  const std::string sep = LineBreakOf(input, options);
+  if (!dest.Open()) return 1;
+  if (!dest.Write(head.substr(0, at.start))) return dest.WriteFailed();
+  auto toDest = [&](std::string_view bytes) { return dest.Write(bytes); };
+
+  bool unchanged = false;
+  std::optional<os::TempFile> between;  // the de-duplicated text, to be shuffled
+  struct Discard {
+    std::optional<os::TempFile>& f;
+    ~Discard() {
+      if (f) os::DiscardTempFile(*f);
+    }
+  } discard{between};
+  ext::Input shuffleInput = input;
+  if (options.dedupe) {
+    ext::Sink sink = toDest;
+    std::int64_t betweenSize = 0;
+    if (options.shuffle) {
+      between = os::CreateTempFile(request.tempDir);
+      if (!between) return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+      sink = [&](std::string_view bytes) {
+        if (!fio::WriteAt(between->handle, betweenSize, bytes.data(), bytes.size())) return false;
+        betweenSize += static_cast<std::int64_t>(bytes.size());
+        return true;
+      };
+    }
+    const ext::Outcome d = ext::Dedupe(input, sep, options.keepFirst, limits, sink);
+    if (!d.ok) return Fail(d.error);
+    options.recordsIn += d.recordsIn;
+    options.recordsOut += d.recordsOut;
+    unchanged = d.unchanged;
+    shuffleInput = {between ? between->handle : h, between ? 0 : input.start, between ? betweenSize : input.end};
+  }
+  if (options.shuffle) {
+    const std::string shuffleSep = options.dedupe ? LineBreakOf(shuffleInput, options) : sep;
+    const std::uint64_t seed = request.seed ? *request.seed : std::random_device{}();
+    const ext::Outcome s = ext::Shuffle(shuffleInput, shuffleSep, seed, limits, toDest);
+    if (!s.ok) return Fail(s.error);
+    if (!options.dedupe) {
+      options.recordsIn += s.recordsIn;
+      options.recordsOut += s.recordsOut;
+    }
+    unchanged = false;
+  }
+  // A final line break in gives one out, as in memory.
+  if (options.lineBreakMode && !unchanged && size > input.start &&
+      BytesAt(h, size - static_cast<std::int64_t>(std::min<std::size_t>(sep.size(), size - input.start)),
+              sep.size()) == sep) {
+    if (!dest.Write(sep)) return dest.WriteFailed();
+  }
+  progress.Clear();
+  return dest.Commit();
+}
+
+// A block of bytes that grows as standard input is read.
+struct Block {
+  std::unique_ptr<char, decltype(&std::free)> data{nullptr, &std::free};
+  std::size_t size = 0, cap = 0;
+  bool Reserve(std::size_t want) {
+    if (want <= cap) return true;
+    char* grown = static_cast<char*>(std::realloc(data.get(), want));
+    if (!grown) return false;
+    data.release();
+    data.reset(grown);
+    cap = want;
+    return true;
+  }
+  std::string_view view() const { return {data ? data.get() : "", size}; }
+};
+
+// The in-memory engine needs about three times its input.
+constexpr std::uint64_t kInMemoryFactor = 3;
+
+}  // namespace
+
+int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
+  Destination dest(request.output);
+  ProgressLine progress(!request.quiet && os::StderrIsTerminal());
+  const std::uint64_t fits = request.memory / kInMemoryFactor;
+
+  if (!request.input.empty()) {
+    const fio::Handle h = fio::Open(request.input, fio::Access::kRead, fio::Disposition::kOpenExisting,
+                                    fio::Share::kReadWrite);
+    if (h == fio::kNoHandle) return Fail("cannot open '" + ToTerminal(request.input) + "': " + ErrnoText());
+    struct Closer {
+      fio::Handle h;
+      ~Closer() { fio::Close(h); }
+    } closer{h};
+    const std::int64_t size = fio::Size(h);
+    if (size < 0) return Fail("cannot read '" + ToTerminal(request.input) + "'");
+    if (static_cast<std::uint64_t>(size) > fits) return ProcessExternal(h, 0, size, request, options, dest, progress);
+    // Read to the end, whatever size the system reports.
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+    std::size_t have = 0;
+    for (;;) {
+      if (have == bytes.size()) bytes.resize(bytes.size() * 2);
+      const std::int64_t got = fio::ReadAt(h, static_cast<std::int64_t>(have), bytes.data() + have, bytes.size() - have);
+      if (got < 0) return Fail("cannot read '" + ToTerminal(request.input) + "': " + ErrnoText());
+      if (got == 0) break;
+      have += static_cast<std::size_t>(got);
+    }
+    bytes.resize(have);
+    return ProcessInMemory(bytes, "'" + ToTerminal(request.input) + "'", options, dest);
+  }
+
+  // Standard input that is a regular file too large for memory is read in
+  // place, from where it stands.
+  if (const std::optional<os::StdinFile> f = os::StdinAsRegularFile()) {
+    const fio::Handle h = fio::Open(f->path, fio::Access::kRead, fio::Disposition::kOpenExisting,
+                                    fio::Share::kReadWrite);
+    if (h != fio::kNoHandle) {
+      struct Closer {
+        fio::Handle h;
+        ~Closer() { fio::Close(h); }
+      } closer{h};
+      const std::int64_t size = fio::Size(h);
+      if (size > f->offset && static_cast<std::uint64_t>(size - f->offset) > fits)
+        return ProcessExternal(h, f->offset, size, request, options, dest, progress);
+    }
+  }
+
+  // Standard input is read into memory while it fits; the rest goes with
+  // what was read to a temporary file, processed in external mode.
+  Block block;
+  for (;;) {
+    if (block.size == block.cap && !block.Reserve(block.cap ? block.cap * 2 : 1 << 20))
+      return Fail("out of memory reading standard input");
+    const std::int64_t got = os::ReadStdinSome(block.data.get() + block.size, block.cap - block.size);
+    if (got < 0) return Fail("cannot read standard input: " + ErrnoText());
+    if (got == 0) {
+      progress.Clear();
+      return ProcessInMemory(block.view(), "standard input", options, dest);
+    }
+    block.size += static_cast<std::size_t>(got);
+    progress.Update("reading standard input", block.size, 0, 0);
+    if (block.size > fits) break;
+  }
+  std::optional<os::TempFile> spool = os::CreateTempFile(request.tempDir);
+  if (!spool) return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+  struct Discard {
+    os::TempFile& f;
+    ~Discard() { os::DiscardTempFile(f); }
+  } discard{*spool};
+  std::int64_t at = 0;
+  const std::string where = "cannot write a temporary file in '" + ToTerminal(request.tempDir) + "': ";
+  do {
+    errno = 0;
+    if (!fio::WriteAt(spool->handle, at, block.data.get(), block.size)) return Fail(where + ErrnoText());
+    at += static_cast<std::int64_t>(block.size);
+    progress.Update("reading standard input", static_cast<std::uint64_t>(at), 0, 0);
+    const std::int64_t got = os::ReadStdinSome(block.data.get(), std::min<std::size_t>(block.cap, 8u << 20));
+    if (got < 0) return Fail("cannot read standard input: " + ErrnoText());
+    block.size = static_cast<std::size_t>(got);
+  } while (block.size > 0);
+  block = Block();
+  return ProcessExternal(spool->handle, 0, at, request, options, dest, progress);
 }
 
 }  // namespace tl::cli

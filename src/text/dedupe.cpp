@@ -99,24 +99,30 @@ struct ViewHash {
 
 }  // namespace
 
-std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view separator) {
+std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view separator, bool keepFirst,
+                                     DedupeCounts* counts) {
   RecordIndex records(text, separator);
   const std::size_t n = records.size();
+  if (counts) *counts = {n, n};
   if (n < 2) return std::nullopt;
 
-  // Walk from the end: the first time a record is seen there is its last
-  // occurrence, the one that survives. Hashes are computed a few records
-  // ahead so the table slot is already in cache when it is probed.
+  // Walk from the end (from the start to keep first occurrences): the first
+  // time a record is seen there is the occurrence that survives. Hashes are
+  // computed a few records ahead so the table slot is already in cache when
+  // it is probed.
   std::vector<bool> keep(n);
   rt::YieldClock clock;
+  // The k-th record of the walk.
+  auto at = [n, keepFirst](std::size_t k) { return keepFirst ? k : n - 1 - k; };
   if (n >= 0xFFFFFFFFu) {
     // The table keeps 32-bit record numbers; more records than that (over
     // 4 GiB of separators) take the general set instead.
     std::unordered_set<std::string_view, ViewHash> seen;
     for (std::size_t k = 0; k < n; ++k) {
-      keep[n - 1 - k] = seen.insert(records[n - 1 - k]).second;
+      keep[at(k)] = seen.insert(records[at(k)]).second;
       clock.Step();
     }
+    if (counts) counts->out = seen.size();
     return Join(records, keep, text.size(), separator);
   }
   RecordSet set(n / 4 + 16);
@@ -126,7 +132,8 @@ std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view sep
   // record's bytes are fetched.
   constexpr std::size_t kSlotAhead = 24, kStartAhead = 16, kTextAhead = 8, kRing = 32;
   std::uint32_t ring[kRing];
-  auto hash_of = [&](std::size_t k) { return static_cast<std::uint32_t>(HashBytes(records[n - 1 - k])); };
+  auto hash_of = [&](std::size_t k) { return static_cast<std::uint32_t>(HashBytes(records[at(k)])); };
+  std::size_t kept = 0;
   for (std::size_t k = 0; k < kSlotAhead && k < n; ++k) {
     ring[k % kRing] = hash_of(k);
     set.Prefetch(ring[k % kRing]);
@@ -143,16 +150,18 @@ std::optional<Bytes> DedupeIfChanged(std::string_view text, std::string_view sep
     if (k + kTextAhead < n) {
       if (std::uint32_t c = set.FirstCandidate(ring[(k + kTextAhead) % kRing])) records.PrefetchRecord(c - 1);
     }
-    const std::size_t i = n - 1 - k;
+    const std::size_t i = at(k);
     keep[i] = set.Insert(records, i, records[i], ring[k % kRing]);
+    kept += keep[i];
     clock.Step();
   }
+  if (counts) counts->out = kept;
 
   return Join(records, keep, text.size(), separator);
 }
 
-Bytes DedupeBytes(std::string_view text, std::string_view separator) {
-  auto changed = DedupeIfChanged(text, separator);
+Bytes DedupeBytes(std::string_view text, std::string_view separator, bool keepFirst) {
+  auto changed = DedupeIfChanged(text, separator, keepFirst);
   return changed ? std::move(*changed) : Bytes(text);
 }
 

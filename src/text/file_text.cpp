@@ -6,6 +6,7 @@
 
 #include "runtime/os/codepage.h"
 #include "runtime/os/files.h"
+#include "runtime/os/temp_files.h"
 #include "runtime/core/heap.h"
 #include "runtime/core/gbk_view.h"
 #include "runtime/core/random.h"
@@ -189,24 +190,17 @@ bool WriteReplacing(std::string_view path, std::string_view mark, std::string_vi
   }
   const std::size_t sep = gbk::FindLastSeparator(path);
   const std::string_view dir = sep == std::string_view::npos ? std::string_view() : path.substr(0, sep + 1);
-  // A short name of its own, not one built from the result's: a result
-  // whose name is as long as the file system allows must still be writable.
-  static std::uint32_t counter = 0;
-  std::string temp;
-  rt::fileio::Handle h = rt::fileio::kNoHandle;
-  for (int attempt = 0; attempt < 100 && h == rt::fileio::kNoHandle; ++attempt) {
-    temp = std::string(dir) + ".tidyline-" + std::to_string(rt::TickCount()) + "-" + std::to_string(++counter) +
-           ".tmp";
-    h = rt::fileio::Open(temp, rt::fileio::Access::kWrite, rt::fileio::Disposition::kCreateNew,
-                         rt::fileio::Share::kNone);
+  // A short name of our own, removed on an interrupt and by a later run
+  // when its writer was killed.
+  std::optional<os::TempFile> temp = os::CreateTempFile(dir);
+  if (!temp) return false;
+  const bool ok = rt::fileio::WriteAt(temp->handle, 0, mark.data(), mark.size()) &&
+                  rt::fileio::WriteAt(temp->handle, static_cast<std::int64_t>(mark.size()), body.data(), body.size());
+  if (!ok) {
+    os::DiscardTempFile(*temp);
+    return false;
   }
-  if (h == rt::fileio::kNoHandle) return false;
-  bool ok = rt::fileio::WriteAt(h, 0, mark.data(), mark.size()) &&
-            rt::fileio::WriteAt(h, static_cast<std::int64_t>(mark.size()), body.data(), body.size());
-  rt::fileio::Close(h);
-  if (ok) ok = rt::fileio::Rename(temp, path);
-  if (!ok) rt::fileio::RemoveFile(temp);
-  return ok;
+  return os::CommitTempFile(*temp, path);
 }
 
 }  // namespace

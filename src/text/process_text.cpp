@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "text/dedupe.h"
+#include "text/records.h"
 #include "text/shuffle.h"
 
 namespace tl::text {
@@ -27,11 +28,25 @@ std::string EffectiveSeparator(ProcessOptions& options, std::string_view text) {
 Bytes ProcessBytes(std::string_view text, ProcessOptions& options) {
   std::optional<Bytes> current;
   auto view = [&] { return current ? current->view() : text; };
+  DedupeCounts counts;
+  bool counted = false;
   if (options.Dedupe()) {
     // Fewer than two records: the text stays as it is, so avoid a copy.
-    if (auto changed = DedupeIfChanged(view(), EffectiveSeparator(options, view()))) current = std::move(changed);
+    if (auto changed = DedupeIfChanged(view(), EffectiveSeparator(options, view()), options.KeepFirst(), &counts))
+      current = std::move(changed);
+    counted = true;
   }
-  if (options.Shuffle()) current = ShuffleBytes(view(), EffectiveSeparator(options, view()));
+  if (options.Shuffle()) {
+    std::string separator = EffectiveSeparator(options, view());
+    if (!counted && options.countRecords) {
+      // The shuffle cuts at CR LF when the separator is empty.
+      const std::uint64_t n = RecordIndex(view(), separator.empty() ? "\r\n" : separator).size();
+      counts = {n, n};
+    }
+    current = ShuffleBytes(view(), separator);
+  }
+  options.recordsIn += counts.in;
+  options.recordsOut += counts.out;
   return current ? std::move(*current) : Bytes(text);
 }
 

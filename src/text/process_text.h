@@ -22,6 +22,15 @@ struct ProcessOptions {
   virtual int EncodingChoice() = 0;
   // True when the separator comes from line-break mode rather than typed text.
   virtual bool LineBreakMode() { return false; }
+  // De-duplication keeps the first occurrence instead of the last.
+  virtual bool KeepFirst() { return false; }
+
+  // Records counted by every ProcessBytes/ProcessText call since this was
+  // last cleared (tidyline-cli --stats): cut from the input, and written out.
+  // A shuffle alone counts only with `countRecords` (an extra pass).
+  bool countRecords = false;
+  std::uint64_t recordsIn = 0;
+  std::uint64_t recordsOut = 0;
 };
 
 // The separator an operation uses on `text`: in line-break mode, text with
@@ -41,12 +50,14 @@ struct FixedOptions : ProcessOptions {
   bool shuffle = false;
   int encoding = 0;
   bool lineBreakMode = true;
+  bool keepFirst = false;
 
   std::string Separator() override { return separator; }
   bool Dedupe() override { return dedupe; }
   bool Shuffle() override { return shuffle; }
   int EncodingChoice() override { return encoding; }
   bool LineBreakMode() override { return lineBreakMode; }
+  bool KeepFirst() override { return keepFirst; }
 };
 
 }  // namespace tl::text

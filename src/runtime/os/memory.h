@@ -1,6 +1,7 @@
 // Hints to the system's memory manager.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 namespace tl::os {
 
@@ -13,5 +14,9 @@ void AdviseLargeBlock(void* block, std::size_t size);
 // fresh zeroed ones. For a process that handles one large input after
 // another (tidyline-cli).
 void KeepLargeFreedBlocks();
+
+// Memory the system could give this process now without swapping, in bytes
+// (0 when unknown).
+std::uint64_t AvailableMemory();
 
 }  // namespace tl::os

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -41,5 +42,23 @@ bool WriteStdout(std::initializer_list<std::string_view> parts) {
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return false;
   return std::fflush(stdout) == 0;
 }
+
+std::int64_t ReadStdinSome(void* buffer, std::size_t n) {
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, buffer, n);
+    if (got >= 0) return got;
+    if (errno != EINTR) return -1;
+  }
+}
+
+std::optional<StdinFile> StdinAsRegularFile() {
+  struct stat st;
+  if (fstat(STDIN_FILENO, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const off_t pos = lseek(STDIN_FILENO, 0, SEEK_CUR);
+  if (pos < 0) return std::nullopt;
+  return StdinFile{"/proc/self/fd/0", static_cast<std::int64_t>(pos)};
+}
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tl::os

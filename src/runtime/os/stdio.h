@@ -2,7 +2,10 @@
 // translation).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tl::os {
@@ -26,5 +29,21 @@ class StdinBytes {
 // Writes the parts one after another to standard output, then flushes;
 // false on a write error.
 bool WriteStdout(std::initializer_list<std::string_view> parts);
+
+// Reads up to n bytes of standard input: bytes read, 0 at its end, -1 on a
+// read error. For input read piece by piece (not mixed with StdinBytes).
+std::int64_t ReadStdinSome(void* buffer, std::size_t n);
+
+// When standard input is a regular file: a path that opens that same file
+// and the offset standard input stands at, so it can be read in place
+// instead of through the stream.
+struct StdinFile {
+  std::string path;
+  std::int64_t offset = 0;
+};
+std::optional<StdinFile> StdinAsRegularFile();
+
+// True when standard error is a terminal (progress lines go only there).
+bool StderrIsTerminal();
 
 }  // namespace tl::os

@@ -1,0 +1,289 @@
+// -o, --keep, --stats, --quiet, external mode through the command line, and
+// the temporary files of interrupted and killed runs.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "support/run_program.h"
+
+namespace tl {
+namespace {
+
+namespace fs = std::filesystem;
+
+test::RunResult Cli(const std::vector<std::string>& args, const std::string& input) {
+  return test::RunProgram(TIDYLINE_CLI_PATH, args, input, {"LC_ALL=C.UTF-8"});
+}
+
+class StreamMode : public testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tidyline-stream-XXXXXX";
+    ASSERT_TRUE(mkdtemp(tmpl));
+    dir_ = tmpl;
+    spill_ = dir_ + "/spill";
+    fs::create_directories(spill_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  std::vector<std::string> Leftovers(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+      if (e.path().filename().string().starts_with(".tidyline-")) names.push_back(e.path().filename().string());
+    return names;
+  }
+  std::string dir_, spill_;
+};
+
+std::string Lines(std::size_t n, std::size_t distinct, const std::string& sep, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string t;
+  for (std::size_t i = 0; i < n; ++i) t += "line " + std::to_string(gen() % distinct) + sep;
+  return t;
+}
+
+// External mode writes what the in-memory engine writes, whatever the line
+// breaks, mark and final break.
+TEST_F(StreamMode, ExternalModeMatchesInMemory) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const struct {
+    std::string name, input;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"lf", Lines(1200, 300, "\n", 1), {}},
+      {"crlf", Lines(1200, 300, "\r\n", 2), {}},
+      {"lf with a stray crlf", Lines(800, 100, "\n", 3) + "x\r\n" + Lines(800, 100, "\n", 4), {}},
+      {"no final break", Lines(1200, 300, "\n", 5) + "end", {}},
+      {"utf-8 mark", bom + "\xE7\x94\xB2\n" + Lines(1200, 300, "\n", 6), {}},
+      {"keep first", Lines(1200, 300, "\n", 7), {"--keep", "first"}},
+      {"separator", Lines(1200, 300, ";;", 8), {"--separator", ";;"}},
+      {"one record", std::string(40000, 'x') + "\n", {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> external = c.args;
+    for (std::string a : {"--memory", "4K", "--temp-dir"}) external.push_back(a);
+    external.push_back(spill_);
+    const auto want = Cli(c.args, c.input);
+    const auto got = Cli(external, c.input);
+    ASSERT_EQ(want.exitCode, 0) << want.err;
+    EXPECT_EQ(got.exitCode, 0) << got.err;
+    EXPECT_EQ(got.out, want.out) << c.name;
+    EXPECT_TRUE(Leftovers(spill_).empty()) << c.name;
+  }
+}
+
+// The external shuffle, after de-duplication or alone: the same records, a
+// repeatable order for a seed, the final line break kept.
+TEST_F(StreamMode, ExternalShuffle) {
+  const std::string input = Lines(1500, 400, "\n", 14);
+  auto sorted = [](std::string t) {
+    std::vector<std::string> v;
+    std::size_t at = 0;
+    for (std::size_t nl; (nl = t.find('\n', at)) != std::string::npos; at = nl + 1) v.push_back(t.substr(at, nl - at));
+    v.push_back(t.substr(at));
+    std::sort(v.begin(), v.end());
+    return v;
+  };
+  const struct {
+    std::vector<std::string> args;
+  } cases[] = {{{"-d", "-s"}}, {{"-s"}}};
+  for (const auto& c : cases) {
+    std::vector<std::string> ext = c.args;
+    for (std::string a : {"--seed", "3", "--memory", "4K", "--temp-dir"}) ext.push_back(a);
+    ext.push_back(spill_);
+    const auto a = Cli(ext, input), b = Cli(ext, input), mem = Cli(c.args, input);
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_EQ(sorted(a.out), sorted(mem.out));
+    EXPECT_TRUE(a.out.ends_with("\n"));
+    EXPECT_TRUE(Leftovers(spill_).empty());
+  }
+}
+
+TEST_F(StreamMode, KeepStatsAndQuiet) {
+  auto r = Cli({"--keep", "first", "--stats"}, "b\na\nb\nc\na\n");
+  EXPECT_EQ(r.out, "b\na\nc\n");
+  EXPECT_NE(r.err.find("5 records in, 3 out, 2 duplicates removed"), std::string::npos) << r.err;
+  EXPECT_EQ(Cli({"--keep", "last"}, "b\na\nb\n").out, "a\nb\n");
+  EXPECT_EQ(Cli({"--keep", "middle"}, "a").exitCode, 2);
+  EXPECT_EQ(Cli({"--memory", "lots"}, "a").exitCode, 2);
+
+  test::WriteWholeFile(dir_ + "/a.txt", "x\r\ny\r\nx");
+  r = Cli({"--quiet", "--keep", "first", dir_ + "/a.txt"}, "");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(test::ReadWholeFile(dir_ + "/保存目录/a.txt"), "x\r\ny");
+  r = Cli({"--stats", "-s", dir_ + "/a.txt"}, "");
+  EXPECT_NE(r.err.find("3 records in, 3 out, 0 duplicates removed"), std::string::npos) << r.err;
+}
+
+// -o onto the input replaces it only when the result is complete.
+TEST_F(StreamMode, OutputOntoTheInputItself) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string path = dir_ + "/list.txt";
+  for (std::string memory : {"1G", "4K"}) {
+    test::WriteWholeFile(path, bom + "b\na\nb\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    auto r = Cli({"-d", "--memory", memory, "--temp-dir", spill_, "-o", path, path}, "");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(test::ReadWholeFile(path), bom + "a\nb\n") << memory;
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+        << "the file replaced in place keeps its permissions";
+    EXPECT_TRUE(Leftovers(dir_).empty());
+  }
+  // Standard input to a file.
+  auto r = Cli({"-o", dir_ + "/out.txt"}, "q\nq\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(test::ReadWholeFile(dir_ + "/out.txt"), "q\n");
+  // A folder that does not exist: an error, and nothing else changes.
+  r = Cli({"-o", dir_ + "/none/out.txt", path}, "");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(test::ReadWholeFile(path), bom + "a\nb\n");
+  EXPECT_EQ(Cli({"-o", path, path, path}, "").exitCode, 2);
+}
+
+// A write that fails (the file-size limit stands in for a full disk) leaves
+// no temporary file and the input as it was.
+TEST_F(StreamMode, InjectedWriteFailureLeavesNothing) {
+  const std::string path = dir_ + "/big.txt";
+  const std::string input = Lines(30000, 25000, "\n", 9);
+  test::WriteWholeFile(path, input);
+  const std::string cmd = "trap '' XFSZ; ulimit -f 100; exec env LC_ALL=C.UTF-8 " + std::string(TIDYLINE_CLI_PATH) +
+                          " --memory 64K --temp-dir " + spill_ + " -o " + path + " " + path + " 2>" + dir_ + "/err";
+  const int status = std::system(("sh -c " + test::ShellQuote(cmd)).c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(test::ReadWholeFile(dir_ + "/err").find("File too large"), std::string::npos)
+      << test::ReadWholeFile(dir_ + "/err");
+  EXPECT_TRUE(Leftovers(spill_).empty());
+  EXPECT_TRUE(Leftovers(dir_).empty());
+  EXPECT_EQ(test::ReadWholeFile(path), input);
+}
+
+// A full temporary folder: a clear error, nothing left behind.
+TEST_F(StreamMode, FullDisk) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  if (mount("tmpfs", spill_.c_str(), "tmpfs", 0, "size=128k") != 0) GTEST_SKIP() << "cannot mount a tmpfs";
+  const std::string path = dir_ + "/big.txt";
+  const std::string input = Lines(60000, 50000, "\n", 10);
+  test::WriteWholeFile(path, input);
+  auto r = Cli({"--memory", "64K", "--temp-dir", spill_, "-o", path, path}, "");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+  EXPECT_TRUE(Leftovers(spill_).empty());
+  EXPECT_TRUE(Leftovers(dir_).empty());
+  EXPECT_EQ(test::ReadWholeFile(path), input);
+  umount(spill_.c_str());
+}
+
+// Ctrl-C or kill in the middle of external mode: its files go, the output
+// file is untouched, the status is 128 + the signal.
+TEST_F(StreamMode, InterruptRemovesTemporaryFiles) {
+  for (int sig : {SIGINT, SIGTERM}) {
+    const std::string out = dir_ + "/out.txt";
+    test::WriteWholeFile(out, "old");
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      dup2(pipeFds[0], 0);
+      close(pipeFds[1]);
+      execl(TIDYLINE_CLI_PATH, "tidyline-cli", "--memory", "4K", "--temp-dir", spill_.c_str(), "-o", out.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(pipeFds[0]);
+    const std::string chunk = Lines(2000, 1000, "\n", 11);
+    ASSERT_EQ(write(pipeFds[1], chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+    // The input does not fit: it is being spooled while the pipe stays open.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Leftovers(spill_).empty() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_FALSE(Leftovers(spill_).empty()) << "no spool file appeared";
+    kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(pipeFds[1]);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    EXPECT_TRUE(Leftovers(spill_).empty());
+    EXPECT_TRUE(Leftovers(dir_).empty());
+    EXPECT_EQ(test::ReadWholeFile(out), "old");
+  }
+}
+
+// A batch stopped by Ctrl-C or kill leaves no partial temporary result.
+TEST_F(StreamMode, InterruptedBatchLeavesNoTemporaryResult) {
+  const std::string body = Lines(20000, 15000, "\r\n", 13);
+  std::vector<std::string> files;
+  for (int i = 0; i < 40; ++i) {
+    files.push_back(dir_ + "/f" + std::to_string(i) + ".txt");
+    test::WriteWholeFile(files.back(), body);
+  }
+  const std::string save = dir_ + "/保存目录";
+  for (int sig : {SIGINT, SIGTERM}) {
+    std::error_code ec;
+    fs::remove_all(save, ec);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::vector<char*> argv{const_cast<char*>("tidyline-cli"), const_cast<char*>("-q")};
+      for (auto& f : files) argv.push_back(f.data());
+      argv.push_back(nullptr);
+      execv(TIDYLINE_CLI_PATH, argv.data());
+      _exit(127);
+    }
+    // Wait for the first result, then stop the batch in its course.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fs::exists(save + "/f0.txt") && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 0) GTEST_SKIP() << "the batch ended before the signal";
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    EXPECT_TRUE(Leftovers(save).empty());
+    // Every result under its final name is complete (all sources are alike).
+    const std::string first = test::ReadWholeFile(save + "/f0.txt");
+    EXPECT_FALSE(first.empty());
+    for (const auto& e : fs::directory_iterator(save)) EXPECT_EQ(test::ReadWholeFile(e.path().string()), first);
+  }
+}
+
+// After a writer was killed outright, the next run into the folder removes
+// its temporary file, but never one whose writer still runs.
+TEST_F(StreamMode, NextRunSweepsFilesOfKilledWriters) {
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string save = dir_ + "/保存目录";
+  fs::create_directories(save);
+  const std::string stale = ".tidyline-" + std::to_string(gone) + "-1.tmp";
+  const std::string live = ".tidyline-" + std::to_string(getpid()) + "-1.tmp";
+  const std::string other = ".tidyline-notes.tmp";
+  for (const auto& d : {save, spill_})
+    for (const auto& n : {stale, live, other}) test::WriteWholeFile(d + "/" + n, std::string(1000, 'p'));
+  test::WriteWholeFile(dir_ + "/a.txt", "x\ny\nx");
+  EXPECT_EQ(Cli({dir_ + "/a.txt"}, "").exitCode, 0);
+  EXPECT_EQ(Cli({"--memory", "4K", "--temp-dir", spill_}, Lines(3000, 100, "\n", 12)).exitCode, 0);
+  for (const auto& d : {save, spill_}) {
+    EXPECT_FALSE(fs::exists(d + "/" + stale)) << d;
+    EXPECT_TRUE(fs::exists(d + "/" + live)) << d;
+    EXPECT_TRUE(fs::exists(d + "/" + other)) << d;
+  }
+}
+
+}  // namespace
+}  // namespace tl
