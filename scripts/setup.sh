@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ make pkg-config ccache python3
   libgtest-dev libgmock-dev libcli11-dev
   libpcre2-dev
+  # make fuzz: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 missing=()
