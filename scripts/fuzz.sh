@@ -22,8 +22,9 @@ for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   mkdir -p "$work" "$art" "$(dirname "$log")"
   start=$(date +%s)
-  # -rss_limit_mb: the reference algorithms are quadratic on purpose, inputs stay small.
-  "$build/fuzz_$t" -max_total_time="$seconds" -jobs=1 -workers=1 -max_len=4096 -timeout=20 \
+  # One process per target, one at a time; the reference algorithms are
+  # quadratic on purpose, so inputs stay small.
+  "$build/fuzz_$t" -max_total_time="$seconds" -max_len=4096 -timeout=20 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$art" \
     "$work" "$root/tests/fuzz/corpus/$t" \
     $( [ -d "$root/tests/fuzz/regressions/$t" ] && echo "$root/tests/fuzz/regressions/$t" ) >"$log" 2>&1

@@ -254,12 +254,12 @@ void CheckStaleTemporariesAfterRerun(const std::vector<fsys::path>& leftovers) {
 }
 
 TEST_F(FaultMatrix, KilledMidBatch) {
-  const int kFiles = 40;
+  const int kFiles = 24;
   std::vector<std::string> args = {TIDYLINE_CLI_PATH, "-d"};
   std::map<std::string, std::string> complete;
   for (int f = 0; f < kFiles; ++f) {
     std::string text;
-    for (int i = 0; text.size() < 1024 * 1024; ++i)
+    for (int i = 0; text.size() < 512 * 1024; ++i)
       text += (i ? "\r\n" : "") + std::string("file ") + std::to_string(f) + " record " + std::to_string(i);
     std::string name = "f" + std::to_string(f) + ".txt";
     args.push_back(Put(name, text));
