@@ -3,6 +3,7 @@
 // search (each "|" piece anywhere in the name, "*" any run, "?" at most one
 // character, letters without regard to case). Input: filter piece, then the
 // name.
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -18,16 +19,27 @@ bool Printable(std::string_view s) {
   return true;
 }
 
-bool MatchHere(std::string_view p, std::string_view s) {
-  if (p.empty()) return true;  // a search: the rest of the name does not matter
-  if (p[0] == '*') {
-    for (std::size_t k = 0; k <= s.size(); ++k)
-      if (MatchHere(p.substr(1), s.substr(k))) return true;
-    return false;
+// The name positions reachable after each pattern character, starting
+// anywhere: polynomial, so a run of "*" cannot stall the fuzzer.
+bool PieceFound(std::string_view piece, std::string_view name) {
+  const std::size_t n = name.size();
+  std::vector<char> cur(n + 1, 1), next(n + 1);
+  for (char c : piece) {
+    std::fill(next.begin(), next.end(), 0);
+    for (std::size_t j = 0; j <= n; ++j) {
+      if (!cur[j]) continue;
+      if (c == '*') {
+        std::fill(next.begin() + static_cast<std::ptrdiff_t>(j), next.end(), 1);
+        break;
+      }
+      if (c == '?') next[j] = 1;
+      if (j < n && (c == '?' || std::tolower(static_cast<unsigned char>(c)) ==
+                                    std::tolower(static_cast<unsigned char>(name[j]))))
+        next[j + 1] = 1;
+    }
+    cur.swap(next);
   }
-  if (p[0] == '?') return MatchHere(p.substr(1), s) || (!s.empty() && MatchHere(p.substr(1), s.substr(1)));
-  return !s.empty() && std::tolower(static_cast<unsigned char>(p[0])) == std::tolower(static_cast<unsigned char>(s[0])) &&
-         MatchHere(p.substr(1), s.substr(1));
+  return std::find(cur.begin(), cur.end(), 1) != cur.end();
 }
 
 bool WildcardSearch(std::string_view filter, std::string_view name) {
@@ -35,8 +47,7 @@ bool WildcardSearch(std::string_view filter, std::string_view name) {
   for (;;) {
     std::size_t bar = filter.find('|', from);
     std::string_view piece = filter.substr(from, bar == std::string_view::npos ? std::string_view::npos : bar - from);
-    for (std::size_t i = 0; i <= name.size(); ++i)
-      if (MatchHere(piece, name.substr(i))) return true;
+    if (PieceFound(piece, name)) return true;
     if (bar == std::string_view::npos) return false;
     from = bar + 1;
   }
