@@ -3,9 +3,11 @@
 #   make test  builds everything and runs every test (once more under ASan/UBSan)
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-.PHONY: run test setup build build-asan bench clean
+.PHONY: run test setup build build-asan bench clean fuzz
 
 setup:
 	@bash scripts/setup.sh
@@ -30,8 +32,19 @@ test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
 
+# Every libFuzzer target of tests/fuzz/targets for FUZZ_SECONDS each (clang,
+# ASan + UBSan, own build tree); not part of `make test`, which replays the
+# committed corpora instead.
+$(FUZZ_BUILD)/build.ninja:
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTIDYLINE_FUZZ=ON -DTIDYLINE_TESTS=OFF
+
+fuzz: setup $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(TARGETS)
+
 bench: setup
 	bash bench/compare.sh
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

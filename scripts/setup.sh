@@ -9,6 +9,8 @@ packages=(
   libpcre2-dev
   # the GTK window and its tests under a virtual X server
   libgtk-3-dev xvfb xdotool xclip x11-utils openbox fonts-wqy-zenhei imagemagick
+  # make fuzz: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -125,6 +125,11 @@ TEST(VariantChangeTypeTest, ToNumbersAndFlags) {
       {"negative to ui4", MakeR8(-1), kVtUi4, kDispOverflow, 0},
       {"nan to i4", MakeR8(nan), kVtI4, kDispOverflow, 0},
       {"r8 to r4 over", MakeR8(1e300), kVtR4, kDispOverflow, 0},
+      // Out-of-range doubles never reach the integer cast of the currency.
+      {"nan to currency", MakeR8(nan), kVtCy, kDispOverflow, 0},
+      {"infinity to currency", MakeR8(std::numeric_limits<double>::infinity()), kVtCy, kDispOverflow, 0},
+      {"r8 to currency over", MakeR8(-1e300), kVtCy, kDispOverflow, 0},
+      {"currency top", MakeR8(922337203685477.0), kVtCy, kOk, 922337203685477.0},
       {"date range", MakeR8(3e6), kVtDate, kDispOverflow, 0}, {"r8 to currency", MakeR8(1.23456), kVtCy, kOk, 1.2346},
       {"i4 to bool", MakeI4(7), kVtBool, kOk, -1}, {"bool true to i2", MakeBool(true), kVtI2, kOk, -1},
       {"empty to r8", Variant(), kVtR8, kOk, 0}, {"bool false to r8", MakeBool(false), kVtR8, kOk, 0},

@@ -379,7 +379,7 @@ HResult FromDouble(double d, VarType type, Variant& out) {
       return kOk;
     case kVtR8: out.dblVal = d; return kOk;
     case kVtCy:
-      if (std::fabs(d) > 922337203685477.0) return kDispOverflow;
+      if (!(std::fabs(d) <= 922337203685477.0)) return kDispOverflow;  // NaN too: its cast is undefined
       out.llVal = static_cast<std::int64_t>(std::nearbyint(d * 10000.0));
       return kOk;
     case kVtDate:
