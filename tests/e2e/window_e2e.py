@@ -209,6 +209,23 @@ class Window:
             raise Failure(f"tidyline exited with {code}: " + self.proc.stderr.read().decode("utf-8", "replace"))
 
 
+def settle(s, quiet=3):
+    """Waits until the active window stays the same over `quiet` looks in a row."""
+    last, same = None, [0]
+    geo = s.run(["xdotool", "getactivewindow", "getwindowgeometry", "--shell"])
+    g = dict(line.split("=", 1) for line in geo.split() if "=" in line)
+    x, y = max(0, int(g.get("X", 0))), max(0, int(g.get("Y", 0)))
+    w, h = min(int(g.get("WIDTH", 1024)), 1024 - x), min(int(g.get("HEIGHT", 768)), 768 - y)
+
+    def still():
+        nonlocal last
+        now = s.run(["sh", "-c", f"import -window root -crop {w}x{h}+{x}+{y} -depth 8 rgb:- | md5sum"])
+        same[0] = same[0] + 1 if now == last else 0
+        last = now
+        return same[0] >= quiet
+    poll(still, 10, "the screen to settle")
+
+
 def changed(win, rect, before):
     return lambda: win.look(rect) != before
 
@@ -221,8 +238,12 @@ def paste_process_copy(win, text):
     poll(changed(win, SOURCE, source), 10, "the pasted text to show in the source box")
     win.click(PROCESS)
     poll(changed(win, RESULT, result), 10, "the result to show in the result box")
+    # The result may equal the source (a shuffle can keep the order): a
+    # marker on the clipboard shows when 复制 has replaced it.
+    marker = "(before 复制)"
+    s.set_clipboard(marker)
     win.click(COPY)
-    poll(lambda: s.clipboard() not in (None, text), 10, "复制 to put the result on the clipboard")
+    poll(lambda: s.clipboard() not in (None, marker), 10, "复制 to put the result on the clipboard")
     return s.clipboard()
 
 
@@ -236,15 +257,32 @@ def gbk_ini(pairs):
     return text.encode("gbk")
 
 
+T0 = time.monotonic()
+
+
+def step(what):
+    if os.environ.get("E2E_TRACE"):
+        print(f"{time.monotonic() - T0:6.2f} s  {what}", file=sys.stderr)
+
+
 def main():
     s = Session()
     tmp = tempfile.mkdtemp(prefix="tidyline-e2e-")
     try:
         s.start_x()
+        # A configuration folder of the test's own: no settings of the
+        # person running it, and a caret that does not blink (so a still
+        # screen means the window has finished its work).
+        gtkconf = os.path.join(tmp, "config", "gtk-3.0")
+        os.makedirs(gtkconf)
+        with open(os.path.join(gtkconf, "settings.ini"), "w") as f:
+            f.write("[Settings]\ngtk-cursor-blink=false\n")
+        s.env["XDG_CONFIG_HOME"] = os.path.join(tmp, "config")
         prog = os.path.join(tmp, "prog")
         os.mkdir(prog)
         shutil.copy2(TIDYLINE, os.path.join(prog, "tidyline"))
 
+        step("X and openbox up")
         # --- first start: defaults, title and position
         win = Window(s, prog)
         expect(s.run(["xdotool", "getwindowname", str(win.id)]).strip() == TITLE, "window title")
@@ -252,8 +290,11 @@ def main():
         outer = (win.x - left, win.y - top, win.w + left + right, win.h + top + bottom)
         expect(outer[:2] == (181, 123), f"the window's outer top-left is {outer[:2]}, not (181, 123)")
         expect(outer[2:] == (662, 521), f"the window's outer size is {outer[2:]}, not 662x521")
-        expect(win.checked(DEDUPE) and not win.checked(SHUFFLE), "first start: 去重 ticked, 打乱 not")
+        # The window shows while the settings are still being restored (each
+        # read serves the window): wait for the state to be drawn.
+        poll(lambda: win.checked(DEDUPE) and not win.checked(SHUFFLE), 5, "first start: 去重 ticked, 打乱 not")
 
+        step("first window shown")
         # --- paste, process, copy: line breaks, de-duplicated, last occurrence kept
         source = "b\n中文\na\nb\n中文\nc"
         out = paste_process_copy(win, source)
@@ -262,6 +303,7 @@ def main():
         expect(out == cli.rstrip("\n"), f"clipboard after 复制 is {out!r}, tidyline-cli gives {cli!r}")
         expect(out.split("\n") == ["a", "b", "中文", "c"], f"de-duplicated result {out!r}")
 
+        step("paste/process/copy done")
         # --- a batch through the real file chooser, typing the path
         data = os.path.join(tmp, "data")
         os.mkdir(data)
@@ -270,20 +312,16 @@ def main():
             f.write(src_bytes)
         status_before = win.look(STATUS)
         expect(not any(sum(p) < 200 for p in status_before), "status label empty before the batch")
+        step("before the chooser")
         win.click(CHOOSE_FILES)
         poll(lambda: s.active_name() == CHOOSER_TITLE, 15, f'the file chooser "{CHOOSER_TITLE}"')
         s.xdo("key", "ctrl+l")
         s.xdo("type", "--delay", "15", os.path.join(data, "in.txt"))
-        # GTK's location entry ignores Enter while it is still reading the
-        # typed folder for completion, and nothing on screen shows when that
-        # is done; like a person, press Enter again while the chooser stays.
-        for _ in range(20):
-            s.xdo("key", "Return")
-            try:
-                poll(lambda: s.active_name() != CHOOSER_TITLE, 1, "the chooser to take the path")
-                break
-            except Failure:
-                pass
+        # Enter while the chooser is still reading the typed folder (for its
+        # completion) is lost; a person presses Enter once the screen is still.
+        step("path typed")
+        settle(s)
+        s.xdo("key", "Return")
         poll(lambda: s.active_name() == QUESTION_TITLE, 20, f'the question "{QUESTION_TITLE}" after the batch')
         s.xdo("key", "alt+n")
         poll(lambda: s.active_name() == TITLE, 10, "the question to close on 否(N)")
@@ -303,6 +341,7 @@ def main():
         poll(lambda: sum(1 for p in win.look(STATUS) if sum(p) < 200) > 50, 10,
              "the summary text in the status label")
 
+        step("batch done")
         # --- change the choices: 去重 off, 打乱 on, 自己输入 with ";"
         win.click(DEDUPE, 10)
         win.click(SHUFFLE, 10)
@@ -317,14 +356,16 @@ def main():
                         ("去重", "假"), ("打乱", "真")][::-1])
         expect(ini == want, f"Tidyline.ini holds {ini!r}, expected {want!r}")
 
+        step("closed, ini checked")
         # --- second start: the choices come back
         win = Window(s, prog)
-        expect(not win.checked(DEDUPE) and win.checked(SHUFFLE), "second start: 去重 not ticked, 打乱 ticked")
+        poll(lambda: not win.checked(DEDUPE) and win.checked(SHUFFLE), 5, "second start: 去重 not ticked, 打乱 ticked")
         # Cut at ";" without de-duplication: every record stays (in some order).
         out = paste_process_copy(win, "q;中;q;r")
         expect(sorted(out.split(";")) == sorted(["q", "中", "q", "r"]),
                f"with 自己输入 ';' and no 去重 the result is {out!r}")
         win.close()
+        step("second run done")
         print("e2e: all checks passed")
         return 0
     except Failure as e:
