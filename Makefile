@@ -24,9 +24,10 @@ build: setup $(BUILD)/build.ninja
 build-asan: setup $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-run: build
-	@printf '777\r\n123\r\n321\r\n222\r\n333\r\n222\r\n321\r\n222\r\n555\r\n655\r\n777' | $(BUILD)/tidyline-cli --dedupe
-	@echo
+# Builds only the two programs (not the tests), then opens the window.
+run: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tidyline tidyline-cli
+	$(BUILD)/tidyline
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure

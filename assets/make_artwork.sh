@@ -31,3 +31,10 @@ home() {
 }
 home '#D04020' '#F0F0F0' '#1F5FAF' home.gif
 home '#F06040' '#FFFFFF' '#2F8FEF' home_hover.gif
+
+# The program icon for the desktop entry: the mark alone, 128x128, on a
+# transparent background (antialiased: nothing cuts its shape by colour).
+convert -size 128x128 xc:none \
+  -fill '#1F5FAF' -draw 'roundrectangle 4,4 123,123 20,20' \
+  -fill '#FFFFFF' -draw 'rectangle 24,30 103,44' -draw 'rectangle 24,57 75,71' -draw 'rectangle 24,84 103,98' \
+  tidyline.png

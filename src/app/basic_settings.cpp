@@ -4,6 +4,7 @@
 #include "fs/file_list.h"
 #include "gbk_texts.h"
 #include "runtime/core/startup.h"
+#include "runtime/commands/files.h"
 #include "runtime/commands/system_commands.h"
 #include "runtime/os/user_folder.h"
 #include "runtime/window/window_commands.h"
@@ -19,8 +20,16 @@ std::string OpenSettings() {
   settings::SettingsStore& store = App().store;
   const std::string beside = std::string(rt::ProgramDirectory().view()) + kSep + std::string(gbk::UiSettingsFileName);
   // A portable copy keeps its settings beside itself; an installed one
-  // (whose folder it may not write) keeps them in the user's folder.
-  if (store.Open(beside, 0)) return beside;
+  // (whose folder it may not write) keeps them in the user's folder. A copy
+  // installed under a prefix (bin/ beside share/applications/) uses the
+  // user's folder even where it could write bin/ (root, a ~/.local prefix).
+  const std::string program_dir(rt::ProgramDirectory().view());
+  std::string marker = program_dir + kSep + ".." + kSep + std::string(gbk::UiInstalledMarker);
+  for (char& c : marker) {
+    if (c == '/') c = kSep;
+  }
+  const bool installed = rt::FileExists(marker);
+  if (!installed && store.Open(beside, 0)) return beside;
   if (const std::string folder = os::UserSettingsFolder(); !folder.empty()) {
     fs::EnsureDirectories(folder + kSep);
     const std::string user = folder + kSep + std::string(gbk::UiSettingsFileName);

@@ -105,9 +105,16 @@ TEST_F(AppTest, SettingsFileBesideTheProgramOrInTheUsersFolder) {
       // /proc takes no new files, whoever runs the test (root included).
       {"program folder under /proc", "/proc/tidyline", dir_ / "config" / "tidyline" / "Tidyline.ini",
        dir_ / "prog" / "Tidyline.ini"},
+      // Installed under a prefix (bin/ and share/applications/ side by side):
+      // the user's folder, though bin/ is writable.
+      {"installed copy", Path("usr/bin/tidyline"), dir_ / "config" / "tidyline" / "Tidyline.ini",
+       dir_ / "usr" / "bin" / "Tidyline.ini"},
       {"read-only program folder", Path("ro/tidyline"), dir_ / "config" / "tidyline" / "Tidyline.ini",
        dir_ / "ro" / "Tidyline.ini"},
   };
+  std::filesystem::create_directories(dir_ / "usr" / "bin");
+  std::filesystem::create_directories(dir_ / "usr" / "share" / "applications");
+  Put("usr/share/applications/tidyline.desktop", "[Desktop Entry]\n");
   std::filesystem::create_directories(dir_ / "ro");
   std::filesystem::permissions(dir_ / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   Put("ro/probe", "x");

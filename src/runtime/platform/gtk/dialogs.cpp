@@ -129,6 +129,8 @@ std::optional<std::vector<std::string>> GtkBackend::OpenFilesDialog(const OpenFi
   GtkWidget* dialog = gtk_file_chooser_dialog_new(title.c_str(), ActiveTopLevel(impl), GTK_FILE_CHOOSER_ACTION_OPEN,
                                                   "取消(_C)", GTK_RESPONSE_CANCEL, "打开(_O)", GTK_RESPONSE_ACCEPT,
                                                   nullptr);
+  // Enter accepts, as in the system's open dialog.
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_file_chooser_set_select_multiple(chooser, TRUE);
   gtk_file_chooser_set_local_only(chooser, TRUE);
@@ -181,6 +183,7 @@ std::optional<std::string> GtkBackend::BrowseForFolder(std::string_view title, s
   GtkWidget* dialog = gtk_file_chooser_dialog_new(caption.c_str(), ActiveTopLevel(impl),
                                                   GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "取消(_C)",
                                                   GTK_RESPONSE_CANCEL, "选择(_S)", GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_file_chooser_set_local_only(chooser, TRUE);
   if (!initial_folder.empty()) gtk_file_chooser_set_current_folder(chooser, OsPath(initial_folder).c_str());
