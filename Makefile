@@ -6,6 +6,8 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
+# Paths relative to the checkout, so every clone shares ccache's results.
+export CCACHE_BASEDIR := $(CURDIR)
 
 .PHONY: run test setup build build-asan bench clean fuzz
 
