@@ -11,7 +11,14 @@ namespace tl::text {
 rt::Text WildcardToPattern(std::string_view filter) {
   // Backslash first, so no escape added here is escaped again.
   static constexpr std::string_view kEscaped = "\\^$+.{}[]=()\"";
-  rt::Text pattern(filter);
+  // A run of '*' means what one does; as a run of ".*" it makes the
+  // expression engine backtrack until its match limit, and a name that
+  // matches would be reported as no match. '*' is never a GBK trail byte.
+  std::string collapsed;
+  collapsed.reserve(filter.size());
+  for (char c : filter)
+    if (c != '*' || collapsed.empty() || collapsed.back() != '*') collapsed.push_back(c);
+  rt::Text pattern(collapsed);
   for (char c : kEscaped) {
     const char from[2] = {c, '\0'};
     const char to[3] = {'\\', c, '\0'};

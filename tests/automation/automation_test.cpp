@@ -136,7 +136,7 @@ TEST(WildcardToPatternTest, Conversions) {
       {"file?.txt", "file.?\\.txt"}, {"*.txt|*.htm", ".*\\.txt|.*\\.htm"}, {"a*.txt", "a.*\\.txt"},
       {"file[1].txt", "file\\[1\\]\\.txt"}, {"a\\b", "a\\\\b"},
       {"^$+.{}[]=()\"", "\\^\\$\\+\\.\\{\\}\\[\\]\\=\\(\\)\\\""},
-      {"", ""},
+      {"", ""}, {"a**b***", "a.*b.*"},
       // Trail bytes 5C, 5B, 5D, 7B, 7D, 5E, 7C of double-byte characters stay
       // untouched.
       {Gbk("盶盵盷眥眪盺眧*.txt"), Gbk("盶盵盷眥眪盺眧") + ".*\\.txt"},
@@ -164,6 +164,8 @@ TEST(FileTypeFilterTest, FilterExamples) {
       {Gbk("*.文本"), Mode::kExtension, {Gbk("a.文本")}, {Gbk("a.文件")}},
       {Gbk("报告*"), Mode::kPattern, {Gbk("年度报告.txt"), Gbk("报告")}, {Gbk("报表.txt")}},
       {Gbk("盶*"), Mode::kPattern, {Gbk("盶a")}, {"a", Gbk("盵")}},
+      // Runs of '*' are one '*', not a backtracking trap that loses a match.
+      {"******************(*************", Mode::kPattern, {"********(************", "(x"}, {"x"}},
   };
   for (const Case& c : cases) {
     text::FileTypeFilter f(c.filter);
