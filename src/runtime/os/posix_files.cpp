@@ -216,42 +216,6 @@ std::optional<FileIdentity> IdentityOf(std::string_view path) {
 
 namespace {
 
-using gbk::FoldAscii;
-constexpr auto CharLen = gbk::CharLength;
-
-bool Glob(std::string_view p, std::string_view s) {
-  std::size_t pi = 0, si = 0;
-  std::size_t starP = std::string_view::npos, starS = 0;
-  while (si < s.size()) {
-    if (pi < p.size() && p[pi] == '*') {
-      starP = ++pi;
-      starS = si;
-      continue;
-    }
-    if (pi < p.size()) {
-      std::size_t pl = CharLen(p, pi), sl = CharLen(s, si);
-      bool same = false;
-      if (p[pi] == '?') {
-        same = true;
-        pl = 1;
-      } else if (pl == sl) {
-        same = pl == 1 ? FoldAscii(p[pi]) == FoldAscii(s[si]) : p.substr(pi, 2) == s.substr(si, 2);
-      }
-      if (same) {
-        pi += pl;
-        si += sl;
-        continue;
-      }
-    }
-    if (starP == std::string_view::npos) return false;
-    pi = starP;
-    starS += CharLen(s, starS);
-    si = starS;
-  }
-  while (pi < p.size() && p[pi] == '*') ++pi;
-  return pi == p.size();
-}
-
 bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
 std::uint32_t AttributesOf(const struct stat& st, bool writable, std::string_view name) {
@@ -264,15 +228,6 @@ std::uint32_t AttributesOf(const struct stat& st, bool writable, std::string_vie
 }
 
 }  // namespace
-
-bool WildcardMatches(std::string_view pattern, std::string_view name) {
-  if (Glob(pattern, name)) return true;
-  // "a.*" also matches "a", and "*.*" everything, as the Windows search does.
-  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
-      name.find('.') == std::string_view::npos)
-    return Glob(pattern.substr(0, pattern.size() - 2), name);
-  return false;
-}
 
 class DirSearch {
  public:
