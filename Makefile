@@ -49,6 +49,7 @@ run: build
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+	$(MAKE) test-windows
 
 bench: setup
 	bash bench/compare.sh

@@ -305,7 +305,17 @@ IUnknown* SystemInterfaceOf(Unknown* u) {
 HResult ToCom(const Variant& from, VARIANT& to) {
   VariantInit(&to);
   const VarType base = from.vt & kVtTypeMask;
-  if (from.vt & kVtByRef) return kDispBadVarType;
+  if (from.vt & kVtByRef) {
+    // A reference the member was not declared to take: its value goes over.
+    if (!from.byref) return kDispBadVarType;
+    if (from.vt == (kVtByRef | kVtVariant)) return ToCom(*static_cast<const Variant*>(from.byref), to);
+    Variant value;
+    value.vt = static_cast<VarType>(from.vt & ~kVtByRef);
+    const std::uint32_t size = (value.vt & kVtArray) ? sizeof(SafeArray*) : ElementSizeOf(value.vt);
+    if (size == 0 || size > sizeof value.llVal) return kDispBadVarType;
+    std::memcpy(&value.llVal, from.byref, size);
+    return ToCom(value, to);  // copies what it points at; `value` owns nothing
+  }
   if (from.vt & kVtArray) {
     const SafeArray* a = from.parray;
     if (!a) {

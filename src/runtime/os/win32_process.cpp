@@ -1,6 +1,8 @@
 // Processes on Windows (runtime/os/process.h). Paths are GBK, which is the
 // ANSI code page the -A functions speak.
 #include <windows.h>
+// The header maps this name to SetCurrentDirectoryA; ours is a function of its own.
+#undef SetCurrentDirectory
 
 #include <string>
 
