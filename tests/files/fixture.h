@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "support/gbk.h"
@@ -18,9 +19,18 @@ using tl::test::Utf8;
 class TempDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tidyline-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    // A name no other test run has taken (create_directory is false for one
+    // that exists).
+    std::random_device seed;
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      auto candidate = std::filesystem::temp_directory_path() / ("tidyline-" + std::to_string(seed()));
+      if (std::filesystem::create_directory(candidate, ec)) {
+        dir_ = candidate;
+        return;
+      }
+    }
+    FAIL() << "no temporary directory";
   }
   void TearDown() override {
     std::error_code ec;

@@ -8,6 +8,7 @@
 #include "runtime/core/frame.h"
 #include "runtime/core/raw_bytes.h"
 #include "support/gbk.h"
+#include "support/exit_code.h"
 
 namespace tl::rt {
 namespace {
@@ -225,8 +226,8 @@ TEST(RawBytes, RoundTripThroughValueFromRawBytes) {
 
 using FetchBytesDataDeathTest = ::testing::Test;
 TEST(FetchBytesDataDeathTest, InvalidTypeIsFatal) {
-  EXPECT_EXIT((void)FetchBytesData("abcd", 0), ::testing::ExitedWithCode(255), "");
-  EXPECT_EXIT((void)FetchBytesData("abcd", 11), ::testing::ExitedWithCode(255), "");
+  EXPECT_EXIT((void)FetchBytesData("abcd", 0), ::testing::ExitedWithCode(tl::test::kFatalExitStatus), "");
+  EXPECT_EXIT((void)FetchBytesData("abcd", 11), ::testing::ExitedWithCode(tl::test::kFatalExitStatus), "");
 }
 
 TEST(ByteSetFrames, CallThroughTheFrame) {

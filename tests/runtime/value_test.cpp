@@ -6,6 +6,7 @@
 #include "runtime/core/frame.h"
 #include "runtime/core/heap.h"
 #include "runtime/core/value.h"
+#include "support/exit_code.h"
 
 namespace tl::rt {
 namespace {
@@ -42,8 +43,8 @@ TEST(Values, DateClamp) {
 using ValuesDeathTest = ::testing::Test;
 TEST(ValuesDeathTest, ArrayIndexErrors) {
   TextArray a(2);
-  EXPECT_EXIT((void)a[0], ::testing::ExitedWithCode(255), "");
-  EXPECT_EXIT((void)a[3], ::testing::ExitedWithCode(255), "");
+  EXPECT_EXIT((void)a[0], ::testing::ExitedWithCode(tl::test::kFatalExitStatus), "");
+  EXPECT_EXIT((void)a[3], ::testing::ExitedWithCode(tl::test::kFatalExitStatus), "");
 }
 
 TEST(FrameArguments, NumbersReadAsIntSaturate) {

@@ -1,7 +1,12 @@
-// Test helper: UTF-8 literals to the program's GB18030 bytes, through the C
-// library's iconv, so tests stay readable.
+// Test helper: UTF-8 literals to the program's GB18030 bytes, so tests stay
+// readable. Linux asks the C library's iconv (independent of the code under
+// test); Windows has no iconv and uses the converter's generated tables.
 #pragma once
+#ifdef _WIN32
+#include "runtime/os/charset.h"
+#else
 #include <iconv.h>
+#endif
 
 #include <stdexcept>
 #include <string>
@@ -9,6 +14,21 @@
 
 namespace tl::test {
 
+#ifdef _WIN32
+inline std::string Recode(std::string_view in, const char* to, const char* from) {
+  rt::CharsetConverter conv(to, from);
+  if (!conv.ok()) throw std::runtime_error("no converter");
+  std::string out(in.size() * 4 + 16, '\0');
+  const char* src = in.data();
+  std::size_t src_left = in.size();
+  char* dst = out.data();
+  std::size_t dst_left = out.size();
+  if (conv.Convert(src, src_left, dst, dst_left) != rt::CharsetConverter::Status::kDone)
+    throw std::runtime_error("conversion failed");
+  out.resize(out.size() - dst_left);
+  return out;
+}
+#else
 inline std::string Recode(std::string_view in, const char* to, const char* from) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
@@ -23,6 +43,7 @@ inline std::string Recode(std::string_view in, const char* to, const char* from)
   out.resize(out.size() - dst_left);
   return out;
 }
+#endif
 
 inline std::string Gbk(std::string_view utf8) { return Recode(utf8, "GB18030", "UTF-8"); }
 inline std::string Utf8(std::string_view gbk) { return Recode(gbk, "UTF-8", "GB18030"); }

@@ -18,6 +18,7 @@
 #include "runtime/window/template_props.h"
 #include "runtime/window/window_runtime.h"
 #include "support/gbk.h"
+#include "support/exit_code.h"
 
 // Property blocks are spelled with designated initializers: the fields left
 // out keep their defaults on purpose.
@@ -167,7 +168,7 @@ class WindowTest : public ::testing::Test {
           action();
           std::exit(0);
         },
-        ::testing::ExitedWithCode(255), ::testing::HasSubstr(shown));
+        ::testing::ExitedWithCode(tl::test::kFatalExitStatus), ::testing::HasSubstr(shown));
   }
 
   platform::Handle W(std::uint32_t unit) { return WidgetOf({kWin, unit}); }
