@@ -50,15 +50,14 @@ build-windows: build $(WIN64_BUILD)/build.ninja $(WIN32_BUILD)/build.ninja
 	cmake --build $(WIN64_BUILD) -j $(JOBS)
 	cmake --build $(WIN32_BUILD) -j $(JOBS)
 
-# 32-bit programs cannot run on this kernel: that tree is only built. Not yet
-# part of `make test`: tidyline-cli's temporary files, memory budget and
-# standard-input services still lack their win32_* side.
+# 32-bit programs cannot run on this kernel: that tree is only built.
 test-windows: build-windows
 	bash tools/windows-suite.sh $(WIN64_BUILD)
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+	$(MAKE) test-windows
 
 # Every libFuzzer target of tests/fuzz/targets for FUZZ_SECONDS each (clang,
 # ASan + UBSan, own build tree); not part of `make test`, which replays the

@@ -50,4 +50,31 @@ bool WriteStdout(std::initializer_list<std::string_view> parts) {
   return std::fflush(stdout) == 0;
 }
 
+std::int64_t ReadStdinSome(void* buffer, std::size_t n) {
+  static const bool binary = (MakeBinary(stdin), true);
+  (void)binary;
+  const unsigned int chunk = n > (1u << 30) ? (1u << 30) : static_cast<unsigned int>(n);
+  return _read(_fileno(stdin), buffer, chunk);
+}
+
+std::optional<StdinFile> StdinAsRegularFile() {
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+  if (h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK) return std::nullopt;
+  LARGE_INTEGER zero{}, pos{};
+  if (!SetFilePointerEx(h, zero, &pos, FILE_CURRENT)) return std::nullopt;
+  char name[MAX_PATH + 8];
+  const DWORD n = GetFinalPathNameByHandleA(h, name, sizeof name, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= sizeof name) return std::nullopt;
+  std::string path(name, n);
+  // "\\?\C:\x" names the same file as "C:\x"; network paths stay as they are.
+  if (path.starts_with("\\\\?\\") && path.size() > 6 && path[5] == ':') path.erase(0, 4);
+  return StdinFile{path, pos.QuadPart};
+}
+
+bool StderrIsTerminal() {
+  HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  return h != INVALID_HANDLE_VALUE && GetFileType(h) == FILE_TYPE_CHAR && GetConsoleMode(h, &mode);
+}
+
 }  // namespace tl::os
