@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # External mode side by side with `LC_ALL=C sort -u -S MEMORY` (which loses
 # the order) and `shuf`, on MB megabytes of ~20-byte records, half of them
-# repeats, with tidyline-cli --memory MEMORY. The scale is 2000 MB
+# repeats, with tidyline-cli --memory MEMORY. The full-size run is 2000 MB
 # with 256M; smaller runs keep the same input-to-budget ratio (MB/8).
 #   bash bench/compare_external.sh [MB] [MEMORY] [RUNS]
 set -euo pipefail
