@@ -37,12 +37,20 @@ class ViewObserver : public batch::FileObserver {
   BatchView& view_;
 };
 
-BatchResult Run(std::span<const std::string_view> files, text::ProcessOptions& options, BatchView& view) {
+BatchResult Run(std::span<const std::string_view> files, text::ProcessOptions& options, BatchView& view,
+               std::int64_t unlisted) {
   BatchResult result;
-  if (files.empty()) return result;
+  if (files.empty()) {
+    // Nothing that could be opened, but files were there: say so.
+    if (unlisted > 0) {
+      result.total = unlisted;
+      view.SetStatusText(batch::BatchSummary(result.total, 0, 0).view());
+    }
+    return result;
+  }
   ViewObserver observer(view);
   batch::BatchOutcome outcome = batch::ProcessFiles(files, options, observer);
-  result.total = static_cast<std::int64_t>(files.size());
+  result.total = static_cast<std::int64_t>(files.size()) + unlisted;
   result.processed = outcome.processed;
   if (outcome.stopped) return result;  // the window that would show the rest has gone
   result.elapsedMs = outcome.elapsedMs;
@@ -56,16 +64,17 @@ BatchResult Run(std::span<const std::string_view> files, text::ProcessOptions& o
 
 }  // namespace
 
-BatchResult BatchProcess(const rt::TextArray& files, text::ProcessOptions& options, BatchView& view) {
+BatchResult BatchProcess(const rt::TextArray& files, text::ProcessOptions& options, BatchView& view,
+                         std::int64_t unlisted) {
   std::vector<std::string_view> paths;
   paths.reserve(files.size());
   for (std::size_t i = 1; i <= files.size(); ++i) paths.push_back(files[static_cast<std::int64_t>(i)]);
-  return Run(paths, options, view);
+  return Run(paths, options, view, unlisted);
 }
 
 BatchResult BatchProcess(std::span<const std::string> files, text::ProcessOptions& options, BatchView& view) {
   std::vector<std::string_view> paths(files.begin(), files.end());
-  return Run(paths, options, view);
+  return Run(paths, options, view, 0);
 }
 
 }  // namespace tl::app

@@ -60,7 +60,10 @@ struct BatchResult {
 // - a view that reports Stopped() after a yield ends the batch at once.
 // An empty list does nothing. A first path without any directory part uses
 // the current directory.
-BatchResult BatchProcess(const rt::TextArray& files, text::ProcessOptions& options, BatchView& view);
+// `unlisted` counts files of the listing whose names could not be carried
+// through the program's text: never opened, they count as not processed.
+BatchResult BatchProcess(const rt::TextArray& files, text::ProcessOptions& options, BatchView& view,
+                         std::int64_t unlisted = 0);
 BatchResult BatchProcess(std::span<const std::string> files, text::ProcessOptions& options, BatchView& view);
 
 }  // namespace tl::app

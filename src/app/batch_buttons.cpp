@@ -54,11 +54,11 @@ bool IsDirectory(std::string_view path) {
 
 }  // namespace
 
-void RunWindowBatch(const rt::TextArray& files) {
+void RunWindowBatch(const rt::TextArray& files, std::int64_t unlisted) {
   if (!MainWindowOpen()) return;
   WindowOptions options;
   WindowBatchView view;
-  BatchProcess(files, options, view);
+  BatchProcess(files, options, view, unlisted);
 }
 
 void onChooseFilesClick() {
@@ -66,7 +66,7 @@ void onChooseFilesClick() {
   const std::string initial = GetText(ui::kFilesButton, prop::kTag);
   rt::TextArray files = rt::OpenFilesDialog(gbk::UiFilesDialogTitle, gbk::UiFilesDialogFilter, std::nullopt,
                                             initial, std::nullopt);
-  RunWindowBatch(files);
+  RunWindowBatch(files, 0);
 }
 
 void ChooseFolderAndList(bool byObject) {
@@ -77,13 +77,17 @@ void ChooseFolderAndList(bool byObject) {
   Set(ui::kFolderButton, prop::kTag, std::string(folder.view()));
   const std::string filter = GetText(ui::kFilterEdit, prop::kText);
   rt::TextArray list;
+  // Names that cannot be carried through the program's text are never
+  // opened (another file could answer to the converted name); they count as
+  // not processed instead of vanishing from the summary.
+  rt::TextArray uncarried;
   if (byObject) {
-    fs::ListFilesByObject(folder.view(), filter, list, false, false);
+    fs::ListFilesByObject(folder.view(), filter, list, false, false, &uncarried);
   } else {
-    fs::ListFiles(folder.view(), filter, list, false, false);
+    fs::ListFiles(folder.view(), filter, list, false, false, &uncarried);
   }
   // The listing yields: a window closed meanwhile starts no batch.
-  RunWindowBatch(list);
+  RunWindowBatch(list, static_cast<std::int64_t>(uncarried.size()));
 }
 
 void onChooseFolderClick() { ChooseFolderAndList(false); }
@@ -93,14 +97,15 @@ void DropFiles(std::span<const std::string> paths) {
   if (!MainWindowOpen()) return;
   const std::string filter = GetText(ui::kFilterEdit, prop::kText);
   rt::TextArray list;
+  rt::TextArray uncarried;
   for (const std::string& path : paths) {
     if (IsDirectory(path)) {
-      fs::ListFiles(path, filter, list, true, false);
+      fs::ListFiles(path, filter, list, true, false, &uncarried);
     } else {
       list.Append(path);
     }
   }
-  RunWindowBatch(list);
+  RunWindowBatch(list, static_cast<std::int64_t>(uncarried.size()));
 }
 
 }  // namespace tl::app

@@ -1,6 +1,7 @@
 // The batch started from the main window: the two batch buttons, files
 // dropped on the window, and the view that shows a batch's progress.
 #pragma once
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -15,8 +16,9 @@ namespace tl::app {
 void ChooseFolderAndList(bool byObject);
 
 // Runs the batch over `files` on the main window: status label, progress
-// bar, summary, the question and the file browser.
-void RunWindowBatch(const rt::TextArray& files);
+// bar, summary, the question and the file browser. `unlisted` files of a
+// listing could not be named in the program's text and count as failed.
+void RunWindowBatch(const rt::TextArray& files, std::int64_t unlisted = 0);
 
 // Files and folders dropped on the main window, in drop order: each folder
 // becomes the files of it that the filter box accepts (as the folder

@@ -1,6 +1,7 @@
 // The batch buttons and dropped files on the main window: what the status
 // label, the progress bar, the question and the file browser show.
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "app/app_fixture.h"
@@ -148,6 +149,23 @@ TEST_F(WindowBatch, FolderButtons) {
   // The second dialog opens at the folder chosen first; the first at the default.
   EXPECT_EQ(os.FolderDialogs(), (std::vector<std::string>{"", Path("in")}));
   EXPECT_EQ(os.FolderDialogTitles(), std::vector<std::string>(2, Gbk("请选择需要处理的文件所在文件夹：")));
+}
+
+// A name in another code page cannot be carried through the program's
+// text: it is never opened (its converted name could be another file's),
+// and the summary counts it as not processed instead of leaving it out.
+TEST_F(WindowBatch, NamesThatCannotBeCarriedCountAsFailed) {
+  std::filesystem::create_directories(dir_ / "mixed");
+  Put("mixed/ok.txt", "1\r\n1");
+  { std::ofstream(dir_ / "mixed" / std::string("\xD6\xD0x.txt"), std::ios::binary) << "2\r\n2"; }
+  Start();
+  os.AnswerFolder(Path("mixed"));
+  os.AnswerMessageBox(platform::kIdNo);
+  Click(ui::kFolderButton);
+  Run();
+  const std::vector<std::string> statuses = Statuses();
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ(statuses.back(), Summary(2, 1));
 }
 
 // Cancelled dialogs and a folder without a matching file end silently.
