@@ -12,6 +12,7 @@
 #include <set>
 
 #include "runtime/os/temp_files.h"
+#include "runtime/os/temp_names.h"
 
 namespace tl::os {
 namespace {
@@ -58,56 +59,28 @@ extern "C" void OnInterrupt(int sig) {
   ::_exit(128 + sig);
 }
 
-std::string FolderWithSeparator(std::string_view dir) {
-  std::string d(dir);
-  if (!d.empty() && d.back() != fio::kSeparator) d += fio::kSeparator;
-  return d;
-}
-
-// The process id in a name of ours, or 0 when the name is not one of ours.
-long PidOfName(std::string_view name) {
-  if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return 0;
-  name.remove_prefix(kTempPrefix.size());
-  long pid = 0;
-  std::size_t i = 0;
-  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && pid < 100000000; ++i) pid = pid * 10 + (name[i] - '0');
-  return i > 0 && i < name.size() && name[i] == '-' ? pid : 0;
-}
-
-bool ProcessGone(long pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
-
 }  // namespace
 
-std::size_t SweepStaleTempFiles(std::string_view dir) {
-  const std::string folder = FolderWithSeparator(dir);
-  std::string pattern = folder + std::string(kTempPrefix) + "*" + std::string(kTempSuffix);
-  fio::DirEntry entry;
-  fio::DirSearch* search = fio::FindFirst(pattern, entry);
-  if (!search) return 0;
-  std::size_t removed = 0;
-  do {
-    if (entry.attributes & fio::kAttrDirectory) continue;
-    const long pid = PidOfName(entry.name);
-    if (pid <= 0 || pid == static_cast<long>(::getpid()) || !ProcessGone(pid)) continue;
-    // Nobody may hold it open either: a writer keeps exclusive sharing.
-    const std::string path = folder + entry.name;
-    const fio::Handle h = fio::Open(path, fio::Access::kWrite, fio::Disposition::kOpenExisting, fio::Share::kNone);
-    if (h == fio::kNoHandle) continue;
-    fio::Close(h);
-    if (fio::RemoveFile(path)) ++removed;
-  } while (fio::FindNext(search, entry));
-  fio::FindClose(search);
-  return removed;
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessGone(unsigned long pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+
+bool RemoveStaleTempFile(const std::string& path) {
+  // Nobody may hold it open either: a writer keeps exclusive sharing.
+  const fio::Handle h = fio::Open(path, fio::Access::kWrite, fio::Disposition::kOpenExisting, fio::Share::kNone);
+  if (h == fio::kNoHandle) return false;
+  fio::Close(h);
+  return fio::RemoveFile(path);
 }
 
 std::optional<TempFile> CreateTempFile(std::string_view dir) {
-  const std::string folder = FolderWithSeparator(dir);
+  const std::string folder = TempFolder(dir);
   {
     std::lock_guard lock(g_mutex);
     if (g_swept.insert(folder).second) SweepStaleTempFiles(folder);
   }
   static std::atomic<std::uint32_t> counter{0};
-  const std::string stem = folder + std::string(kTempPrefix) + std::to_string(::getpid()) + "-";
+  const std::string stem = TempStem(folder, CurrentProcessId());
   for (int attempt = 0; attempt < 100; ++attempt) {
     TempFile f;
     f.path = stem + std::to_string(++counter) + std::string(kTempSuffix);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/os/stdin_hint.h"
 #include "runtime/os/stdio.h"
 
 namespace tl::os {
@@ -16,31 +17,14 @@ namespace {
 void MakeBinary(std::FILE* f) { _setmode(_fileno(f), _O_BINARY); }
 }  // namespace
 
-StdinBytes::~StdinBytes() { std::free(data_); }
-
-bool StdinBytes::Read() {
+std::optional<std::size_t> PrepareStdinForReading() {
   MakeBinary(stdin);
-  // A regular file is read into one block of the size it has now; one
-  // spare byte sees the end without growing the block.
-  std::size_t cap = 1 << 20;
   HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
   LARGE_INTEGER size{}, zero{}, pos{};
-  if (h != INVALID_HANDLE_VALUE && GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) &&
-      SetFilePointerEx(h, zero, &pos, FILE_CURRENT))
-    cap = static_cast<std::size_t>(size.QuadPart > pos.QuadPart ? size.QuadPart - pos.QuadPart : 0) + 1;
-  data_ = static_cast<char*>(std::malloc(cap));
-  if (!data_) return false;
-  for (;;) {
-    if (size_ == cap) {
-      cap *= 2;
-      char* grown = static_cast<char*>(std::realloc(data_, cap));
-      if (!grown) return false;
-      data_ = grown;
-    }
-    std::size_t got = std::fread(data_ + size_, 1, cap - size_, stdin);
-    size_ += got;
-    if (got == 0) return !std::ferror(stdin);
-  }
+  if (h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size) ||
+      !SetFilePointerEx(h, zero, &pos, FILE_CURRENT))
+    return std::nullopt;
+  return static_cast<std::size_t>(size.QuadPart > pos.QuadPart ? size.QuadPart - pos.QuadPart : 0);
 }
 
 bool WriteStdout(std::initializer_list<std::string_view> parts) {

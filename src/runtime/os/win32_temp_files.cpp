@@ -11,6 +11,7 @@
 #include <set>
 
 #include "runtime/os/temp_files.h"
+#include "runtime/os/temp_names.h"
 
 namespace tl::os {
 namespace {
@@ -72,21 +73,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   return TRUE;
 }
 
-std::string FolderWithSeparator(std::string_view dir) {
-  std::string d(dir);
-  if (!d.empty() && d.back() != fio::kSeparator && d.back() != '/') d += fio::kSeparator;
-  return d;
-}
+}  // namespace
 
-// The process id in a name of ours, or 0 when the name is not one of ours.
-unsigned long PidOfName(std::string_view name) {
-  if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return 0;
-  name.remove_prefix(kTempPrefix.size());
-  unsigned long pid = 0;
-  std::size_t i = 0;
-  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && pid < 100000000; ++i) pid = pid * 10 + (name[i] - '0');
-  return i > 0 && i < name.size() && name[i] == '-' ? pid : 0;
-}
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 bool ProcessGone(unsigned long pid) {
   HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
@@ -96,35 +85,18 @@ bool ProcessGone(unsigned long pid) {
   return exited;
 }
 
-}  // namespace
-
-std::size_t SweepStaleTempFiles(std::string_view dir) {
-  const std::string folder = FolderWithSeparator(dir);
-  const std::string pattern = folder + std::string(kTempPrefix) + "*" + std::string(kTempSuffix);
-  fio::DirEntry entry;
-  fio::DirSearch* search = fio::FindFirst(pattern, entry);
-  if (!search) return 0;
-  std::size_t removed = 0;
-  do {
-    if (entry.attributes & fio::kAttrDirectory) continue;
-    const unsigned long pid = PidOfName(entry.name);
-    if (pid == 0 || pid == GetCurrentProcessId() || !ProcessGone(pid)) continue;
-    // A file still held open by anyone cannot be deleted, so a live writer
-    // under a reused process id keeps its file.
-    if (fio::RemoveFile(folder + entry.name)) ++removed;
-  } while (fio::FindNext(search, entry));
-  fio::FindClose(search);
-  return removed;
-}
+// A file still held open by anyone cannot be deleted, so a live writer
+// under a reused process id keeps its file.
+bool RemoveStaleTempFile(const std::string& path) { return fio::RemoveFile(path); }
 
 std::optional<TempFile> CreateTempFile(std::string_view dir) {
-  const std::string folder = FolderWithSeparator(dir);
+  const std::string folder = TempFolder(dir);
   {
     std::lock_guard lock(g_mutex);
     if (g_swept.insert(folder).second) SweepStaleTempFiles(folder);
   }
   static std::atomic<std::uint32_t> counter{0};
-  const std::string stem = folder + std::string(kTempPrefix) + std::to_string(GetCurrentProcessId()) + "-";
+  const std::string stem = TempStem(folder, CurrentProcessId());
   for (int attempt = 0; attempt < 100; ++attempt) {
     TempFile f;
     f.path = stem + std::to_string(++counter) + std::string(kTempSuffix);
