@@ -15,10 +15,17 @@ def main():
     ap.add_argument('--crlf', required=True)
     ap.add_argument('--lf', required=True)
     ap.add_argument('--seed', type=int, default=1)
+    # About 10 bytes a record (a word and a hexadecimal number), half of them
+    # Chinese, in place of about 20.
+    ap.add_argument('--short', action='store_true')
     args = ap.parse_args()
     rng = random.Random(args.seed)
     distinct = args.records // 2
-    pool = [f'{rng.choice(WORDS)}-{i:07d}-{rng.choice(WORDS)}' for i in range(distinct)]
+    if args.short:
+        chinese, latin = WORDS[:10], WORDS[10:]
+        pool = [f'{chinese[i % 10] if i % 2 == 0 else latin[i % 8]}{i >> 1:x}' for i in range(distinct)]
+    else:
+        pool = [f'{rng.choice(WORDS)}-{i:07d}-{rng.choice(WORDS)}' for i in range(distinct)]
     lines = pool + [rng.choice(pool) for _ in range(args.records - distinct)]
     rng.shuffle(lines)
     body = '\n'.join(lines).encode('gb18030')
