@@ -1,5 +1,7 @@
 // Texts through every widget kind and the clipboard: GBK with CR LF on the
 // program's side, UTF-8 with LF on GTK's and other programs' side.
+#include <iconv.h>
+
 #include "gtk/gtk_support.h"
 #include "support/gbk.h"
 
@@ -319,6 +321,162 @@ TEST_F(PasteTest, TheLinkColourFollowsTheRuntime) {
   EXPECT_EQ(colour(), 0x0000FF);
   os.SetTextColour(link, 0x0000FF);  // red under the pointer
   EXPECT_EQ(colour(), 0xFF0000);
+}
+
+}  // namespace
+}  // namespace tl::gtktest
+
+namespace tl::gtktest {
+namespace {
+
+// A multi-line box gives back the bytes the program set without reading its
+// buffer again, as long as the buffer holds that very text; what it gives is
+// always what reading the buffer would give.
+class KeptTextTest : public GtkTest {
+ protected:
+  static GtkTextBuffer* Buffer(Handle edit) {
+    return gtk_text_view_get_buffer(GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(G(edit)))));
+  }
+  // Changes the buffer and back, as typing and deleting a letter would: the
+  // text is the same, but it is read from the buffer from now on.
+  static void TouchBuffer(Handle edit) {
+    GtkTextBuffer* b = Buffer(edit);
+    GtkTextIter end;
+    gtk_text_buffer_get_end_iter(b, &end);
+    gtk_text_buffer_insert(b, &end, "z", 1);
+    GtkTextIter from, to;
+    gtk_text_buffer_get_end_iter(b, &to);
+    from = to;
+    gtk_text_iter_backward_char(&from);
+    gtk_text_buffer_delete(b, &from, &to);
+  }
+  // Many copies of a line, so the text goes in by pieces.
+  static std::string Large(const std::string& line) {
+    std::string out;
+    while (out.size() < 1200 * 1024) out += line;
+    return out;
+  }
+};
+
+TEST_F(KeptTextTest, TextsThatDoNotComeBackAsGivenAreReadFromTheBuffer) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  const std::string fffd = Gbk("\uFFFD");
+  struct Case {
+    const char* what;
+    std::string given, read;
+  };
+  const Case cases[] = {
+      {"CR LF", "a\r\nb\r\n", "a\r\nb\r\n"},
+      {"lone LF", "a\nb", "a\r\nb"},
+      {"LF first", "\nb", "\r\nb"},
+      {"CR CR LF", "a\r\r\nb", "a\r\nb"},
+      {"lone CR", "a\rb\r", "a\rb\r"},
+      {"stray lead byte", "a\x81\r\nb", "a" + fffd + "\r\nb"},
+      {"never a lead byte", "\xFF" + Gbk("中"), fffd + Gbk("中")},
+  };
+  for (const Case& c : cases)
+    for (bool large : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (large ? " (large)" : ""));
+      std::string given = large ? Large(Gbk("记录\r\n")) + c.given : c.given;
+      std::string read = large ? Large(Gbk("记录\r\n")) + c.read : c.read;
+      os.SetText(edit, given);
+      EXPECT_EQ(os.GetText(edit), read);
+      TouchBuffer(edit);
+      EXPECT_EQ(os.GetText(edit), read);
+    }
+}
+
+TEST_F(KeptTextTest, EveryGb18030CharacterComesBackAsGiven) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  // Every two-byte code, every four-byte code of the Basic Multilingual
+  // Plane and a stride through the others that the C library's converter
+  // takes (the others are replaced, see above), 64 to a line.
+  iconv_t cd = iconv_open("UTF-8", "GB18030");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  std::string text;
+  int on_line = 0, skipped = 0;
+  auto add = [&](std::initializer_list<int> bytes) {
+    char code[4], out[16];
+    std::size_t len = 0;
+    for (int b : bytes) code[len++] = static_cast<char>(b);
+    char* in = code;
+    char* to = out;
+    std::size_t in_left = len, out_left = sizeof out;
+    if (iconv(cd, &in, &in_left, &to, &out_left) == static_cast<std::size_t>(-1)) {
+      ++skipped;
+      return;
+    }
+    text.append(code, len);
+    if (++on_line == 64) {
+      text += "\r\n";
+      on_line = 0;
+    }
+  };
+  for (int lead = 0x81; lead <= 0xFE; ++lead)
+    for (int trail = 0x40; trail <= 0xFE; ++trail)
+      if (trail != 0x7F) add({lead, trail});
+  for (int linear = 0; linear <= 39419; ++linear)  // 0x81308130 .. 0x8431A439
+    add({0x81 + linear / 12600, 0x30 + linear / 1260 % 10, 0x81 + linear / 10 % 126, 0x30 + linear % 10});
+  for (int linear = 0; linear < 1058400; linear += 97)  // 0x90308130 .. 0xE3329A35
+    add({0x90 + linear / 12600, 0x30 + linear / 1260 % 10, 0x81 + linear / 10 % 126, 0x30 + linear % 10});
+  iconv_close(cd);
+  EXPECT_LT(skipped, 200);  // codes that GB18030-2022 gave up
+  for (const std::string& t : {text, text + text + text + text + text}) {  // in one piece, in several
+    SCOPED_TRACE(t.size());
+    os.SetText(edit, t);
+    EXPECT_TRUE(os.GetText(edit) == t) << "the kept text differs";
+    TouchBuffer(edit);
+    EXPECT_TRUE(os.GetText(edit) == t) << "the buffer does not give the characters back";
+  }
+}
+
+TEST_F(KeptTextTest, AnyChangeToTheBufferIsSeen) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  const std::string large = Large(Gbk("记录\r\n"));
+  struct Change {
+    const char* what;
+    std::function<void(GtkTextBuffer*)> apply;
+    std::function<std::string(const std::string&)> expect;
+  };
+  const Change changes[] = {
+      {"typed at the start",
+       [](GtkTextBuffer* b) {
+         GtkTextIter at;
+         gtk_text_buffer_get_start_iter(b, &at);
+         gtk_text_buffer_insert(b, &at, "x", 1);
+       },
+       [](const std::string& t) { return "x" + t; }},
+      {"the buffer replaced", [](GtkTextBuffer* b) { gtk_text_buffer_set_text(b, "new", -1); },
+       [](const std::string&) { return std::string("new"); }},
+      {"emptied", [](GtkTextBuffer* b) { gtk_text_buffer_set_text(b, "", 0); },
+       [](const std::string&) { return std::string(); }},
+  };
+  for (const Change& c : changes)
+    for (const std::string& text : {Gbk("短文本\r\n"), large}) {
+      SCOPED_TRACE(std::string(c.what) + (text.size() > 1000 ? " (large)" : ""));
+      os.SetText(edit, text);
+      c.apply(Buffer(edit));
+      EXPECT_TRUE(os.GetText(edit) == c.expect(text));
+    }
+  // A text set while another goes in: the later one is what the box holds.
+  platform::TimerId timer = os.StartTimer(1);
+  bool replaced = false;
+  rec.reply = [&](Handle, const Event& e) {
+    if (e.type == EventType::kTimer && !replaced) {
+      replaced = true;
+      os.SetText(edit, Gbk("新的\r\n"));
+    }
+    return EventReply{};
+  };
+  os.SetText(edit, large);
+  os.StopTimer(timer);
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(os.GetText(edit), Gbk("新的\r\n"));
+  TouchBuffer(edit);
+  EXPECT_EQ(os.GetText(edit), Gbk("新的\r\n"));
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include "runtime/platform/gtk/gtk_internal.h"
 
 namespace tl::platform::gtk {
+namespace {
+constexpr std::size_t kClipboardPiece = 1024 * 1024;
+}  // namespace
 
 std::optional<std::string> GtkBackend::GetClipboardText() {
   if (!impl_->started) StartRuntimeWindow();
@@ -10,7 +13,22 @@ std::optional<std::string> GtkBackend::GetClipboardText() {
   GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
   gchar* text = gtk_clipboard_wait_for_text(clipboard);
   if (!text) return std::nullopt;
-  std::string out = FromUtf8(text);
+  // A large text is converted in pieces cut after line breaks, the window
+  // served between them (the wait above serves it already).
+  std::string_view utf8(text);
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t at = 0;
+  while (at < utf8.size()) {
+    std::size_t end = utf8.size();
+    if (end - at > kClipboardPiece) {
+      std::size_t nl = utf8.find('\n', at + kClipboardPiece);
+      if (nl != std::string_view::npos) end = nl + 1;
+    }
+    out += FromUtf8(utf8.substr(at, end - at));
+    at = end;
+    if (at < utf8.size()) PumpPending();
+  }
   g_free(text);
   return out;
 }

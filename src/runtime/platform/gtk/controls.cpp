@@ -13,8 +13,10 @@ namespace {
 // Chinese text needs a CJK font; SimSun is rarely installed on Linux.
 constexpr char kCjkFamily[] = "\"WenQuanYi Zen Hei\", \"Noto Sans CJK SC\", sans-serif";
 constexpr int kDefaultGuiFontPx = 12;
-// Large texts go into an edit box in pieces, the window staying live between.
-constexpr std::size_t kChunkBytes = 512 * 1024;
+// Large texts go into an edit box in pieces, the window staying live between
+// (a piece takes about 20 ms to convert and insert, twice that on a busy
+// machine).
+constexpr std::size_t kChunkBytes = 256 * 1024;
 // A paste of more lines than this leaves the cursor at the start: scrolling
 // to the end before GTK has laid the lines out freezes the window.
 constexpr int kLargePasteLines = 5000;
@@ -208,7 +210,13 @@ void OnEntryChanged(GtkEditable*, gpointer data) {
 
 void OnBufferChanged(GtkTextBuffer*, gpointer data) {
   Node* n = NodeOf(data);
-  if (!n || n->quiet) return;
+  if (!n) return;
+  // Any change but our own: the buffer no longer holds the text we set.
+  if (!n->writing) {
+    n->set_text_valid = false;
+    n->set_text.clear();
+  }
+  if (n->quiet) return;
   Backend()->Send(FromData(data), Ev(EventType::kTextChanged));
 }
 
@@ -671,11 +679,26 @@ GtkWidget* MakeControl(Impl& impl, Node& n, const WidgetSpec& s) {
 // ---------------------------------------------------------------------------
 // Edit boxes
 
+namespace {
+
+// Where the next piece of a large text ends: after the last line break that
+// leaves it at most kChunkBytes long (a line break is never part of a GBK
+// character), else after the first one (a longer line goes in whole).
+std::size_t PieceEnd(std::string_view gbk, std::size_t at) {
+  if (gbk.size() - at <= kChunkBytes) return gbk.size();
+  std::size_t nl = gbk.substr(at, kChunkBytes).rfind('\n');
+  if (nl == std::string_view::npos) nl = gbk.find('\n', at + kChunkBytes);
+  else nl += at;
+  return nl == std::string_view::npos ? gbk.size() : nl + 1;
+}
+
+}  // namespace
+
 void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
   Node* n = impl.Get(h);
   if (!n) return;
-  std::string utf8 = ToUtf8(gbk);
   if (!GTK_IS_TEXT_VIEW(n->inner)) {
+    std::string utf8 = ToUtf8(gbk);
     n->quiet = true;
     gtk_entry_set_text(GTK_ENTRY(n->inner), utf8.c_str());
     n->quiet = false;
@@ -684,6 +707,8 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
   GtkTextView* view = GTK_TEXT_VIEW(n->inner);
   GtkTextBuffer* buffer = gtk_text_view_get_buffer(view);
   unsigned generation = ++n->set_text_generation;
+  n->set_text_valid = false;
+  n->set_text.clear();
   if (n->chunking) {
     // A text still going in by pieces is abandoned: the box gets back the
     // state it had before that text.
@@ -695,40 +720,55 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
     gtk_text_buffer_get_start_iter(buffer, &start);
     gtk_text_buffer_place_cursor(buffer, &start);
   };
+  // Kept when reading the box back would give these very bytes.
+  auto keep = [&](std::string text, bool exact) {
+    if (!exact) return;
+    n->set_text = std::move(text);
+    n->set_text_valid = true;
+  };
   n->quiet = true;
-  if (utf8.size() <= kChunkBytes) {
+  if (gbk.size() <= kChunkBytes) {
+    bool exact = false;
+    std::string utf8 = ToUtf8Exact(gbk, exact);
+    n->writing = true;
     gtk_text_buffer_set_text(buffer, utf8.data(), static_cast<int>(utf8.size()));
     to_start();
+    n->writing = false;
     n->quiet = false;
+    keep(std::string(gbk), exact);
     return;
   }
-  // A large text goes in by pieces cut at line ends; the window is served
-  // between them. Typing meanwhile would land in the middle, so the box is
-  // read-only until the last piece is in.
+  // A large text goes in by pieces cut at line ends, each converted (and
+  // kept) as it goes; the window is served between them. Typing meanwhile
+  // would land in the middle, so the box is read-only until the last piece
+  // is in. (`gbk` is the caller's, alive until we return.)
+  std::string kept;
+  kept.reserve(gbk.size());
+  bool exact = true;
   n->chunking = true;
   n->chunk_editable = gtk_text_view_get_editable(view);
   gtk_text_view_set_editable(view, FALSE);
+  n->writing = true;
   gtk_text_buffer_set_text(buffer, "", 0);
+  n->writing = false;
   g_object_ref(buffer);
   std::size_t at = 0;
   bool first = true;
-  while (at < utf8.size()) {
-    std::size_t end = std::min(utf8.size(), at + kChunkBytes);
-    if (end < utf8.size()) {
-      std::size_t nl = utf8.rfind('\n', end);
-      if (nl != std::string::npos && nl > at) end = nl + 1;
-      else
-        while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) ++end;
-    }
+  while (at < gbk.size()) {
+    std::size_t end = PieceEnd(gbk, at);
+    bool piece_exact = false;
+    std::string utf8 = ToUtf8Exact(gbk.substr(at, end - at), piece_exact);
+    exact = exact && piece_exact;
+    if (exact) kept.append(gbk.substr(at, end - at));
     GtkTextIter tail;
     gtk_text_buffer_get_end_iter(buffer, &tail);
-    gtk_text_buffer_insert(buffer, &tail, utf8.data() + at, static_cast<int>(end - at));
+    n->writing = true;
+    gtk_text_buffer_insert(buffer, &tail, utf8.data(), static_cast<int>(utf8.size()));
+    if (first) to_start();
+    n->writing = false;
+    first = false;
     at = end;
-    if (first) {
-      to_start();
-      first = false;
-    }
-    if (at < utf8.size()) {
+    if (at < gbk.size()) {
       impl.self->PumpPending();
       // The box went away, or a newer text replaced this one meanwhile.
       n = impl.Get(h);
@@ -740,11 +780,13 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
     gtk_text_view_set_editable(view, n->chunk_editable);
     n->chunking = false;
     n->quiet = false;
+    keep(std::move(kept), exact);
   }
 }
 
 std::string GetEditText(Node& n) {
   if (!GTK_IS_TEXT_VIEW(n.inner)) return FromUtf8(gtk_entry_get_text(GTK_ENTRY(n.inner)));
+  if (n.set_text_valid) return n.set_text;
   GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(n.inner));
   GtkTextIter start, end;
   gtk_text_buffer_get_bounds(buffer, &start, &end);

@@ -39,6 +39,12 @@ struct Node {
   unsigned set_text_generation = 0;
   bool chunking = false;        // a large text is going in by pieces
   bool chunk_editable = true;   // what the box was before that
+  // Multi-line box: the program's bytes of the text it set last, kept while
+  // the buffer still holds exactly that text (reading a large buffer back
+  // and converting it stalls the window); `writing` marks our own changes.
+  std::string set_text;
+  bool set_text_valid = false;
+  bool writing = false;
   // Top level: the frame size is reached once the window manager's border
   // is known.
   int deco_left = 0, deco_top = 0, deco_right = 0, deco_bottom = 0;
@@ -103,6 +109,9 @@ inline Handle FromData(gpointer p) { return reinterpret_cast<Handle>(p); }
 std::string ToUtf8(std::string_view gbk);
 // UTF-8 -> GB18030; every LF not preceded by CR becomes CR LF.
 std::string FromUtf8(std::string_view utf8);
+// ToUtf8, and whether FromUtf8 gives `gbk` back byte for byte: it is valid
+// GB18030 without NUL, and each of its LFs follows exactly one CR.
+std::string ToUtf8Exact(std::string_view gbk, bool& exact);
 // GBK -> UTF-8 keeping line breaks as they are (titles, names).
 std::string ToUtf8Keep(std::string_view gbk);
 // UTF-8 -> GB18030 keeping line breaks.

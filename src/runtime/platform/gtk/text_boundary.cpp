@@ -12,9 +12,11 @@ using rt::CharsetConverter;
 
 // Converts all of `in`; an invalid or cut-off sequence becomes `bad` and the
 // conversion goes on one byte later, so no text is refused for one stray byte.
-std::string Convert(const char* to, const char* from, std::string_view in, std::string_view bad) {
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view bad,
+                    bool* substituted = nullptr) {
   CharsetConverter conv(to, from);
   std::string out;
+  if (substituted) *substituted = !conv.ok();
   if (!conv.ok()) return std::string(in);
   out.resize(in.size() + in.size() / 2 + 16);
   const char* src = in.data();
@@ -31,6 +33,7 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
       continue;
     }
     // Invalid or incomplete: substitute and step over one byte.
+    if (substituted) *substituted = true;
     if (out.size() - used < bad.size()) out.resize(out.size() * 2 + bad.size());
     std::memcpy(out.data() + used, bad.data(), bad.size());
     used += bad.size();
@@ -81,6 +84,18 @@ std::string ToUtf8(std::string_view gbk) {
 }
 
 std::string FromUtf8(std::string_view utf8) { return AddCrBeforeLf(FromUtf8Keep(utf8)); }
+
+std::string ToUtf8Exact(std::string_view gbk, bool& exact) {
+  bool substituted = false;
+  std::string out = Convert("UTF-8", "GB18030", gbk, "\uFFFD", &substituted);
+  DropCrBeforeLf(out);
+  // FromUtf8 puts back one CR before each LF; a NUL stops GTK from taking
+  // the text at all.
+  exact = !substituted && gbk.find('\0') == std::string_view::npos;
+  for (std::size_t i = gbk.find('\n'); exact && i != std::string_view::npos; i = gbk.find('\n', i + 1))
+    exact = i >= 1 && gbk[i - 1] == '\r' && (i < 2 || gbk[i - 2] != '\r');
+  return out;
+}
 
 std::string CaptionMarkup(std::string_view utf8) {
   std::string out;
