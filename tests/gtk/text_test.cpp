@@ -306,6 +306,53 @@ TEST_F(PasteTest, ALargePasteLeavesTheCaretAtTheStartASmallOneAfterTheText) {
   EXPECT_GE(rec.Count(EventType::kTextChanged, edit), 2) << "a paste is the user's change";
 }
 
+TEST_F(PasteTest, ALargePasteGoesInByPiecesOverTheSelectionWhileTheWindowIsServed) {
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  Show(win);
+  std::string big;
+  for (int i = 0; i < 60000; ++i) big += Gbk("记录") + std::to_string(i) + "\r\n";  // about 650 KB
+  os.SetText(edit, "head[sample]tail");
+  GtkWidget* view = gtk_bin_get_child(GTK_BIN(G(edit)));
+  GtkTextBuffer* b = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+  GtkTextIter from, to;
+  gtk_text_buffer_get_iter_at_offset(b, &from, 4);
+  gtk_text_buffer_get_iter_at_offset(b, &to, 12);
+  gtk_text_buffer_select_range(b, &from, &to);
+  ASSERT_TRUE(os.SetClipboardText(big));
+  platform::TimerId timer = os.StartTimer(1);
+  int ticks_while_read_only = 0, done = 0;
+  rec.reply = [&](Handle, const Event& e) {
+    if (e.type == EventType::kTimer && !gtk_text_view_get_editable(GTK_TEXT_VIEW(view))) ++ticks_while_read_only;
+    return EventReply{};
+  };
+  gulong id = g_signal_connect_swapped(b, "paste-done", G_CALLBACK(+[](int* n) { ++*n; }), &done);
+  g_signal_emit_by_name(view, "paste-clipboard");
+  EXPECT_TRUE(PumpUntil([&] { return done > 0; }, 20000)) << "the paste did not finish";
+  g_signal_handler_disconnect(b, id);
+  os.StopTimer(timer);
+  EXPECT_GT(ticks_while_read_only, 0) << "the window was not served while the text went in";
+  EXPECT_TRUE(os.GetText(edit) == "head" + big + "tail");
+  EXPECT_TRUE(gtk_text_view_get_editable(GTK_TEXT_VIEW(view)));
+  EXPECT_EQ(CursorOffset(b), 0);  // more than 5000 lines
+  EXPECT_EQ(rec.Count(EventType::kTextChanged, edit), 2) << "the selection removed, then the text pasted";
+}
+
+TEST_F(PasteTest, NothingIsPastedIntoAReadOnlyBox) {
+  Handle win = Window({10, 10, 400, 300});
+  WidgetSpec s{.kind = WidgetKind::kEditBox, .parent = win, .rect = {5, 5, 300, 200}, .text = "kept"};
+  s.multi_line = true;
+  s.input_mode = 1;
+  Handle edit = Make(s);
+  Handle open = Make(WidgetKind::kEditBox, win, {5, 210, 300, 80});
+  ASSERT_TRUE(os.SetClipboardText("pasted"));
+  g_signal_emit_by_name(gtk_bin_get_child(GTK_BIN(G(edit))), "paste-clipboard");
+  // A paste into another box afterwards shows the first one had its chance.
+  Paste(open, 6);
+  EXPECT_EQ(os.GetText(edit), "kept");
+  EXPECT_EQ(os.GetText(open), "pasted");
+}
+
 TEST_F(PasteTest, TheLinkColourFollowsTheRuntime) {
   Handle win = Window({10, 10, 300, 100});
   Handle link = Make(WidgetSpec{.kind = WidgetKind::kHyperLink, .parent = win, .rect = {10, 10, 64, 24}, .text = "home"});

@@ -5,6 +5,7 @@
 namespace tl::platform::gtk {
 namespace {
 constexpr std::size_t kClipboardPiece = 1024 * 1024;
+constexpr gint64 kClipboardBudgetUs = 2000;
 }  // namespace
 
 std::optional<std::string> GtkBackend::GetClipboardText() {
@@ -27,7 +28,7 @@ std::optional<std::string> GtkBackend::GetClipboardText() {
     }
     out += FromUtf8(utf8.substr(at, end - at));
     at = end;
-    if (at < utf8.size()) PumpPending();
+    if (at < utf8.size()) Pump(*impl_, kClipboardBudgetUs);
   }
   g_free(text);
   return out;

@@ -17,6 +17,10 @@ constexpr int kDefaultGuiFontPx = 12;
 // (a piece takes about 20 ms to convert and insert, twice that on a busy
 // machine).
 constexpr std::size_t kChunkBytes = 256 * 1024;
+// Between two pieces the window's events go out; the layout of the pieces
+// already in (GTK's background work) gets this long and goes on after the
+// last piece.
+constexpr gint64 kPieceBudgetUs = 2000;
 // A paste of more lines than this leaves the cursor at the start: scrolling
 // to the end before GTK has laid the lines out freezes the window.
 constexpr int kLargePasteLines = 5000;
@@ -219,6 +223,9 @@ void OnBufferChanged(GtkTextBuffer*, gpointer data) {
   if (n->quiet) return;
   Backend()->Send(FromData(data), Ev(EventType::kTextChanged));
 }
+
+// Ctrl+V and the box's Paste menu (below SetEditText).
+void OnPasteClipboard(GtkTextView* view, gpointer data);
 
 void OnPasteDone(GtkTextBuffer* buffer, GtkClipboard*, gpointer) {
   if (gtk_text_buffer_get_line_count(buffer) <= kLargePasteLines) return;
@@ -639,6 +646,7 @@ GtkWidget* MakeControl(Impl& impl, Node& n, const WidgetSpec& s) {
                                                                             : GTK_JUSTIFY_LEFT);
       if (s.input_mode == 1) gtk_text_view_set_editable(GTK_TEXT_VIEW(view), FALSE);
       g_signal_connect(buffer, "changed", G_CALLBACK(OnBufferChanged), AsData(HandleOf(scroll)));
+      g_signal_connect(view, "paste-clipboard", G_CALLBACK(OnPasteClipboard), AsData(HandleOf(scroll)));
       ConnectInput(impl, n, view);
       EnableDrop(impl, HandleOf(scroll), view);
       n.quiet = true;
@@ -769,7 +777,7 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
     first = false;
     at = end;
     if (at < gbk.size()) {
-      impl.self->PumpPending();
+      Pump(impl, kPieceBudgetUs);
       // The box went away, or a newer text replaced this one meanwhile.
       n = impl.Get(h);
       if (!n || n->set_text_generation != generation) break;
@@ -783,6 +791,97 @@ void SetEditText(Impl& impl, Handle h, std::string_view gbk) {
     keep(std::move(kept), exact);
   }
 }
+
+namespace {
+
+// A paste into a multi-line box, as GTK's own paste does it (the selection
+// replaced, the text inserted at the caret, "paste-done", the caret shown),
+// except that a large text goes in by pieces with the window served between
+// them, read-only meanwhile, like a large text the program sets: GTK would
+// insert it at once and freeze the window for as long.
+struct Paste {
+  Handle box;
+  GtkClipboard* clipboard;
+  std::string text;  // UTF-8 with LF, as GTK hands it over
+};
+
+void ShowCaretAfterPaste(GtkTextView* view, GtkTextBuffer* buffer, GtkClipboard* clipboard) {
+  g_signal_emit_by_name(buffer, "paste-done", clipboard);
+  gtk_text_view_scroll_mark_onscreen(view, gtk_text_buffer_get_insert(buffer));
+}
+
+gboolean RunPaste(gpointer data) {
+  auto* paste = static_cast<Paste*>(data);
+  Impl* impl = Backend();
+  Node* n = impl ? impl->Get(paste->box) : nullptr;
+  // Gone, or read-only now (the program's text going in): GTK would not
+  // paste either.
+  if (!n || !gtk_text_view_get_editable(GTK_TEXT_VIEW(n->inner))) return G_SOURCE_REMOVE;
+  GtkTextView* view = GTK_TEXT_VIEW(n->inner);
+  GtkTextBuffer* buffer = gtk_text_view_get_buffer(view);
+  const std::string& text = paste->text;
+  gtk_text_buffer_begin_user_action(buffer);
+  gtk_text_buffer_delete_selection(buffer, TRUE, TRUE);
+  if (text.size() <= kChunkBytes) {
+    gtk_text_buffer_insert_interactive_at_cursor(buffer, text.data(), static_cast<int>(text.size()), TRUE);
+    gtk_text_buffer_end_user_action(buffer);
+    ShowCaretAfterPaste(view, buffer, paste->clipboard);
+    return G_SOURCE_REMOVE;
+  }
+  Handle h = paste->box;
+  unsigned generation = ++n->set_text_generation;
+  n->chunking = true;
+  n->chunk_editable = TRUE;
+  gtk_text_view_set_editable(view, FALSE);
+  g_object_ref(buffer);
+  GtkTextIter at;
+  gtk_text_buffer_get_iter_at_mark(buffer, &at, gtk_text_buffer_get_insert(buffer));
+  // Right gravity: it stays after each piece, where the next one goes.
+  GtkTextMark* mark = gtk_text_buffer_create_mark(buffer, nullptr, &at, FALSE);
+  std::size_t from = 0;
+  bool done = false;
+  while (!done) {
+    std::size_t end = PieceEnd(text, from);
+    done = end == text.size();
+    gtk_text_buffer_get_iter_at_mark(buffer, &at, mark);
+    // The runtime hears of the paste once, as from GTK's own paste.
+    n->quiet = !done;
+    gtk_text_buffer_insert(buffer, &at, text.data() + from, static_cast<int>(end - from));
+    n->quiet = false;
+    from = end;
+    if (!done) {
+      Pump(*impl, kPieceBudgetUs);
+      n = impl->Get(h);
+      // The box went away, or the program set a text meanwhile.
+      if (!n || n->set_text_generation != generation) break;
+    }
+  }
+  gtk_text_buffer_delete_mark(buffer, mark);
+  gtk_text_buffer_end_user_action(buffer);
+  if (done) {
+    gtk_text_view_set_editable(view, TRUE);
+    n->chunking = false;
+    ShowCaretAfterPaste(view, buffer, paste->clipboard);
+  }
+  g_object_unref(buffer);
+  return G_SOURCE_REMOVE;
+}
+
+void OnPasteText(GtkClipboard* clipboard, const gchar* text, gpointer data) {
+  Handle box = FromData(data);
+  if (!text || !Backend() || !Backend()->Get(box)) return;
+  // Out of GTK's clipboard callback before the window is served.
+  g_idle_add_full(G_PRIORITY_DEFAULT, RunPaste, new Paste{box, clipboard, text},
+                  [](gpointer p) { delete static_cast<Paste*>(p); });
+}
+
+void OnPasteClipboard(GtkTextView* view, gpointer data) {
+  g_signal_stop_emission_by_name(view, "paste-clipboard");
+  if (!gtk_text_view_get_editable(view)) return;
+  gtk_clipboard_request_text(gtk_widget_get_clipboard(GTK_WIDGET(view), GDK_SELECTION_CLIPBOARD), OnPasteText, data);
+}
+
+}  // namespace
 
 std::string GetEditText(Node& n) {
   if (!GTK_IS_TEXT_VIEW(n.inner)) return FromUtf8(gtk_entry_get_text(GTK_ENTRY(n.inner)));

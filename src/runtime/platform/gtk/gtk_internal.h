@@ -134,6 +134,9 @@ void InstallProgramStyle();
 std::string CssColour(std::uint32_t colour);
 
 // --- windows and loop (window_loop.cpp)
+// PumpPending with another budget: every pending event is dispatched, the
+// rest (GTK's background work) only while `budget_us` lasts.
+void Pump(Impl& impl, gint64 budget_us);
 GtkWidget* MakeTopWindow(Impl& impl, Node& node, const WidgetSpec& spec);
 void PlaceChild(Node& parent, Node& child);
 // Makes the top level's default button GTK's default widget again (taking a

@@ -422,15 +422,16 @@ void GtkBackend::PostQuit(int code) {
   for (GMainLoop* loop : impl_->loops) g_main_loop_quit(loop);
 }
 
-void GtkBackend::PumpPending() {
-  Impl& impl = *impl_;
+void GtkBackend::PumpPending() { Pump(*impl_, kPumpBudgetUs); }
+
+void Pump(Impl& impl, gint64 budget_us) {
   if (!impl.started) return;
   // Idle work belongs to the loops, not to DoEvents.
   bool had_idle = impl.idle_source != 0;
   int idle_count = impl.idle_count;
   RemoveIdle(impl);
   ++impl.pump_depth;
-  gint64 end = g_get_monotonic_time() + kPumpBudgetUs;
+  gint64 end = g_get_monotonic_time() + budget_us;
   while (!impl.quit && g_main_context_pending(nullptr)) {
     g_main_context_iteration(nullptr, FALSE);
     if (g_get_monotonic_time() >= end) break;
