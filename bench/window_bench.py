@@ -144,7 +144,9 @@ class Window:
         self.s = s
         folder = tempfile.mkdtemp(dir=s.tmp)
         shutil.copy2(program, os.path.join(folder, "tidyline"))
-        self.proc = subprocess.Popen([os.path.join(folder, "tidyline")], cwd="/", env=s.env,
+        # WINDOW_BENCH_WRAP="perf record -g -o FILE --" runs it under a profiler.
+        wrap = os.environ.get("WINDOW_BENCH_WRAP", "").split()
+        self.proc = subprocess.Popen(wrap + [os.path.join(folder, "tidyline")], cwd="/", env=s.env,
                                      stdout=subprocess.PIPE, stderr=None if TRACE else subprocess.DEVNULL)
         s.procs.append(self.proc)
         self.lines = queue.Queue()
