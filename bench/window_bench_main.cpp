@@ -2,14 +2,15 @@
 // backend, started the same way) with a watcher for bench/window_bench.py.
 // Nothing of it is in the shipped program: it only listens to signals the
 // window's widgets already raise, and prints, on standard output, one line
-// per moment the driver times (monotonic microseconds, the clock Python's
-// time.monotonic() reads):
-//   ready T                          the main window is up, boxes found
-//   press T KIND / key T KEYVAL      a mouse button released / a key pressed
-//   text T BOX LINES                 BOX ("source" or "result") holds LINES
+// per moment the driver times, with T in monotonic microseconds (the clock
+// Python's time.monotonic() reads) and C the processor time the window's
+// thread has used so far, in microseconds:
+//   ready T C                        the main window is up, boxes found
+//   press T C BUTTON / key T C KEY   a mouse button released / a key pressed
+//   text T C BOX LINES               BOX ("source" or "result") holds LINES
 //                                    lines and takes typing (not read-only)
-//   owner T                          the clipboard's owner changed
-//   gap T MS CPU                     the 20 ms timer came MS ms after its
+//   owner T C                        the clipboard's owner changed
+//   gap T C MS CPU                   the 20 ms timer came MS ms after its
 //                                    last tick (only gaps above 30 ms), of
 //                                    which the window's thread ran CPU ms (on
 //                                    a busy machine the rest is waiting for
@@ -43,13 +44,13 @@ void Say(const std::string& line) {
   std::fflush(stdout);
 }
 
-std::string Now() { return std::to_string(g_get_monotonic_time()); }
+std::string Now() { return std::to_string(g_get_monotonic_time()) + " " + std::to_string(ThreadCpuUs()); }
 
 // The longest gap between ticks is the longest time the loop was not served.
 gboolean OnTick(gpointer) {
   gint64 now = g_get_monotonic_time(), cpu = ThreadCpuUs();
   if (g_last_tick && now - g_last_tick > kReportGapUs)
-    Say("gap " + std::to_string(now) + " " + std::to_string((now - g_last_tick) / 1000.0) + " " +
+    Say("gap " + std::to_string(now) + " " + std::to_string(cpu) + " " + std::to_string((now - g_last_tick) / 1000.0) + " " +
         std::to_string((cpu - g_last_cpu) / 1000.0));
   g_last_tick = now;
   g_last_cpu = cpu;
