@@ -13,6 +13,8 @@ works it as a person would:
            takes typing
   copy     a click on 复制, until the window owns the clipboard and xclip has
            read the whole result from it (checked against tidyline-cli -d)
+  repaste  the records on the clipboard again, a click on 粘贴: as paste, over
+           the records the box holds
   ctrl+v   (a fresh window) a click into the empty source box and Ctrl+V,
            until the box holds every line
 Each step starts when the window dispatches the click (or the key). A 20 ms
@@ -272,6 +274,9 @@ def one_round(s, program, records, expected, pause):
     if got != want:
         raise Failure(f"the clipboard after copy holds {len(got or b'')} bytes, not the {len(want)} expected")
     time.sleep(pause)
+    # The person pastes the records again over the ones in the box.
+    s.offer(records)
+    step("repaste", PASTE, "source", source_lines)
     marks.append(("end", time.monotonic()))
     for (name, t0), (_, t1) in zip(marks, marks[1:]):
         stalls[name] = win.max_gap(t0, t1)
@@ -304,7 +309,7 @@ def main():
     program, records, expected = sys.argv[1:4]
     rounds = int(sys.argv[4]) if len(sys.argv) > 4 else 3
     pause = float(sys.argv[5]) if len(sys.argv) > 5 else 1.0
-    steps = ["paste", "process", "copy", "ctrl+v"]
+    steps = ["paste", "process", "copy", "repaste", "ctrl+v"]
     s = Session()
     results = []
     try:

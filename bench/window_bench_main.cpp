@@ -84,7 +84,12 @@ void Check(Box& box) {
 }
 
 void OnChanged(GtkTextBuffer*, gpointer data) { Check(*static_cast<Box*>(data)); }
-void OnEditable(GObject*, GParamSpec*, gpointer data) { Check(*static_cast<Box*>(data)); }
+void OnEditable(GObject*, GParamSpec*, gpointer data) {
+  Box& box = *static_cast<Box*>(data);
+  // A text going in: its end is reported even with the old line count.
+  if (!gtk_text_view_get_editable(box.view)) box.reported_lines = -1;
+  Check(box);
+}
 void OnPasteDone(GtkTextBuffer*, GtkClipboard*, gpointer data) { Check(*static_cast<Box*>(data)); }
 
 void FindViews(GtkWidget* w, gpointer) {

@@ -178,6 +178,46 @@ TEST_F(TextTest, ClipboardFromOtherProgramsArrivesAsGbkWithCrLf) {
   }
 }
 
+TEST_F(TextTest, OddClipboardTextsArriveAsGtkItselfReadsThem) {
+  // Line breaks of every kind, NULs (the text ends at the first), bytes that
+  // are not UTF-8 (GTK then tries the other targets), nothing at all.
+  const std::string offers[] = {"a\r\nb\rc\n", std::string("ab\0cd\0", 6), std::string("\0x", 2), "a\xFF" "b", ""};
+  Handle win = Window({10, 10, 400, 300});
+  Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
+  GtkWidget* view = gtk_bin_get_child(GTK_BIN(G(edit)));
+  for (const std::string& offered : offers) {
+    SCOPED_TRACE(testing::PrintToString(offered));
+    Child xclip;
+    ASSERT_TRUE(xclip.Start({"xclip", "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, &offered));
+    ASSERT_TRUE(PumpUntil([&] {
+      GtkSelectionData* d = gtk_clipboard_wait_for_contents(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD),
+                                                            gdk_atom_intern_static_string("UTF8_STRING"));
+      bool ours = d && gtk_selection_data_get_length(d) == static_cast<int>(offered.size()) &&
+                  std::string(reinterpret_cast<const char*>(gtk_selection_data_get_data(d)), offered.size()) == offered;
+      if (d) gtk_selection_data_free(d);
+      return ours;
+    })) << "xclip did not take the clipboard";
+    gchar* gtk_text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    std::optional<std::string> want;
+    if (gtk_text) {
+      std::string crlf;
+      for (const char* p = gtk_text; *p; ++p) {
+        if (*p == '\n' && (p == gtk_text || p[-1] != '\r')) crlf += '\r';
+        crlf += *p;
+      }
+      want = Gbk(crlf);
+    }
+    g_free(gtk_text);
+    EXPECT_EQ(os.GetClipboardText(), want);
+    // Ctrl+V at the caret (the start) gives the box the same text, or
+    // leaves it as it was.
+    os.SetText(edit, "after");
+    g_signal_emit_by_name(view, "paste-clipboard");
+    std::string expect = want ? *want + "after" : "after";
+    EXPECT_TRUE(PumpUntil([&] { return os.GetText(edit) == expect; }, 1000)) << "the box holds " << testing::PrintToString(os.GetText(edit));
+  }
+}
+
 }  // namespace
 }  // namespace tl::gtktest
 

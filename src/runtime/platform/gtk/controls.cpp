@@ -867,18 +867,30 @@ gboolean RunPaste(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
-void OnPasteText(GtkClipboard* clipboard, const gchar* text, gpointer data) {
+void QueuePaste(GtkClipboard* clipboard, std::string text, gpointer data) {
   Handle box = FromData(data);
-  if (!text || !Backend() || !Backend()->Get(box)) return;
+  if (!Backend() || !Backend()->Get(box)) return;
   // Out of GTK's clipboard callback before the window is served.
-  g_idle_add_full(G_PRIORITY_DEFAULT, RunPaste, new Paste{box, clipboard, text},
+  g_idle_add_full(G_PRIORITY_DEFAULT, RunPaste, new Paste{box, clipboard, std::move(text)},
                   [](gpointer p) { delete static_cast<Paste*>(p); });
+}
+
+void OnPasteText(GtkClipboard* clipboard, const gchar* text, gpointer data) {
+  if (text) QueuePaste(clipboard, text, data);
+}
+
+void OnPasteContents(GtkClipboard* clipboard, GtkSelectionData* selection, gpointer data) {
+  std::string_view text;
+  if (ClipboardUtf8(selection, text)) QueuePaste(clipboard, std::string(text), data);
+  else gtk_clipboard_request_text(clipboard, OnPasteText, data);  // GTK's own way, other targets too
 }
 
 void OnPasteClipboard(GtkTextView* view, gpointer data) {
   g_signal_stop_emission_by_name(view, "paste-clipboard");
   if (!gtk_text_view_get_editable(view)) return;
-  gtk_clipboard_request_text(gtk_widget_get_clipboard(GTK_WIDGET(view), GDK_SELECTION_CLIPBOARD), OnPasteText, data);
+  // The raw UTF-8 first, as GetClipboardText does.
+  gtk_clipboard_request_contents(gtk_widget_get_clipboard(GTK_WIDGET(view), GDK_SELECTION_CLIPBOARD),
+                                 gdk_atom_intern_static_string("UTF8_STRING"), OnPasteContents, data);
 }
 
 }  // namespace

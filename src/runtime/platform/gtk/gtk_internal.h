@@ -121,6 +121,13 @@ std::string FromUtf8Keep(std::string_view utf8);
 // the program, not a dialog manager, applies it.
 std::string CaptionMarkup(std::string_view utf8);
 
+// --- clipboard (clipboard.cpp)
+// The text of clipboard data asked for as UTF8_STRING, as
+// gtk_selection_data_get_text would give it (up to the first NUL), without
+// its copies; false when GTK's own way must be taken (no data, another type,
+// or not valid UTF-8).
+bool ClipboardUtf8(GtkSelectionData* data, std::string_view& text);
+
 // --- controls (controls.cpp)
 GtkWidget* MakeControl(Impl& impl, Node& node, const WidgetSpec& spec);
 void ApplyStyle(Node& node);
