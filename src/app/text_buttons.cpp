@@ -30,7 +30,7 @@ bool WindowOptions::LineBreakMode() {
 
 void onPasteClick() {
   // No text on the clipboard empties the box.
-  Set(ui::kSourceEdit, prop::kText, std::string(rt::GetClipboardText().view()));
+  Set(ui::kSourceEdit, prop::kText, rt::GetClipboardString());
 }
 
 void onProcessClick() {

@@ -266,7 +266,7 @@ class CheckControl final : public Control {
     return Control::Get(k);
   }
   void Set(int k, const PropertyValue& v) override {
-    if (k == 3) Os().SetText(handle_, PropertyAsText(v));
+    if (k == 3) SetWidgetText(v);
     if (k == 10) Os().SetChecked(handle_, PropertyAsBool(v));
   }
   void OnEvent(const Event& e, EventReply& reply) override {
@@ -361,7 +361,7 @@ class EditBoxControl final : public Control {
     return Control::Get(k);
   }
   void Set(int k, const PropertyValue& v) override {
-    if (k == 0) Os().SetText(handle_, PropertyAsText(v));
+    if (k == 0) SetWidgetText(v);
   }
 
  private:
@@ -425,7 +425,7 @@ class TransLabelControl final : public Control {
     return Control::Get(k);
   }
   void Set(int k, const PropertyValue& v) override {
-    if (k == 0) Os().SetText(handle_, PropertyAsText(v));
+    if (k == 0) SetWidgetText(v);
   }
 };
 

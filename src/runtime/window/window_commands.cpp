@@ -51,12 +51,14 @@ std::int32_t ShowMessage(std::string_view content, std::int32_t flags, std::opti
   return (id >= platform::kIdOk && id <= platform::kIdNo) ? id - 1 : 0;
 }
 
-Text GetClipboardText() {
+std::string GetClipboardString() {
   platform::Platform* os = Os();
-  if (!os) return Text();
+  if (!os) return {};
   auto text = os->GetClipboardText();
-  return text ? Text(*text) : Text();
+  return text ? std::move(*text) : std::string();
 }
+
+Text GetClipboardText() { return Text(GetClipboardString()); }
 
 bool SetClipboardText(std::string_view text) {
   platform::Platform* os = Os();

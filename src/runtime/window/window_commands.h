@@ -20,6 +20,8 @@ namespace tl::rt {
 std::int32_t ShowMessage(std::string_view content, std::int32_t flags,
                          std::optional<std::string_view> caption = std::nullopt);
 Text GetClipboardText();
+// The same as a plain string, handed over without a further copy.
+std::string GetClipboardString();
 bool SetClipboardText(std::string_view text);
 // Full paths of the chosen files in order; the empty array on cancel.
 TextArray OpenFilesDialog(std::optional<std::string_view> title = std::nullopt,

@@ -60,6 +60,8 @@ class Control {
  protected:
   EventOutcome Raise(int event, std::span<const std::int32_t> args = {});
   static platform::Platform& Os();
+  // Sets the widget's text without copying a text value (pastes run to megabytes).
+  void SetWidgetText(const PropertyValue& v);
 
   LoadedWindow* window_;
   std::size_t index_;

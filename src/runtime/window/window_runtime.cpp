@@ -340,6 +340,11 @@ void Control::Set(int, const PropertyValue&) {}
 void Control::OnEvent(const platform::Event&, platform::EventReply&) {}
 platform::Platform& Control::Os() { return win::Os(); }
 
+void Control::SetWidgetText(const PropertyValue& v) {
+  std::string scratch;
+  Os().SetText(handle_, PropertyTextView(v, scratch));
+}
+
 EventOutcome Control::Raise(int event, std::span<const std::int32_t> args) {
   if (!alive()) return {};
   return RaiseEvent(window_->id, unit().id, event, args);
@@ -643,6 +648,11 @@ std::string PropertyAsText(const PropertyValue& v) {
   if (auto* s = std::get_if<std::string>(&v)) return *s;
   if (auto* b = std::get_if<bool>(&v)) return std::string(*b ? gbk::True : gbk::False);
   return std::to_string(std::get<std::int32_t>(v));
+}
+
+std::string_view PropertyTextView(const PropertyValue& v, std::string& scratch) {
+  if (auto* s = std::get_if<std::string>(&v)) return *s;
+  return scratch = PropertyAsText(v);
 }
 
 namespace {

@@ -95,6 +95,9 @@ void SetControlProperty(std::uint32_t window, std::uint32_t unit, int number, co
 std::int32_t PropertyAsInt(const PropertyValue& v);
 bool PropertyAsBool(const PropertyValue& v);
 std::string PropertyAsText(const PropertyValue& v);
+// The same text without copying a text value (a pasted text may be megabytes);
+// other kinds are rendered into `scratch`.
+std::string_view PropertyTextView(const PropertyValue& v, std::string& scratch);
 
 // ---------------------------------------------------------------------------
 // Events. Windowed kinds share the negative events:
