@@ -1,5 +1,6 @@
 #include "cli/stdin_mode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,17 +10,21 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/progress.h"
 #include "cli/terminal_text.h"
 #include "runtime/automation/wide_text.h"
 #include "runtime/core/random.h"
 #include "runtime/os/files.h"
+#include "runtime/os/memory.h"
+#include "runtime/os/stdin_hint.h"
 #include "runtime/os/stdio.h"
 #include "runtime/os/temp_files.h"
 #include "text/encoding_detect.h"
 #include "text/external.h"
 #include "text/file_text.h"
+#include "text/parallel.h"
 
 namespace tl::cli {
 namespace {
@@ -240,10 +245,47 @@ struct Block {
     data.release();
     data.reset(grown);
     cap = want;
+    // Fresh pages are dear: a large block takes huge ones where it can.
+    os::AdviseLargeBlock(grown, want);
     return true;
   }
   std::string_view view() const { return {data ? data.get() : "", size}; }
 };
+
+// Reads bytes [begin, end) of a file, and on to its end whatever size the
+// system reported, into one block. A large file is read in as many pieces
+// side by side as the record engine has parts, so the copying and the page
+// faults are shared between the cores. False, with errno, on a read error.
+bool ReadWhole(fio::Handle h, std::int64_t begin, std::int64_t end, Block& block) {
+  const auto size = static_cast<std::size_t>(std::max<std::int64_t>(end - begin, 0));
+  if (!block.Reserve(size + 1)) return false;
+  const unsigned parts = text::PartsFor(size / 64);  // worth it from a few megabytes
+  std::vector<std::int64_t> got(parts, 0);
+  text::RunParts(parts, [&](unsigned p) {
+    const std::size_t from = text::PartBegin(size, parts, p), to = text::PartBegin(size, parts, p + 1);
+    got[p] = to > from ? fio::ReadAt(h, begin + static_cast<std::int64_t>(from), block.data.get() + from, to - from)
+                       : 0;
+  });
+  for (unsigned p = 0; p < parts; ++p) {
+    const std::size_t from = text::PartBegin(size, parts, p), to = text::PartBegin(size, parts, p + 1);
+    if (got[p] < 0) return false;
+    if (static_cast<std::size_t>(got[p]) < to - from) {
+      // The file is shorter than it was: what follows the short piece is not
+      // there.
+      block.size = from + static_cast<std::size_t>(got[p]);
+      return true;
+    }
+  }
+  block.size = size;
+  for (;;) {
+    if (block.size == block.cap && !block.Reserve(block.cap * 2)) return false;
+    const std::int64_t more = fio::ReadAt(h, begin + static_cast<std::int64_t>(block.size),
+                                          block.data.get() + block.size, block.cap - block.size);
+    if (more < 0) return false;
+    if (more == 0) return true;
+    block.size += static_cast<std::size_t>(more);
+  }
+}
 
 // The in-memory engine needs about three times its input.
 constexpr std::uint64_t kInMemoryFactor = 3;
@@ -267,17 +309,9 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     if (size < 0) return Fail("cannot read '" + ToTerminal(request.input) + "'");
     if (static_cast<std::uint64_t>(size) > fits) return ProcessExternal(h, 0, size, request, options, dest, progress);
     // Read to the end, whatever size the system reports.
-    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
-    std::size_t have = 0;
-    for (;;) {
-      if (have == bytes.size()) bytes.resize(bytes.size() * 2);
-      const std::int64_t got = fio::ReadAt(h, static_cast<std::int64_t>(have), bytes.data() + have, bytes.size() - have);
-      if (got < 0) return Fail("cannot read '" + ToTerminal(request.input) + "': " + ErrnoText());
-      if (got == 0) break;
-      have += static_cast<std::size_t>(got);
-    }
-    bytes.resize(have);
-    return ProcessInMemory(bytes, "'" + ToTerminal(request.input) + "'", options, dest);
+    Block bytes;
+    if (!ReadWhole(h, 0, size, bytes)) return Fail("cannot read '" + ToTerminal(request.input) + "': " + ErrnoText());
+    return ProcessInMemory(bytes.view(), "'" + ToTerminal(request.input) + "'", options, dest);
   }
 
   // Standard input that is a regular file too large for memory is read in
@@ -297,8 +331,12 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
   }
 
   // Standard input is read into memory while it fits; the rest goes with
-  // what was read to a temporary file, processed in external mode.
+  // what was read to a temporary file, processed in external mode. A regular
+  // file is read into one block of its size (and a spare byte to see its
+  // end), never grown by copying.
   Block block;
+  if (const std::optional<std::size_t> left = os::PrepareStdinForReading(); left && *left < fits)
+    block.Reserve(*left + 1);
   for (;;) {
     if (block.size == block.cap && !block.Reserve(block.cap ? block.cap * 2 : 1 << 20))
       return Fail("out of memory reading standard input");
