@@ -9,6 +9,7 @@
 #include "reference.h"
 #include "runtime/core/random.h"
 #include "text/dedupe.h"
+#include "text/encoding_convert.h"
 #include "text/parallel.h"
 #include "text/records.h"
 #include "text/shuffle.h"
@@ -119,6 +120,44 @@ TEST(SharedWork, ShuffleDrawsTheSameOrder) {
         got = std::string(ShuffleBytes(text, "\r\n").view());
       }
       ASSERT_EQ(got, want) << "records=" << records << " parts=" << parts;
+    }
+  }
+}
+
+TEST(SharedWork, ConversionInPiecesGivesTheTextAndTheFirstBadOffset) {
+  // "中文" in UTF-8 on lines, with a stray byte, a cut-off character or a
+  // character GB18030 needs four bytes for, at places that land in
+  // different pieces.
+  std::string base;
+  for (int i = 0; i < 400; ++i) base += (i % 5 ? "line \xE4\xB8\xAD\xE6\x96\x87 " : "\xF0\x9F\x98\x80") + std::to_string(i) + "\n";
+  const struct {
+    std::size_t at;
+    std::string insert;
+  } cases[] = {{0, ""}, {10, "\xFF"}, {base.size() / 2, "\x80"}, {base.size() - 3, "\xC3"}, {base.size(), "\xE4\xB8"},
+               {base.size() / 3, "\xFE"}};
+  for (const auto& c : cases) {
+    std::string text = base;
+    text.insert(c.at, c.insert);
+    auto convert = [](std::string_view in, const char* from, const char* to, std::size_t* bad) {
+      std::optional<rt::Text> t = ConvertEncodingToText(in, from, to, bad);
+      return t ? "ok:" + std::string(t->view()) : std::string("failed");
+    };
+    std::size_t oneBad = 12345;
+    std::string one;
+    {
+      Parts p(1);
+      one = convert(text, "UTF-8", "GB18030", &oneBad);
+    }
+    for (unsigned parts : {2u, 3u, 8u}) {
+      Parts p(parts);
+      SetParallelism(64, parts);  // pieces of a few hundred bytes
+      std::size_t bad = 12345;
+      const std::string got = convert(text, "UTF-8", "GB18030", &bad);
+      EXPECT_EQ(got, one) << c.at << " parts=" << parts;
+      EXPECT_EQ(bad, oneBad) << c.at << " parts=" << parts;
+      if (got != "failed") {
+        EXPECT_EQ(convert(got.substr(3), "GB18030", "UTF-8", nullptr), "ok:" + text);
+      }
     }
   }
 }
