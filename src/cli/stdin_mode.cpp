@@ -139,12 +139,6 @@ int ProcessInMemory(std::string_view bytes, const std::string& inputName, text::
   return dest.Commit();
 }
 
-bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
 // The separator of line-break mode for the bytes of `input`.
 std::string LineBreakOf(const text::external::Input& input, text::FixedOptions& options) {
   std::string sep = options.Separator();
@@ -160,20 +154,158 @@ std::string BytesAt(fio::Handle h, std::int64_t at, std::size_t n) {
   return s;
 }
 
-// External mode on bytes [begin, size) of an open file. The input is
-// processed byte for byte, which gives what the conversion would for GBK and
-// for UTF-8 cut at ASCII separators.
-int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const StreamRequest& request,
-                    text::FixedOptions& options, Destination& dest, ProgressLine& progress) {
+// A temporary file written from the start, removed when this goes.
+struct SpoolFile {
+  os::TempFile file;
+  bool open = false;
+  std::int64_t size = 0;
+  SpoolFile() = default;
+  SpoolFile(const SpoolFile&) = delete;
+  SpoolFile& operator=(const SpoolFile&) = delete;
+  ~SpoolFile() { Discard(); }
+  void Discard() {
+    if (open) os::DiscardTempFile(file);
+    open = false;
+    size = 0;
+  }
+  bool Create(const std::string& dir) {
+    std::optional<os::TempFile> f = os::CreateTempFile(dir);
+    if (!f) return false;
+    file = std::move(*f);
+    open = true;
+    return true;
+  }
+  bool Append(std::string_view bytes) {
+    errno = 0;
+    if (!fio::WriteAt(file.handle, size, bytes.data(), bytes.size())) return false;
+    size += static_cast<std::int64_t>(bytes.size());
+    return true;
+  }
+};
+
+// Puts bytes [from, to) of a file through `conv` into `sink`, a piece at a
+// time. False when the bytes cannot be read (errno) or converted, or the
+// sink refused.
+bool Transcode(fio::Handle h, std::int64_t from, std::int64_t to, text::external::Transcoder& conv,
+               const text::external::Sink& sink, ProgressLine& progress, std::string_view phase) {
+  std::string buf(1 << 20, '\0');
+  for (std::int64_t pos = from; pos < to;) {
+    progress.Update(phase, static_cast<std::uint64_t>(pos - from), static_cast<std::uint64_t>(to - from), 0);
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buf.size()), to - pos));
+    errno = 0;
+    const std::int64_t got = fio::ReadAt(h, pos, buf.data(), want);
+    if (got <= 0) return false;
+    if (!conv.Put(std::string_view(buf.data(), static_cast<std::size_t>(got)), sink)) return false;
+    pos += got;
+  }
+  return conv.Finish();
+}
+
+bool BelowThirtyHex(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x30) return false;
+  return true;
+}
+
+// External mode on bytes [begin, size) of an open file; `inputName` names it
+// in messages. GBK is processed byte for byte. Other encodings go through
+// GB18030 as in memory: converted into a temporary file, processed there,
+// and converted back on the way out. UTF-8 is processed byte for byte when
+// that gives the same cuts (a separator of bytes below 0x30, which are never
+// part of a character in either encoding), after a pass that checks it.
+int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const std::string& inputName,
+                    const StreamRequest& request, text::FixedOptions& options, Destination& dest,
+                    ProgressLine& progress) {
   namespace ext = text::external;
   const std::string head = BytesAt(h, begin, static_cast<std::size_t>(std::min<std::int64_t>(size - begin, 1 << 16)));
   const text::ContentStart at = text::EncodingOfBytes(head, options.encoding);
-  if (at.code != text::kEncodingAnsi && at.code != text::kEncodingUtf8)
-    return Fail("input larger than the memory budget must be GBK or UTF-8 (raise --memory)");
-  if (at.code == text::kEncodingUtf8 && !IsAscii(options.Separator()))
-    return Fail("UTF-8 input larger than the memory budget needs an ASCII separator (raise --memory)");
+  const std::string tempWhere = "cannot write a temporary file in '" + ToTerminal(request.tempDir) + "': ";
+  const bool plainCuts = BelowThirtyHex(options.Separator());
+  const std::string_view utf8Mark = text::MarkOfEncoding(text::kEncodingUtf8);
 
-  const ext::Input input{h, begin + static_cast<std::int64_t>(at.start), size};
+  int code = at.code;
+  bool hadMark = at.start > 0;
+  std::int64_t contentStart = begin + static_cast<std::int64_t>(at.start);
+  SpoolFile converted;  // the content in GB18030, when it is converted
+  auto convertIn = [&](const char* charset, std::int64_t from) -> int {
+    ext::Transcoder dec(ext::kProgramCharset, charset);
+    if (!dec.ok()) return Fail(inputName + ": cannot convert from " + charset + " here");
+    if (!converted.Create(request.tempDir))
+      return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+    bool sinkFailed = false;
+    const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
+      if (converted.Append(b)) return true;
+      sinkFailed = true;
+      return false;
+    }, progress, "converting");
+    if (sinkFailed) return Fail(tempWhere + ErrnoText());
+    if (dec.invalidAt() >= 0)
+      return Fail(inputName + ": " + text::InvalidTextReason(code, from - begin + dec.invalidAt()));
+    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+    return 0;
+  };
+
+  if (code == text::kEncodingAnsi) {
+    // In memory, ANSI text that is UTF-8 throughout (with a high byte) is
+    // taken as UTF-8, its mark, if any, set apart; that matters here when
+    // the cuts could differ or there is a mark.
+    const bool marked = head.substr(0, utf8Mark.size()) == utf8Mark;
+    if (!plainCuts || marked) {
+      const std::int64_t from = contentStart + (marked ? static_cast<std::int64_t>(utf8Mark.size()) : 0);
+      ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
+      if (dec.ok() && converted.Create(request.tempDir)) {
+        bool sinkFailed = false;
+        const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
+          if (converted.Append(b)) return true;
+          sinkFailed = true;
+          return false;
+        }, progress, "checking");
+        if (sinkFailed) return Fail(tempWhere + ErrnoText());
+        if (ok && !dec.sawNul() && (dec.sawHighByte() || marked)) {
+          code = text::kEncodingUtf8;
+          hadMark = marked;
+        } else {
+          converted.Discard();  // GBK after all: processed as it is
+        }
+      }
+    }
+  } else if (code == text::kEncodingUtf8 && plainCuts) {
+    // Checked, not converted: invalid UTF-8 is refused as in memory.
+    ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
+    if (!dec.ok()) return Fail(inputName + ": cannot convert from UTF-8 here");
+    const bool ok = Transcode(h, contentStart, size, dec, [](std::string_view) { return true; }, progress, "checking");
+    if (dec.invalidAt() >= 0)
+      return Fail(inputName + ": " + text::InvalidTextReason(code, contentStart - begin + dec.invalidAt()));
+    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+  } else {
+    const char* charset = text::CharsetOfEncoding(code);
+    if (!charset) return Fail(inputName + ": cannot convert this encoding here");
+    if (int failed = convertIn(charset, contentStart)) return failed;
+  }
+
+  // What the engine reads, and how its output reaches the destination.
+  const bool viaGb = converted.open;
+  const ext::Input input = viaGb ? ext::Input{converted.file.handle, 0, converted.size}
+                                 : ext::Input{h, contentStart, size};
+  std::unique_ptr<ext::Transcoder> enc;
+  if (viaGb) {
+    enc = std::make_unique<ext::Transcoder>(text::CharsetOfEncoding(code), ext::kProgramCharset);
+    if (!enc->ok()) return Fail(inputName + ": cannot convert back to " + text::CharsetOfEncoding(code) + " here");
+  }
+  bool encodeFailed = false;
+  auto write = [&](std::string_view bytes) {
+    if (!enc) return dest.Write(bytes);
+    if (enc->Put(bytes, [&](std::string_view out) { return dest.Write(out); })) return true;
+    encodeFailed = enc->invalidAt() >= 0;
+    return false;
+  };
+  auto writeFailed = [&]() {
+    return encodeFailed ? Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)))
+                        : dest.WriteFailed();
+  };
+
   ext::Limits limits{request.memory, request.tempDir, {}};
   limits.progress = [&progress](std::string_view phase, std::uint64_t done, std::uint64_t total,
                                 std::uint64_t records) {
@@ -182,42 +314,35 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   };
   const std::string sep = LineBreakOf(input, options);
   if (!dest.Open()) return 1;
-  if (!dest.Write(head.substr(0, at.start))) return dest.WriteFailed();
-  auto toDest = [&](std::string_view bytes) { return dest.Write(bytes); };
+  if (viaGb) {
+    if (hadMark && !dest.Write(text::MarkOfEncoding(code))) return dest.WriteFailed();
+  } else if (!dest.Write(head.substr(0, at.start))) {
+    return dest.WriteFailed();
+  }
+  auto toDest = [&](std::string_view bytes) { return write(bytes); };
 
   bool unchanged = false;
-  std::optional<os::TempFile> between;  // the de-duplicated text, to be shuffled
-  struct Discard {
-    std::optional<os::TempFile>& f;
-    ~Discard() {
-      if (f) os::DiscardTempFile(*f);
-    }
-  } discard{between};
+  SpoolFile between;  // the de-duplicated text, to be shuffled
   ext::Input shuffleInput = input;
   if (options.dedupe) {
     ext::Sink sink = toDest;
-    std::int64_t betweenSize = 0;
     if (options.shuffle) {
-      between = os::CreateTempFile(request.tempDir);
-      if (!between) return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
-      sink = [&](std::string_view bytes) {
-        if (!fio::WriteAt(between->handle, betweenSize, bytes.data(), bytes.size())) return false;
-        betweenSize += static_cast<std::int64_t>(bytes.size());
-        return true;
-      };
+      if (!between.Create(request.tempDir))
+        return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+      sink = [&](std::string_view bytes) { return between.Append(bytes); };
     }
     const ext::Outcome d = ext::Dedupe(input, sep, options.keepFirst, limits, sink);
-    if (!d.ok) return Fail(d.error);
+    if (!d.ok) return encodeFailed ? writeFailed() : Fail(d.error);
     options.recordsIn += d.recordsIn;
     options.recordsOut += d.recordsOut;
     unchanged = d.unchanged;
-    shuffleInput = {between ? between->handle : h, between ? 0 : input.start, between ? betweenSize : input.end};
+    if (between.open) shuffleInput = {between.file.handle, 0, between.size};
   }
   if (options.shuffle) {
     const std::string shuffleSep = options.dedupe ? LineBreakOf(shuffleInput, options) : sep;
     const std::uint64_t seed = request.seed ? *request.seed : std::random_device{}();
     const ext::Outcome s = ext::Shuffle(shuffleInput, shuffleSep, seed, limits, toDest);
-    if (!s.ok) return Fail(s.error);
+    if (!s.ok) return encodeFailed ? writeFailed() : Fail(s.error);
     if (!options.dedupe) {
       options.recordsIn += s.recordsIn;
       options.recordsOut += s.recordsOut;
@@ -225,11 +350,13 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     unchanged = false;
   }
   // A final line break in gives one out, as in memory.
-  if (options.lineBreakMode && !unchanged && size > input.start &&
-      BytesAt(h, size - static_cast<std::int64_t>(std::min<std::size_t>(sep.size(), size - input.start)),
+  if (options.lineBreakMode && !unchanged && input.end > input.start &&
+      BytesAt(input.handle,
+              input.end - static_cast<std::int64_t>(std::min<std::size_t>(sep.size(), input.end - input.start)),
               sep.size()) == sep) {
-    if (!dest.Write(sep)) return dest.WriteFailed();
+    if (!write(sep)) return writeFailed();
   }
+  if (enc && !enc->Finish()) return Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)));
   progress.Clear();
   return dest.Commit();
 }
@@ -307,7 +434,8 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     } closer{h};
     const std::int64_t size = fio::Size(h);
     if (size < 0) return Fail("cannot read '" + ToTerminal(request.input) + "'");
-    if (static_cast<std::uint64_t>(size) > fits) return ProcessExternal(h, 0, size, request, options, dest, progress);
+    if (static_cast<std::uint64_t>(size) > fits)
+      return ProcessExternal(h, 0, size, "'" + ToTerminal(request.input) + "'", request, options, dest, progress);
     // Read to the end, whatever size the system reports.
     Block bytes;
     if (!ReadWhole(h, 0, size, bytes)) return Fail("cannot read '" + ToTerminal(request.input) + "': " + ErrnoText());
@@ -326,7 +454,7 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
       } closer{h};
       const std::int64_t size = fio::Size(h);
       if (size > f->offset && static_cast<std::uint64_t>(size - f->offset) > fits)
-        return ProcessExternal(h, f->offset, size, request, options, dest, progress);
+        return ProcessExternal(h, f->offset, size, "standard input", request, options, dest, progress);
     }
   }
 
@@ -368,7 +496,7 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     block.size = static_cast<std::size_t>(got);
   } while (block.size > 0);
   block = Block();
-  return ProcessExternal(spool->handle, 0, at, request, options, dest, progress);
+  return ProcessExternal(spool->handle, 0, at, "standard input", request, options, dest, progress);
 }
 
 }  // namespace tl::cli
