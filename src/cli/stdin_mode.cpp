@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -213,9 +214,12 @@ bool BelowThirtyHex(std::string_view s) {
 // and converted back on the way out. UTF-8 is processed byte for byte when
 // that gives the same cuts (a separator of bytes below 0x30, which are never
 // part of a character in either encoding), after a pass that checks it.
+// `asBatch` writes the result as a batch writes a file's: UTF-8 and UTF-16
+// with their mark, no final line break restored, and text read raw without
+// a final 0x1A and refused when it holds a NUL.
 int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const std::string& inputName,
                     const StreamRequest& request, text::FixedOptions& options, Destination& dest,
-                    ProgressLine& progress) {
+                    ProgressLine& progress, bool asBatch = false) {
   namespace ext = text::external;
   const std::string head = BytesAt(h, begin, static_cast<std::size_t>(std::min<std::int64_t>(size - begin, 1 << 16)));
   const text::ContentStart at = text::EncodingOfBytes(head, options.encoding);
@@ -227,6 +231,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   bool hadMark = at.start > 0;
   std::int64_t contentStart = begin + static_cast<std::int64_t>(at.start);
   SpoolFile converted;  // the content in GB18030, when it is converted
+  bool convertsAsUtf8 = false;  // ANSI text that reads as UTF-8 is not read raw
   auto convertIn = [&](const char* charset, std::int64_t from) -> int {
     ext::Transcoder dec(ext::kProgramCharset, charset);
     if (!dec.ok()) return Fail(inputName + ": cannot convert from " + charset + " here");
@@ -251,7 +256,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     // taken as UTF-8, its mark, if any, set apart; that matters here when
     // the cuts could differ or there is a mark.
     const bool marked = head.substr(0, utf8Mark.size()) == utf8Mark;
-    if (!plainCuts || marked) {
+    if (!plainCuts || marked || asBatch) {
       const std::int64_t from = contentStart + (marked ? static_cast<std::int64_t>(utf8Mark.size()) : 0);
       ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
       if (dec.ok() && converted.Create(request.tempDir)) {
@@ -262,7 +267,8 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
           return false;
         }, progress, "checking");
         if (sinkFailed) return Fail(tempWhere + ErrnoText());
-        if (ok && !dec.sawNul() && (dec.sawHighByte() || marked)) {
+        convertsAsUtf8 = ok && !dec.sawNul();
+        if (convertsAsUtf8 && (dec.sawHighByte() || marked)) {
           code = text::kEncodingUtf8;
           hadMark = marked;
         } else {
@@ -287,8 +293,21 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
 
   // What the engine reads, and how its output reaches the destination.
   const bool viaGb = converted.open;
-  const ext::Input input = viaGb ? ext::Input{converted.file.handle, 0, converted.size}
-                                 : ext::Input{h, contentStart, size};
+  ext::Input input = viaGb ? ext::Input{converted.file.handle, 0, converted.size} : ext::Input{h, contentStart, size};
+  if (asBatch && code == text::kEncodingAnsi && !convertsAsUtf8) {
+    // Read raw, as a file's text: a final end-of-file mark is no part of it,
+    // and a NUL would cut it short.
+    if (input.end > input.start && BytesAt(h, input.end - 1, 1) == "\x1A") --input.end;
+    std::string buf(1 << 20, '\0');
+    for (std::int64_t pos = input.start; pos < input.end;) {
+      const auto want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buf.size()),
+                                                                        input.end - pos));
+      const std::int64_t got = fio::ReadAt(h, pos, buf.data(), want);
+      if (got <= 0) return Fail("cannot read " + inputName + ": " + ErrnoText());
+      if (std::memchr(buf.data(), 0, static_cast<std::size_t>(got))) return Fail(inputName + ": cannot be read whole as text");
+      pos += got;
+    }
+  }
   std::unique_ptr<ext::Transcoder> enc;
   if (viaGb) {
     enc = std::make_unique<ext::Transcoder>(text::CharsetOfEncoding(code), ext::kProgramCharset);
@@ -314,7 +333,12 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   };
   const std::string sep = LineBreakOf(input, options);
   if (!dest.Open()) return 1;
-  if (viaGb) {
+  if (asBatch) {
+    // The mark of UTF-8 and UTF-16, whether the source had one or not.
+    if (code != text::kEncodingAnsi && code != text::kEncodingBig5 && code != text::kEncodingBig5Hkscs &&
+        !dest.Write(text::MarkOfEncoding(code)))
+      return dest.WriteFailed();
+  } else if (viaGb) {
     if (hadMark && !dest.Write(text::MarkOfEncoding(code))) return dest.WriteFailed();
   } else if (!dest.Write(head.substr(0, at.start))) {
     return dest.WriteFailed();
@@ -350,7 +374,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     unchanged = false;
   }
   // A final line break in gives one out, as in memory.
-  if (options.lineBreakMode && !unchanged && input.end > input.start &&
+  if (!asBatch && options.lineBreakMode && !unchanged && input.end > input.start &&
       BytesAt(input.handle,
               input.end - static_cast<std::int64_t>(std::min<std::size_t>(sep.size(), input.end - input.start)),
               sep.size()) == sep) {
@@ -418,6 +442,25 @@ bool ReadWhole(fio::Handle h, std::int64_t begin, std::int64_t end, Block& block
 constexpr std::uint64_t kInMemoryFactor = 3;
 
 }  // namespace
+
+bool FitsInMemory(std::int64_t bytes, std::uint64_t memory) {
+  return bytes < 0 || static_cast<std::uint64_t>(bytes) <= memory / kInMemoryFactor;
+}
+
+int ProcessFileExternally(const std::string& path, const std::string& target, const StreamRequest& request,
+                          text::FixedOptions& options) {
+  const fio::Handle h = fio::Open(path, fio::Access::kRead, fio::Disposition::kOpenExisting, fio::Share::kReadWrite);
+  if (h == fio::kNoHandle) return Fail("cannot open '" + ToTerminal(path) + "': " + ErrnoText());
+  struct Closer {
+    fio::Handle h;
+    ~Closer() { fio::Close(h); }
+  } closer{h};
+  const std::int64_t size = fio::Size(h);
+  if (size < 0) return Fail("cannot read '" + ToTerminal(path) + "'");
+  Destination dest(target);
+  ProgressLine progress(!request.quiet && os::StderrIsTerminal());
+  return ProcessExternal(h, 0, size, "'" + ToTerminal(path) + "'", request, options, dest, progress, true);
+}
 
 int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
   Destination dest(request.output);
