@@ -37,8 +37,8 @@ echo "input: $(awk -v s="$size" 'BEGIN{printf "%.1f MB", s/1e6}'), 4,000,000 rec
 echo "$results" | awk -F'\t' -v size="$size" '
   { t[$1] = $2; m[$1] = $3; printf "  %-12s %7.3f s   peak %7.1f MB\n", $1, $2, $3 / 1024 }
   END {
-    printf "de-duplicate  tidyline-cli -d    / awk recipe       = %.3f (target <= 0.15)\n", t["tl_dedupe"] / t["awk_dedupe"]
-    printf "shuffle       tidyline-cli -s    / shuf             = %.3f (target <= 1.0)\n", t["tl_shuffle"] / t["shuf"]
-    printf "both          tidyline-cli -d -s / awk recipe|shuf  = %.3f (target <= 0.25)\n", t["tl_both"] / t["awk_shuf"]
+    printf "de-duplicate  tidyline-cli -d    / awk recipe       = %.3f (target <= 0.08)\n", t["tl_dedupe"] / t["awk_dedupe"]
+    printf "shuffle       tidyline-cli -s    / shuf             = %.3f (target <= 0.5)\n", t["tl_shuffle"] / t["shuf"]
+    printf "both          tidyline-cli -d -s / awk recipe|shuf  = %.3f (target <= 0.10)\n", t["tl_both"] / t["awk_shuf"]
     printf "memory        tidyline-cli -d -s peak / input       = %.2f (target <= 3)\n", m["tl_both"] * 1024 / size
   }'

@@ -43,9 +43,13 @@ results=$(python3 bench/timing.py "$runs" \
   "tl_shuffle=$cli -s --memory $memory --temp-dir $tmp < $input > /dev/null" \
   "shuf=shuf $input > /dev/null")
 echo "input: $(awk -v s="$size" 'BEGIN{printf "%.1f MB", s/1e6}'), --memory $memory; median of $runs runs"
-echo "$results" | awk -F'\t' -v mem="$memory" '
+budget_mb=$(awk -v m="$memory" 'BEGIN { u = substr(m, length(m)); v = m + 0
+  if (u == "G") v *= 1024; else if (u == "K") v /= 1024; else if (u != "M") v /= 1048576; print v }')
+echo "$results" | awk -F'\t' -v mem="$memory" -v budget="$budget_mb" '
   { t[$1] = $2; m[$1] = $3; printf "  %-12s %8.2f s   peak %8.1f MB\n", $1, $2, $3 / 1024 }
   END {
     printf "de-duplicate  tidyline-cli -d / sort -u = %.2f (target <= 3)\n", t["tl_dedupe"] / t["sort_u"]
     printf "shuffle       tidyline-cli -s / shuf    = %.2f (target <= 1.5)\n", t["tl_shuffle"] / t["shuf"]
+    peak = m["tl_dedupe"] > m["tl_shuffle"] ? m["tl_dedupe"] : m["tl_shuffle"]
+    printf "memory        tidyline-cli peak         = %.1f MB (target <= %.0f MB, the budget + 32 MB)\n", peak / 1024, budget + 32
   }'

@@ -62,6 +62,7 @@ std::string ReasonOf(const FileResult& result) {
     case FileStatus::kNotWritten: return "cannot write the result";
     case FileStatus::kWouldReplaceSource: return "the result would replace a file of this batch";
     case FileStatus::kNameTaken: return "another file of the same name has its result there";
+    case FileStatus::kReported: return "not processed";
   }
   return {};
 }
@@ -108,7 +109,7 @@ BatchOutcome ProcessFiles(std::span<const std::string_view> paths, text::Process
     } else if (w != written.end() && !SameSource(ids[w->second], paths[w->second], ids[i], path)) {
       r.status = FileStatus::kNameTaken;
     } else {
-      r = ProcessOne(path, target, options);
+      if (!observer.ProcessInstead(path, target, r)) r = ProcessOne(path, target, options);
       if (r.status == FileStatus::kProcessed) {
         ++out.processed;
         written.insert_or_assign(std::move(target), i);

@@ -21,6 +21,7 @@ enum class FileStatus {
   kNotWritten,          // the result could not be written
   kWouldReplaceSource,  // the result would replace a file this batch reads
   kNameTaken,           // another source of the same name wrote that result
+  kReported,            // failed, and the reason was already given (external mode)
 };
 
 struct FileResult {
@@ -43,6 +44,15 @@ class FileObserver {
   // Before file `index` (0-based) of `count`.
   virtual void FileStarting(std::size_t index, std::size_t count, std::string_view path) = 0;
   virtual void FileFinished(std::size_t index, std::string_view path, const FileResult& result) = 0;
+  // May take a file in place of the in-memory path (tidyline-cli takes a
+  // file larger than its memory budget through its external mode): true
+  // when it did, with `result` filled. `target` is the result's checked path.
+  virtual bool ProcessInstead(std::string_view path, const std::string& target, FileResult& result) {
+    (void)path;
+    (void)target;
+    (void)result;
+    return false;
+  }
   // Asked after the yield that follows each file: true ends the batch there
   // (the window that started it has closed meanwhile).
   virtual bool Stopped() { return false; }

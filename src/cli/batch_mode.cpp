@@ -14,6 +14,8 @@
 #include "fs/list_by_object.h"
 #include "runtime/os/files.h"
 
+namespace fio = tl::rt::fileio;
+
 namespace tl::cli {
 namespace {
 
@@ -27,20 +29,36 @@ void PrintLine(std::string_view programText, std::FILE* stream) {
 // standard error.
 class StderrObserver : public batch::FileObserver {
  public:
-  explicit StderrObserver(bool quiet) : quiet_(quiet) {}
+  StderrObserver(const StreamRequest& stream, text::FixedOptions& options)
+      : quiet_(stream.quiet), stream_(stream), options_(options) {}
   void FileStarting(std::size_t index, std::size_t count, std::string_view path) override {
     if (quiet_) return;
     std::string status = "(" + std::to_string(count) + ":" + std::to_string(index + 1) + ") ";
     status += fs::BaseNameOf(path);
     PrintLine(status, stderr);
   }
+  // A file too large for the in-memory engine goes through external mode,
+  // which names its own failures.
+  bool ProcessInstead(std::string_view path, const std::string& target, batch::FileResult& result) override {
+    const fio::Handle h = fio::Open(path, fio::Access::kRead, fio::Disposition::kOpenExisting, fio::Share::kReadWrite);
+    if (h == fio::kNoHandle) return false;
+    const std::int64_t size = fio::Size(h);
+    fio::Close(h);
+    if (FitsInMemory(size, stream_.memory)) return false;
+    const bool ok = ProcessFileExternally(std::string(path), target, stream_, options_) == 0;
+    result.status = ok ? batch::FileStatus::kProcessed : batch::FileStatus::kReported;
+    result.bytesIn = size;
+    return true;
+  }
   void FileFinished(std::size_t, std::string_view path, const batch::FileResult& result) override {
-    if (result.status == batch::FileStatus::kProcessed) return;
+    if (result.status == batch::FileStatus::kProcessed || result.status == batch::FileStatus::kReported) return;
     std::fprintf(stderr, "tidyline-cli: '%s': %s\n", ToTerminal(path).c_str(), batch::ReasonOf(result).c_str());
   }
 
  private:
   bool quiet_;
+  const StreamRequest& stream_;
+  text::FixedOptions& options_;
 };
 
 constexpr const char* kNameNotCarried = "the name cannot be converted exactly, so it is not opened";
@@ -55,10 +73,11 @@ void ReportUncarried(const rt::TextArray& uncarried) {
 
 // `failedBefore` files already failed before the batch (counted in the
 // summary's total).
-int Run(std::span<const std::string> files, text::FixedOptions& options, bool quiet,
+int Run(std::span<const std::string> files, text::FixedOptions& options, const StreamRequest& stream,
         std::size_t failedBefore = 0) {
+  const bool quiet = stream.quiet;
   std::vector<std::string_view> paths(files.begin(), files.end());
-  StderrObserver observer(quiet);
+  StderrObserver observer(stream, options);
   const batch::BatchOutcome outcome = batch::ProcessFiles(paths, options, observer);
   const auto total = static_cast<std::int64_t>(paths.size() + failedBefore);
   if (!quiet) PrintLine(batch::BatchSummary(total, outcome.processed, outcome.elapsedMs).view(), stderr);
@@ -67,8 +86,8 @@ int Run(std::span<const std::string> files, text::FixedOptions& options, bool qu
 
 }  // namespace
 
-int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options, bool quiet) {
-  return Run(files, options, quiet);
+int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options, const StreamRequest& stream) {
+  return Run(files, options, stream);
 }
 
 int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
@@ -108,7 +127,9 @@ int RunFolderMode(const FolderRequest& request, text::FixedOptions& options) {
       PrintLine(batch::BatchSummary(static_cast<std::int64_t>(uncarried.size()), 0, 0).view(), stderr);
     return 1;
   }
-  return Run(files, options, request.quiet, uncarried.size());
+  StreamRequest stream = request.stream;
+  stream.quiet = request.quiet;
+  return Run(files, options, stream, uncarried.size());
 }
 
 }  // namespace tl::cli

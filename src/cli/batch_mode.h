@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/stdin_mode.h"
 #include "text/process_text.h"
 
 namespace tl::cli {
@@ -11,9 +12,11 @@ namespace tl::cli {
 // Paths are program texts (GBK). Exit code 0 when every file was processed,
 // 1 otherwise.
 // `quiet` leaves out the status lines and the summary (failures are still named).
-int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options, bool quiet = false);
+// Files that do not fit `stream.memory` go through external mode.
+int RunBatchMode(const std::vector<std::string>& files, text::FixedOptions& options, const StreamRequest& stream);
 
 struct FolderRequest {
+  StreamRequest stream;  // the memory budget and the temporary folder
   std::string folder;  // program text
   std::string filter;  // program text; empty means "*.*"
   bool byObject = false;

@@ -210,6 +210,7 @@ int main(int argc, char** argv) {
     request.byObject = byObject;
     request.listOnly = listOnly;
     request.quiet = quiet;
+    request.stream = stream;
     if (!programText(folder, request.folder) || !programText(filter, request.filter))
       return UsageError("the folder or filter is not valid text in the terminal's encoding");
     return finish(tl::cli::RunFolderMode(request, options));
@@ -230,5 +231,5 @@ int main(int argc, char** argv) {
     stream.input = files[0];
     return finish(tl::cli::RunStreamMode(stream, options));
   }
-  return finish(tl::cli::RunBatchMode(files, options, quiet));
+  return finish(tl::cli::RunBatchMode(files, options, stream));
 }

@@ -1,6 +1,8 @@
 #include "cli/stdin_mode.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,17 +11,21 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/progress.h"
 #include "cli/terminal_text.h"
 #include "runtime/automation/wide_text.h"
 #include "runtime/core/random.h"
 #include "runtime/os/files.h"
+#include "runtime/os/memory.h"
+#include "runtime/os/stdin_hint.h"
 #include "runtime/os/stdio.h"
 #include "runtime/os/temp_files.h"
 #include "text/encoding_detect.h"
 #include "text/external.h"
 #include "text/file_text.h"
+#include "text/parallel.h"
 
 namespace tl::cli {
 namespace {
@@ -134,12 +140,6 @@ int ProcessInMemory(std::string_view bytes, const std::string& inputName, text::
   return dest.Commit();
 }
 
-bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
 // The separator of line-break mode for the bytes of `input`.
 std::string LineBreakOf(const text::external::Input& input, text::FixedOptions& options) {
   std::string sep = options.Separator();
@@ -155,20 +155,176 @@ std::string BytesAt(fio::Handle h, std::int64_t at, std::size_t n) {
   return s;
 }
 
-// External mode on bytes [begin, size) of an open file. The input is
-// processed byte for byte, which gives what the conversion would for GBK and
-// for UTF-8 cut at ASCII separators.
-int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const StreamRequest& request,
-                    text::FixedOptions& options, Destination& dest, ProgressLine& progress) {
+// A temporary file written from the start, removed when this goes.
+struct SpoolFile {
+  os::TempFile file;
+  bool open = false;
+  std::int64_t size = 0;
+  SpoolFile() = default;
+  SpoolFile(const SpoolFile&) = delete;
+  SpoolFile& operator=(const SpoolFile&) = delete;
+  ~SpoolFile() { Discard(); }
+  void Discard() {
+    if (open) os::DiscardTempFile(file);
+    open = false;
+    size = 0;
+  }
+  bool Create(const std::string& dir) {
+    std::optional<os::TempFile> f = os::CreateTempFile(dir);
+    if (!f) return false;
+    file = std::move(*f);
+    open = true;
+    return true;
+  }
+  bool Append(std::string_view bytes) {
+    errno = 0;
+    if (!fio::WriteAt(file.handle, size, bytes.data(), bytes.size())) return false;
+    size += static_cast<std::int64_t>(bytes.size());
+    return true;
+  }
+};
+
+// Puts bytes [from, to) of a file through `conv` into `sink`, a piece at a
+// time. False when the bytes cannot be read (errno) or converted, or the
+// sink refused.
+bool Transcode(fio::Handle h, std::int64_t from, std::int64_t to, text::external::Transcoder& conv,
+               const text::external::Sink& sink, ProgressLine& progress, std::string_view phase) {
+  std::string buf(1 << 20, '\0');
+  for (std::int64_t pos = from; pos < to;) {
+    progress.Update(phase, static_cast<std::uint64_t>(pos - from), static_cast<std::uint64_t>(to - from), 0);
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buf.size()), to - pos));
+    errno = 0;
+    const std::int64_t got = fio::ReadAt(h, pos, buf.data(), want);
+    if (got <= 0) return false;
+    if (!conv.Put(std::string_view(buf.data(), static_cast<std::size_t>(got)), sink)) return false;
+    pos += got;
+  }
+  return conv.Finish();
+}
+
+bool BelowThirtyHex(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x30) return false;
+  return true;
+}
+
+// External mode on bytes [begin, size) of an open file; `inputName` names it
+// in messages. GBK is processed byte for byte. Other encodings go through
+// GB18030 as in memory: converted into a temporary file, processed there,
+// and converted back on the way out. UTF-8 is processed byte for byte when
+// that gives the same cuts (a separator of bytes below 0x30, which are never
+// part of a character in either encoding), after a pass that checks it.
+// `asBatch` writes the result as a batch writes a file's: UTF-8 and UTF-16
+// with their mark, no final line break restored, and text read raw without
+// a final 0x1A and refused when it holds a NUL.
+int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const std::string& inputName,
+                    const StreamRequest& request, text::FixedOptions& options, Destination& dest,
+                    ProgressLine& progress, bool asBatch = false) {
   namespace ext = text::external;
   const std::string head = BytesAt(h, begin, static_cast<std::size_t>(std::min<std::int64_t>(size - begin, 1 << 16)));
   const text::ContentStart at = text::EncodingOfBytes(head, options.encoding);
-  if (at.code != text::kEncodingAnsi && at.code != text::kEncodingUtf8)
-    return Fail("input larger than the memory budget must be GBK or UTF-8 (raise --memory)");
-  if (at.code == text::kEncodingUtf8 && !IsAscii(options.Separator()))
-    return Fail("UTF-8 input larger than the memory budget needs an ASCII separator (raise --memory)");
+  const std::string tempWhere = "cannot write a temporary file in '" + ToTerminal(request.tempDir) + "': ";
+  const bool plainCuts = BelowThirtyHex(options.Separator());
+  const std::string_view utf8Mark = text::MarkOfEncoding(text::kEncodingUtf8);
 
-  const ext::Input input{h, begin + static_cast<std::int64_t>(at.start), size};
+  int code = at.code;
+  bool hadMark = at.start > 0;
+  std::int64_t contentStart = begin + static_cast<std::int64_t>(at.start);
+  SpoolFile converted;  // the content in GB18030, when it is converted
+  bool convertsAsUtf8 = false;  // ANSI text that reads as UTF-8 is not read raw
+  auto convertIn = [&](const char* charset, std::int64_t from) -> int {
+    ext::Transcoder dec(ext::kProgramCharset, charset);
+    if (!dec.ok()) return Fail(inputName + ": cannot convert from " + charset + " here");
+    if (!converted.Create(request.tempDir))
+      return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+    bool sinkFailed = false;
+    const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
+      if (converted.Append(b)) return true;
+      sinkFailed = true;
+      return false;
+    }, progress, "converting");
+    if (sinkFailed) return Fail(tempWhere + ErrnoText());
+    if (dec.invalidAt() >= 0)
+      return Fail(inputName + ": " + text::InvalidTextReason(code, from - begin + dec.invalidAt()));
+    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+    return 0;
+  };
+
+  if (code == text::kEncodingAnsi) {
+    // In memory, ANSI text that is UTF-8 throughout (with a high byte) is
+    // taken as UTF-8, its mark, if any, set apart; that matters here when
+    // the cuts could differ or there is a mark.
+    const bool marked = head.substr(0, utf8Mark.size()) == utf8Mark;
+    if (!plainCuts || marked || asBatch) {
+      const std::int64_t from = contentStart + (marked ? static_cast<std::int64_t>(utf8Mark.size()) : 0);
+      ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
+      if (dec.ok() && converted.Create(request.tempDir)) {
+        bool sinkFailed = false;
+        const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
+          if (converted.Append(b)) return true;
+          sinkFailed = true;
+          return false;
+        }, progress, "checking");
+        if (sinkFailed) return Fail(tempWhere + ErrnoText());
+        convertsAsUtf8 = ok && !dec.sawNul();
+        if (convertsAsUtf8 && (dec.sawHighByte() || marked)) {
+          code = text::kEncodingUtf8;
+          hadMark = marked;
+        } else {
+          converted.Discard();  // GBK after all: processed as it is
+        }
+      }
+    }
+  } else if (code == text::kEncodingUtf8 && plainCuts) {
+    // Checked, not converted: invalid UTF-8 is refused as in memory.
+    ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
+    if (!dec.ok()) return Fail(inputName + ": cannot convert from UTF-8 here");
+    const bool ok = Transcode(h, contentStart, size, dec, [](std::string_view) { return true; }, progress, "checking");
+    if (dec.invalidAt() >= 0)
+      return Fail(inputName + ": " + text::InvalidTextReason(code, contentStart - begin + dec.invalidAt()));
+    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+  } else {
+    const char* charset = text::CharsetOfEncoding(code);
+    if (!charset) return Fail(inputName + ": cannot convert this encoding here");
+    if (int failed = convertIn(charset, contentStart)) return failed;
+  }
+
+  // What the engine reads, and how its output reaches the destination.
+  const bool viaGb = converted.open;
+  ext::Input input = viaGb ? ext::Input{converted.file.handle, 0, converted.size} : ext::Input{h, contentStart, size};
+  if (asBatch && code == text::kEncodingAnsi && !convertsAsUtf8) {
+    // Read raw, as a file's text: a final end-of-file mark is no part of it,
+    // and a NUL would cut it short.
+    if (input.end > input.start && BytesAt(h, input.end - 1, 1) == "\x1A") --input.end;
+    std::string buf(1 << 20, '\0');
+    for (std::int64_t pos = input.start; pos < input.end;) {
+      const auto want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buf.size()),
+                                                                        input.end - pos));
+      const std::int64_t got = fio::ReadAt(h, pos, buf.data(), want);
+      if (got <= 0) return Fail("cannot read " + inputName + ": " + ErrnoText());
+      if (std::memchr(buf.data(), 0, static_cast<std::size_t>(got))) return Fail(inputName + ": cannot be read whole as text");
+      pos += got;
+    }
+  }
+  std::unique_ptr<ext::Transcoder> enc;
+  if (viaGb) {
+    enc = std::make_unique<ext::Transcoder>(text::CharsetOfEncoding(code), ext::kProgramCharset);
+    if (!enc->ok()) return Fail(inputName + ": cannot convert back to " + text::CharsetOfEncoding(code) + " here");
+  }
+  bool encodeFailed = false;
+  auto write = [&](std::string_view bytes) {
+    if (!enc) return dest.Write(bytes);
+    if (enc->Put(bytes, [&](std::string_view out) { return dest.Write(out); })) return true;
+    encodeFailed = enc->invalidAt() >= 0;
+    return false;
+  };
+  auto writeFailed = [&]() {
+    return encodeFailed ? Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)))
+                        : dest.WriteFailed();
+  };
+
   ext::Limits limits{request.memory, request.tempDir, {}};
   limits.progress = [&progress](std::string_view phase, std::uint64_t done, std::uint64_t total,
                                 std::uint64_t records) {
@@ -177,42 +333,40 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   };
   const std::string sep = LineBreakOf(input, options);
   if (!dest.Open()) return 1;
-  if (!dest.Write(head.substr(0, at.start))) return dest.WriteFailed();
-  auto toDest = [&](std::string_view bytes) { return dest.Write(bytes); };
+  if (asBatch) {
+    // The mark of UTF-8 and UTF-16, whether the source had one or not.
+    if (code != text::kEncodingAnsi && code != text::kEncodingBig5 && code != text::kEncodingBig5Hkscs &&
+        !dest.Write(text::MarkOfEncoding(code)))
+      return dest.WriteFailed();
+  } else if (viaGb) {
+    if (hadMark && !dest.Write(text::MarkOfEncoding(code))) return dest.WriteFailed();
+  } else if (!dest.Write(head.substr(0, at.start))) {
+    return dest.WriteFailed();
+  }
+  auto toDest = [&](std::string_view bytes) { return write(bytes); };
 
   bool unchanged = false;
-  std::optional<os::TempFile> between;  // the de-duplicated text, to be shuffled
-  struct Discard {
-    std::optional<os::TempFile>& f;
-    ~Discard() {
-      if (f) os::DiscardTempFile(*f);
-    }
-  } discard{between};
+  SpoolFile between;  // the de-duplicated text, to be shuffled
   ext::Input shuffleInput = input;
   if (options.dedupe) {
     ext::Sink sink = toDest;
-    std::int64_t betweenSize = 0;
     if (options.shuffle) {
-      between = os::CreateTempFile(request.tempDir);
-      if (!between) return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
-      sink = [&](std::string_view bytes) {
-        if (!fio::WriteAt(between->handle, betweenSize, bytes.data(), bytes.size())) return false;
-        betweenSize += static_cast<std::int64_t>(bytes.size());
-        return true;
-      };
+      if (!between.Create(request.tempDir))
+        return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+      sink = [&](std::string_view bytes) { return between.Append(bytes); };
     }
     const ext::Outcome d = ext::Dedupe(input, sep, options.keepFirst, limits, sink);
-    if (!d.ok) return Fail(d.error);
+    if (!d.ok) return encodeFailed ? writeFailed() : Fail(d.error);
     options.recordsIn += d.recordsIn;
     options.recordsOut += d.recordsOut;
     unchanged = d.unchanged;
-    shuffleInput = {between ? between->handle : h, between ? 0 : input.start, between ? betweenSize : input.end};
+    if (between.open) shuffleInput = {between.file.handle, 0, between.size};
   }
   if (options.shuffle) {
     const std::string shuffleSep = options.dedupe ? LineBreakOf(shuffleInput, options) : sep;
     const std::uint64_t seed = request.seed ? *request.seed : std::random_device{}();
     const ext::Outcome s = ext::Shuffle(shuffleInput, shuffleSep, seed, limits, toDest);
-    if (!s.ok) return Fail(s.error);
+    if (!s.ok) return encodeFailed ? writeFailed() : Fail(s.error);
     if (!options.dedupe) {
       options.recordsIn += s.recordsIn;
       options.recordsOut += s.recordsOut;
@@ -220,11 +374,13 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     unchanged = false;
   }
   // A final line break in gives one out, as in memory.
-  if (options.lineBreakMode && !unchanged && size > input.start &&
-      BytesAt(h, size - static_cast<std::int64_t>(std::min<std::size_t>(sep.size(), size - input.start)),
+  if (!asBatch && options.lineBreakMode && !unchanged && input.end > input.start &&
+      BytesAt(input.handle,
+              input.end - static_cast<std::int64_t>(std::min<std::size_t>(sep.size(), input.end - input.start)),
               sep.size()) == sep) {
-    if (!dest.Write(sep)) return dest.WriteFailed();
+    if (!write(sep)) return writeFailed();
   }
+  if (enc && !enc->Finish()) return Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)));
   progress.Clear();
   return dest.Commit();
 }
@@ -240,15 +396,71 @@ struct Block {
     data.release();
     data.reset(grown);
     cap = want;
+    // Fresh pages are dear: a large block takes huge ones where it can.
+    os::AdviseLargeBlock(grown, want);
     return true;
   }
   std::string_view view() const { return {data ? data.get() : "", size}; }
 };
 
+// Reads bytes [begin, end) of a file, and on to its end whatever size the
+// system reported, into one block. A large file is read in as many pieces
+// side by side as the record engine has parts, so the copying and the page
+// faults are shared between the cores. False, with errno, on a read error.
+bool ReadWhole(fio::Handle h, std::int64_t begin, std::int64_t end, Block& block) {
+  const auto size = static_cast<std::size_t>(std::max<std::int64_t>(end - begin, 0));
+  if (!block.Reserve(size + 1)) return false;
+  const unsigned parts = text::PartsFor(size / 64);  // worth it from a few megabytes
+  std::vector<std::int64_t> got(parts, 0);
+  text::RunParts(parts, [&](unsigned p) {
+    const std::size_t from = text::PartBegin(size, parts, p), to = text::PartBegin(size, parts, p + 1);
+    got[p] = to > from ? fio::ReadAt(h, begin + static_cast<std::int64_t>(from), block.data.get() + from, to - from)
+                       : 0;
+  });
+  for (unsigned p = 0; p < parts; ++p) {
+    const std::size_t from = text::PartBegin(size, parts, p), to = text::PartBegin(size, parts, p + 1);
+    if (got[p] < 0) return false;
+    if (static_cast<std::size_t>(got[p]) < to - from) {
+      // The file is shorter than it was: what follows the short piece is not
+      // there.
+      block.size = from + static_cast<std::size_t>(got[p]);
+      return true;
+    }
+  }
+  block.size = size;
+  for (;;) {
+    if (block.size == block.cap && !block.Reserve(block.cap * 2)) return false;
+    const std::int64_t more = fio::ReadAt(h, begin + static_cast<std::int64_t>(block.size),
+                                          block.data.get() + block.size, block.cap - block.size);
+    if (more < 0) return false;
+    if (more == 0) return true;
+    block.size += static_cast<std::size_t>(more);
+  }
+}
+
 // The in-memory engine needs about three times its input.
 constexpr std::uint64_t kInMemoryFactor = 3;
 
 }  // namespace
+
+bool FitsInMemory(std::int64_t bytes, std::uint64_t memory) {
+  return bytes < 0 || static_cast<std::uint64_t>(bytes) <= memory / kInMemoryFactor;
+}
+
+int ProcessFileExternally(const std::string& path, const std::string& target, const StreamRequest& request,
+                          text::FixedOptions& options) {
+  const fio::Handle h = fio::Open(path, fio::Access::kRead, fio::Disposition::kOpenExisting, fio::Share::kReadWrite);
+  if (h == fio::kNoHandle) return Fail("cannot open '" + ToTerminal(path) + "': " + ErrnoText());
+  struct Closer {
+    fio::Handle h;
+    ~Closer() { fio::Close(h); }
+  } closer{h};
+  const std::int64_t size = fio::Size(h);
+  if (size < 0) return Fail("cannot read '" + ToTerminal(path) + "'");
+  Destination dest(target);
+  ProgressLine progress(!request.quiet && os::StderrIsTerminal());
+  return ProcessExternal(h, 0, size, "'" + ToTerminal(path) + "'", request, options, dest, progress, true);
+}
 
 int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
   Destination dest(request.output);
@@ -265,19 +477,12 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     } closer{h};
     const std::int64_t size = fio::Size(h);
     if (size < 0) return Fail("cannot read '" + ToTerminal(request.input) + "'");
-    if (static_cast<std::uint64_t>(size) > fits) return ProcessExternal(h, 0, size, request, options, dest, progress);
+    if (static_cast<std::uint64_t>(size) > fits)
+      return ProcessExternal(h, 0, size, "'" + ToTerminal(request.input) + "'", request, options, dest, progress);
     // Read to the end, whatever size the system reports.
-    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
-    std::size_t have = 0;
-    for (;;) {
-      if (have == bytes.size()) bytes.resize(bytes.size() * 2);
-      const std::int64_t got = fio::ReadAt(h, static_cast<std::int64_t>(have), bytes.data() + have, bytes.size() - have);
-      if (got < 0) return Fail("cannot read '" + ToTerminal(request.input) + "': " + ErrnoText());
-      if (got == 0) break;
-      have += static_cast<std::size_t>(got);
-    }
-    bytes.resize(have);
-    return ProcessInMemory(bytes, "'" + ToTerminal(request.input) + "'", options, dest);
+    Block bytes;
+    if (!ReadWhole(h, 0, size, bytes)) return Fail("cannot read '" + ToTerminal(request.input) + "': " + ErrnoText());
+    return ProcessInMemory(bytes.view(), "'" + ToTerminal(request.input) + "'", options, dest);
   }
 
   // Standard input that is a regular file too large for memory is read in
@@ -292,13 +497,17 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
       } closer{h};
       const std::int64_t size = fio::Size(h);
       if (size > f->offset && static_cast<std::uint64_t>(size - f->offset) > fits)
-        return ProcessExternal(h, f->offset, size, request, options, dest, progress);
+        return ProcessExternal(h, f->offset, size, "standard input", request, options, dest, progress);
     }
   }
 
   // Standard input is read into memory while it fits; the rest goes with
-  // what was read to a temporary file, processed in external mode.
+  // what was read to a temporary file, processed in external mode. A regular
+  // file is read into one block of its size (and a spare byte to see its
+  // end), never grown by copying.
   Block block;
+  if (const std::optional<std::size_t> left = os::PrepareStdinForReading(); left && *left < fits)
+    block.Reserve(*left + 1);
   for (;;) {
     if (block.size == block.cap && !block.Reserve(block.cap ? block.cap * 2 : 1 << 20))
       return Fail("out of memory reading standard input");
@@ -330,7 +539,7 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     block.size = static_cast<std::size_t>(got);
   } while (block.size > 0);
   block = Block();
-  return ProcessExternal(spool->handle, 0, at, request, options, dest, progress);
+  return ProcessExternal(spool->handle, 0, at, "standard input", request, options, dest, progress);
 }
 
 }  // namespace tl::cli

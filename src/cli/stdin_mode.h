@@ -22,4 +22,12 @@ struct StreamRequest {
 // Returns the process exit code.
 int RunStreamMode(const StreamRequest& request, text::FixedOptions& options);
 
+// Whether input of `bytes` fits the in-memory engine under `memory`.
+bool FitsInMemory(std::int64_t bytes, std::uint64_t memory);
+// A file of a batch that does not fit, in external mode: written to
+// `target` as the batch writes results. Failures are named on standard
+// error; returns 0 or 1.
+int ProcessFileExternally(const std::string& path, const std::string& target, const StreamRequest& request,
+                          text::FixedOptions& options);
+
 }  // namespace tl::cli

@@ -35,6 +35,10 @@ class Bytes {
     std::char_traits<char>::copy(p_ + size_, s.data(), s.size());
     size_ += s.size();
   }
+  // For callers that write the bytes themselves, within the capacity: the
+  // start of the block, and the length written.
+  char* data() { return p_; }
+  void SetSize(std::size_t size) { size_ = size; }
   // Terminates the block, returns the bytes and gives the memory back if the
   // block was sized generously.
   void Finish();

@@ -1,11 +1,15 @@
 #include "text/encoding_convert.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "runtime/core/heap.h"
 #include "runtime/os/charset.h"
+#include "text/parallel.h"
 
 namespace tl::text {
 
@@ -18,8 +22,8 @@ constexpr int kMaxConversionCalls = 12;
 // Returns the block (owned by the caller) and the output length, or null;
 // `invalidAt`, when given, receives the offset of an input sequence that is
 // not valid in `from` (or that the input ends inside).
-char* ConvertIntoBlock(std::string_view bytes, std::string_view from, std::string_view to,
-                       std::size_t header, std::size_t& produced, std::size_t* invalidAt = nullptr) {
+char* ConvertPiece(std::string_view bytes, std::string_view from, std::string_view to, std::size_t header,
+                   std::size_t& produced, std::size_t* invalidAt) {
   produced = 0;
   rt::CharsetConverter conv{std::string(to), std::string(from)};
   if (!conv.ok()) return nullptr;
@@ -45,6 +49,60 @@ char* ConvertIntoBlock(std::string_view bytes, std::string_view from, std::strin
     block = static_cast<char*>(rt::Reallocate(block, header + capacity + 1));
   }
   if (capacity - produced > 4096) block = static_cast<char*>(rt::Reallocate(block, header + produced + 1));
+  block[header + produced] = '\0';
+  return block;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// UTF-8 and GB18030 never hold an LF byte inside a character and carry no
+// state from one character to the next, so text in them converts piece by
+// piece when the pieces are cut after an LF.
+bool CutsAtLineFeeds(std::string_view charset) { return SameName(charset, "UTF-8") || SameName(charset, "GB18030"); }
+
+char* ConvertIntoBlock(std::string_view bytes, std::string_view from, std::string_view to,
+                       std::size_t header, std::size_t& produced, std::size_t* invalidAt = nullptr) {
+  const unsigned parts = PartsFor(bytes.size() / 64);  // worth it from a few megabytes
+  if (parts == 1 || !CutsAtLineFeeds(from) || !CutsAtLineFeeds(to))
+    return ConvertPiece(bytes, from, to, header, produced, invalidAt);
+  // Large text is converted in pieces side by side, each cut after an LF;
+  // the first piece that fails tells where, as one conversion would.
+  std::vector<std::size_t> cut(parts + 1, bytes.size());
+  cut[0] = 0;
+  for (unsigned p = 1; p < parts; ++p) {
+    const std::size_t near = std::max(cut[p - 1], PartBegin(bytes.size(), parts, p));
+    const std::size_t lf = bytes.find('\n', near);
+    cut[p] = lf == std::string_view::npos ? bytes.size() : lf + 1;
+  }
+  std::vector<char*> blocks(parts, nullptr);
+  std::vector<std::size_t> sizes(parts, 0), bad(parts, std::string_view::npos);
+  RunParts(parts, [&](unsigned p) {
+    blocks[p] = ConvertPiece(bytes.substr(cut[p], cut[p + 1] - cut[p]), from, to, p == 0 ? header : 0, sizes[p],
+                             &bad[p]);
+  });
+  char* block = blocks[0];
+  produced = sizes[0];
+  for (unsigned p = 1; p < parts && block; ++p) {
+    if (!blocks[p]) {
+      if (invalidAt && bad[p] != std::string_view::npos) *invalidAt = cut[p] + bad[p];
+      rt::Release(block);
+      block = nullptr;
+      break;
+    }
+    block = static_cast<char*>(rt::Reallocate(block, header + produced + sizes[p] + 1));
+    std::memcpy(block + header + produced, blocks[p], sizes[p]);
+    produced += sizes[p];
+  }
+  if (!blocks[0] && invalidAt && bad[0] != std::string_view::npos) *invalidAt = bad[0];
+  for (unsigned p = 1; p < parts; ++p) rt::Release(blocks[p]);
+  if (!block) {
+    produced = 0;
+    return nullptr;
+  }
   block[header + produced] = '\0';
   return block;
 }

@@ -178,6 +178,9 @@ ContentStart EncodingOfBytes(std::string_view bytes, int requested) {
   if (startsWith(kUtf16LeMark)) return {kEncodingUtf16Le, kUtf16LeMark.size()};
   if (startsWith(kUtf16BeMark)) return {kEncodingUtf16Be, kUtf16BeMark.size()};
   if (bytes.empty()) return {kEncodingAnsi, 0};
+  // Without a '<' there is no charset tag to find: one pass instead of the
+  // four of the tag search, which large input feels.
+  if (!std::memchr(bytes.data(), '<', bytes.size())) return {kEncodingAnsi, 0};
   if (int code = CodeOfHtmlCharset(DetectHtmlCharset(AsReadText(bytes)))) return {code, 0};
   return {kEncodingAnsi, 0};
 }

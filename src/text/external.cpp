@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/os/charset.h"
 #include "runtime/os/temp_files.h"
 #include "text/hash.h"
 #include "text/records.h"
@@ -530,6 +531,58 @@ class Shuffler {
 };
 
 }  // namespace
+
+struct Transcoder::State {
+  rt::CharsetConverter conv;
+  std::string out;
+  State(std::string_view to, std::string_view from) : conv(std::string(to), std::string(from)) {}
+};
+
+Transcoder::Transcoder(std::string_view to, std::string_view from) : state_(new State(to, from)) {}
+Transcoder::~Transcoder() { delete state_; }
+bool Transcoder::ok() const { return state_->conv.ok(); }
+
+bool Transcoder::Put(std::string_view bytes, const Sink& sink) {
+  if (invalidAt_ >= 0) return false;
+  for (unsigned char c : bytes) {
+    if (c >= 0x80) {
+      sawHighByte_ = true;
+      break;
+    }
+  }
+  std::string joined;
+  if (!carry_.empty()) {
+    joined = carry_ + std::string(bytes);
+    bytes = joined;
+  }
+  const char* in = bytes.data();
+  std::size_t inLeft = bytes.size();
+  std::string& buf = state_->out;
+  for (;;) {
+    buf.resize(std::max<std::size_t>(inLeft * 2 + 64, 1 << 16));
+    char* out = buf.data();
+    std::size_t outLeft = buf.size();
+    const auto status = state_->conv.Convert(in, inLeft, out, outLeft);
+    const std::string_view produced(buf.data(), buf.size() - outLeft);
+    if (produced.find('\0') != std::string_view::npos) sawNul_ = true;
+    if (!produced.empty() && !sink(produced)) return false;
+    if (status == rt::CharsetConverter::Status::kOutputFull) continue;
+    const auto used = static_cast<std::int64_t>(in - bytes.data());
+    if (status == rt::CharsetConverter::Status::kInvalid) {
+      invalidAt_ = consumed_ + used;
+      return false;
+    }
+    // The rest, if any, starts a character the next piece completes.
+    carry_.assign(in, inLeft);
+    consumed_ += used;
+    return true;
+  }
+}
+
+bool Transcoder::Finish() {
+  if (invalidAt_ < 0 && !carry_.empty()) invalidAt_ = consumed_;
+  return invalidAt_ < 0;
+}
 
 LineBreaks ScanLineBreaks(const Input& input) {
   LineBreaks r;

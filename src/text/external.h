@@ -27,6 +27,9 @@
 
 namespace tl::text::external {
 
+// The program's side of every conversion.
+inline constexpr char kProgramCharset[] = "GB18030";
+
 // Told how the work goes: the phase, the units done of the total (bytes of
 // the input, or records), and the records counted so far. Called often; it
 // decides itself when to show something.
@@ -66,6 +69,38 @@ Outcome Dedupe(const Input& input, std::string_view separator, bool keepFirst, c
 // when empty), never after the last.
 Outcome Shuffle(const Input& input, std::string_view separator, std::uint64_t seed, const Limits& limits,
                 const Sink& out);
+
+// Converts a stream from one charset to another piece by piece, carrying a
+// character cut off at the end of a piece into the next; for input in
+// another encoding than the program's, which external mode converts to
+// GB18030 on the way in and back on the way out.
+class Transcoder {
+ public:
+  Transcoder(std::string_view to, std::string_view from);
+  ~Transcoder();
+  Transcoder(const Transcoder&) = delete;
+  Transcoder& operator=(const Transcoder&) = delete;
+  bool ok() const;
+
+  // Converts `bytes` and hands the result to `out`. False when the input is
+  // not valid in its charset (invalidAt() then tells where, counted over
+  // everything put so far) or `out` refused.
+  bool Put(std::string_view bytes, const Sink& out);
+  // Ends the stream: false when it ended inside a character.
+  bool Finish();
+  std::int64_t invalidAt() const { return invalidAt_; }
+  bool sawHighByte() const { return sawHighByte_; }  // any input byte of 0x80 or above
+  bool sawNul() const { return sawNul_; }            // any NUL in the output
+
+ private:
+  struct State;
+  State* state_;
+  std::string carry_;  // the start of a character cut off by the last piece
+  std::int64_t consumed_ = 0;  // input bytes before carry_
+  std::int64_t invalidAt_ = -1;
+  bool sawHighByte_ = false;
+  bool sawNul_ = false;
+};
 
 // Whether bytes [start, end) hold an LF and whether they hold a CR LF.
 struct LineBreaks {

@@ -34,6 +34,19 @@ class UniqueRandomPool {
   // the generator as it is now.
   static std::size_t DrawPosition(std::size_t size);
 
+  // For a sequence of draws whose positions were taken beforehand: fills
+  // the pool with 0..count-1, takes the number at a 0-based position among
+  // those remaining, and lists the remaining numbers in ascending order.
+  void Start(std::uint64_t count) { Fill(0, count); }
+  std::uint64_t TakeAt(std::size_t position) { return TakeKth(position); }
+  template <typename Index>
+  void CopyRemaining(Index* out) const {
+    for (std::size_t w = 0; w < bits_.size(); ++w) {
+      for (std::uint64_t b = bits_[w]; b; b &= b - 1)
+        *out++ = static_cast<Index>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(b)));
+    }
+  }
+
  private:
   void Fill(std::int64_t low, std::uint64_t count);
   std::size_t TakeKth(std::size_t k);  // 0-based rank among remaining entries

@@ -44,6 +44,8 @@ class RecordIndex {
   std::size_t Start(std::size_t i) const { return wide_ ? starts64_[i] : starts32_[i]; }
   template <typename Off>
   void Split(PodVector<Off>& starts);
+  template <typename Off>
+  void SplitAtEveryOccurrence(PodVector<Off>& starts);
 
   std::string_view text_;
   std::string_view sep_view_;

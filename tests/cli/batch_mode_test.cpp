@@ -55,6 +55,54 @@ TEST_F(CliBatch, EachFailedFileIsNamedWithItsReason) {
   EXPECT_EQ(Result("good.txt"), "a");
 }
 
+// A file larger than the memory budget goes through external mode and
+// comes out byte for byte as the in-memory batch writes it.
+TEST_F(CliBatch, FilesLargerThanTheBudgetComeOutAsInMemory) {
+  std::string lines;
+  for (int i = 0; i < 900; ++i) lines += (i % 3 ? "\xE4\xB8\xAD " : "x|") + std::to_string(i % 150) + "\r\n";
+  std::string gbkLines;
+  for (int i = 0; i < 900; ++i) gbkLines += (i % 3 ? "\xD6\xD0|" : "a|") + std::to_string(i % 150) + "\n";
+  const struct {
+    std::string name, bytes;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"utf8.txt", lines, {}},  // no mark in, one out
+      {"utf8cut.txt", "\xEF\xBB\xBF" + lines, {"--separator", "|"}},
+      {"utf16.txt", "\xFF\xFE" + Utf16(lines, "UTF-16LE"), {"--keep", "first"}},
+      {"gbk.txt", gbkLines + "\x1A", {}},  // the end-of-file mark is dropped
+      {"gbkcut.txt", gbkLines, {"--separator", "|"}},
+      {"ascii.txt", std::string("b\r\na\r\nb\x1A") + std::string(5000, 'z'), {}},
+      {"one.txt", std::string(20000, 'q') + "\x1A", {}},
+  };
+  for (const auto& c : cases) {
+    const std::string path = Put(c.name, c.bytes);
+    std::vector<std::string> args = c.args;
+    args.push_back("-d");
+    args.push_back(path);
+    ASSERT_EQ(Cli(args).exitCode, 0) << c.name;
+    const std::string want = Result(c.name);
+    fsys::remove(dir_ / "保存目录" / c.name);
+    args.insert(args.begin(), {"--memory", "4K"});
+    const auto r = Cli(args);
+    ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+    EXPECT_EQ(Result(c.name), want) << c.name;
+    fsys::remove(dir_ / c.name);
+  }
+  for (const auto& e : fsys::directory_iterator(dir_ / "保存目录"))
+    EXPECT_FALSE(e.path().filename().string().starts_with(".tidyline-")) << e.path();
+
+  // A NUL in raw text fails the file as in memory, and the batch goes on.
+  const std::string bad = Put("bad.txt", std::string(6000, 'a') + std::string(1, '\0') + "\r\nb");
+  const std::string good = Put("good.txt", "b\r\n" + std::string(6000, 'c') + "\r\nb");
+  const auto r = Cli({"--memory", "4K", "-d", bad, good});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("'" + bad + "': cannot be read whole as text"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("'" + bad + "': not processed"), std::string::npos) << r.err;
+  EXPECT_FALSE(HasResult("bad.txt"));
+  EXPECT_EQ(Result("good.txt"), std::string(6000, 'c') + "\r\nb");
+  EXPECT_NE(r.err.find("总 2 个文件，成功处理 1 个文件"), std::string::npos) << r.err;
+}
+
 TEST_F(CliBatch, FilesComeBackInTheirOwnEncodingAndMark) {
   const std::string bomLe = "\xFF\xFE", bomBe = "\xFE\xFF", bom8 = "\xEF\xBB\xBF";
   const struct {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -78,6 +79,102 @@ TEST_F(StreamMode, ExternalModeMatchesInMemory) {
     ASSERT_EQ(want.exitCode, 0) << want.err;
     EXPECT_EQ(got.exitCode, 0) << got.err;
     EXPECT_EQ(got.out, want.out) << c.name;
+    EXPECT_TRUE(Leftovers(spill_).empty()) << c.name;
+  }
+}
+
+std::string Utf16(const std::u16string& s, bool bigEndian) {
+  std::string out;
+  for (char16_t u : s) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+  }
+  return out;
+}
+
+// Lines of a few words, with repeats, empty lines and characters outside
+// ASCII (one beyond the 16-bit range), cut by `sep`.
+std::u16string Words16(std::size_t n, const std::u16string& sep, unsigned seed) {
+  const std::u16string words[] = {u"\u4E2D\u6587", u"abc", u"", u"x|y", u"\U0001F600", u"\u5317\u4EAC|", u"q"};
+  std::mt19937 gen(seed);
+  std::u16string t;
+  for (std::size_t i = 0; i < n; ++i) t += words[gen() % 7] + (gen() % 3 ? u"" : u"7") + sep;
+  return t;
+}
+
+// The other encodings go through GB18030 in external mode as in memory: the
+// same bytes out, the same refusals of input that is not valid.
+TEST_F(StreamMode, ExternalModeInEveryEncodingMatchesInMemory) {
+  const std::string bom8 = "\xEF\xBB\xBF";
+  const std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  std::string big5;  // "中文" and "北" in Big5
+  for (int i = 0; i < 900; ++i) big5 += (i % 4 ? "\xA4\xA4\xA4\xE5" : "\xA5\x5F") + std::to_string(i % 200) + "\r\n";
+  const struct {
+    std::string name, input;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"utf-16le mark crlf", le + Utf16(Words16(900, u"\r\n", 1), false), {}},
+      {"utf-16be mark lf", be + Utf16(Words16(900, u"\n", 2), true), {"--keep", "first"}},
+      {"utf-16le chosen, no final break", Utf16(Words16(900, u"\n", 3) + u"end", false), {"--encoding", "unicode"}},
+      {"utf-16 multi-byte separator", le + Utf16(Words16(900, u"\u3001", 4), false), {"--separator", "\xE3\x80\x81"}},
+      {"big5", big5, {"--encoding", "big5"}},
+      {"big5, cut at a letter", big5, {"--encoding", "big5", "--separator", "_"}},
+      // A '|' byte can follow a lead byte of GBK: UTF-8 must be cut as text.
+      {"utf-8 cut at |", bom8 + std::string(reinterpret_cast<const char*>(u8"\u5317\u4EAC|abc|\u4E2D|abc|") ) +
+                             Lines(600, 90, "|", 5), {"--separator", "|"}},
+      {"utf-8 without a mark cut at |", std::string(reinterpret_cast<const char*>(u8"\u5317|abc|\u5317|")) +
+                                            Lines(600, 90, "|", 6), {"--separator", "|"}},
+      {"ansi chosen on utf-8 with a mark", bom8 + "a\n" + Lines(900, 90, "\n", 7) + "a\n", {"--encoding", "ansi"}},
+      {"one record larger than the budget", le + Utf16(std::u16string(30000, u'\u4E2D') + u"\r\nx\r\n", false), {}},
+  };
+  for (const auto& c : cases) {
+    for (std::vector<std::string> mode : {std::vector<std::string>{"-d"}, {"-d", "-s", "--seed", "5"}}) {
+      std::vector<std::string> args = c.args, external;
+      args.insert(args.end(), mode.begin(), mode.end());
+      external = args;
+      for (std::string a : {"--memory", "4K", "--temp-dir"}) external.push_back(a);
+      external.push_back(spill_);
+      const auto want = Cli(args, c.input);
+      const auto got = Cli(external, c.input);
+      ASSERT_EQ(want.exitCode, 0) << c.name << ": " << want.err;
+      ASSERT_EQ(got.exitCode, 0) << c.name << ": " << got.err;
+      if (mode.size() == 1) {
+        EXPECT_EQ(got.out, want.out) << c.name;
+      } else {
+        // Another order, the same bytes.
+        std::string a = got.out, b = want.out;
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        EXPECT_EQ(a, b) << c.name;
+        for (const std::string& mark : {le, be, bom8})
+          EXPECT_EQ(got.out.starts_with(mark), want.out.starts_with(mark)) << c.name << ": the mark";
+      }
+      EXPECT_TRUE(Leftovers(spill_).empty()) << c.name;
+    }
+  }
+
+  const struct {
+    std::string name, input;
+    std::vector<std::string> args;
+    std::string message;
+  } refused[] = {
+      {"stray byte in utf-8", bom8 + Lines(900, 90, "\n", 8) + "\xFF\n" + Lines(10, 5, "\n", 9), {}, "not valid UTF-8"},
+      {"stray byte with a plain separator", bom8 + Lines(900, 90, "\n", 8) + "\xC3\n", {"--separator", ","},
+       "not valid UTF-8"},
+      {"lone surrogate", le + Utf16(Words16(900, u"\n", 10) + u"\xD800x\n", false), {}, "not valid UTF-16LE"},
+      {"cut-off character", be + Utf16(Words16(900, u"\n", 11), true) + "\x4E", {}, "not valid UTF-16BE"},
+  };
+  for (const auto& c : refused) {
+    std::vector<std::string> external = c.args;
+    for (std::string a : {"--memory", "4K", "--temp-dir"}) external.push_back(a);
+    external.push_back(spill_);
+    const auto want = Cli(c.args, c.input);
+    const auto got = Cli(external, c.input);
+    EXPECT_EQ(want.exitCode, 1) << c.name;
+    EXPECT_EQ(got.exitCode, 1) << c.name;
+    EXPECT_EQ(got.err, want.err) << c.name;
+    EXPECT_NE(got.err.find(c.message), std::string::npos) << c.name << ": " << got.err;
+    EXPECT_TRUE(got.out.empty()) << c.name;
     EXPECT_TRUE(Leftovers(spill_).empty()) << c.name;
   }
 }
