@@ -16,10 +16,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace tl::test {
 
@@ -51,18 +52,6 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
 inline void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary);
   f << bytes;
-}
-
-// A new empty folder under the system's temporary folder ("" when none can
-// be made); the caller removes it.
-inline std::filesystem::path MakeTempDir(const std::string& prefix = "tidyline-run-") {
-  std::random_device seed;
-  std::error_code ec;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    auto candidate = std::filesystem::temp_directory_path(ec) / (prefix + std::to_string(seed()));
-    if (std::filesystem::create_directory(candidate, ec)) return candidate;
-  }
-  return {};
 }
 
 #ifdef _WIN32
