@@ -6,6 +6,7 @@
 
 #include "runtime/os/files.h"
 #include "runtime/commands/text_commands.h"
+#include "runtime/core/declared_commands.h"
 
 namespace tl::fs {
 
@@ -165,7 +166,17 @@ FsTextStream FsFile::OpenAsTextStream(std::int32_t mode, std::int32_t format) co
 
 // ---------------------------------------------------------------------------
 
-FsObject::FsObject() { rt::CreateObject(object_.holder(), "scripting.FileSystemObject"); }
+FsObject::FsObject() {
+  rt::InitializeComForThread();
+  rt::CreateObject(object_.holder(), "scripting.FileSystemObject");
+}
+
+FsObject::FsObject(const FsObject& other) : FsWrapper(other) { rt::InitializeComForThread(); }
+
+FsObject::~FsObject() {
+  object_ = rt::Object();
+  rt::UninitializeComForThread();
+}
 
 rt::Object FsObject::Drives() const { return rt::GetObjectProperty(object_.holder(), "Drives"); }
 rt::Text FsObject::BuildPath(std::string_view path, std::string_view name) const {

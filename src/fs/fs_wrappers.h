@@ -104,8 +104,15 @@ class FsFile : public FsItem {
 
 class FsObject : public FsWrapper {
  public:
-  // Creates the "scripting.FileSystemObject" (empty when it cannot be made).
+  // Takes the component library for the thread (CoInitialize where the
+  // system has it), then creates the "scripting.FileSystemObject" (empty
+  // when it cannot be made). A copy holds a second reference and takes the
+  // library again, so every wrapper's end gives it back once.
   FsObject();
+  FsObject(const FsObject& other);
+  FsObject& operator=(const FsObject& other) = default;
+  // Releases the object, then gives the library back (CoUninitialize).
+  ~FsObject();
 
   rt::Object Drives() const;
   rt::Text BuildPath(std::string_view path, std::string_view name) const;

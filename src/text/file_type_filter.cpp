@@ -13,7 +13,11 @@ FileTypeFilter::FileTypeFilter(std::string_view filter) {
     ending_ = std::string(rt::ToLower(filter.substr(1)).view());
   } else {
     mode_ = Mode::kPattern;
-    matcher_.Create(WildcardToPattern(filter).view(), true, true, true);
+    // Not global: whether a name matches does not depend on it, the count
+    // is never used, and one match is cheaper than all of them. (Wine's
+    // expression object also never returns from a global search that
+    // matches the empty string, as "||zzz*|" does.)
+    matcher_.Create(WildcardToPattern(filter).view(), true, true, false);
   }
 }
 

@@ -8,10 +8,13 @@
 
 #include "batch/file_batch.h"
 #include "files/fixture.h"
+#include "support/paths.h"
 #include "text/encoding_detect.h"
 
 namespace tl::batch {
 namespace {
+
+using tl::test::Native;
 
 struct Recorder : FileObserver {
   std::vector<std::string> events;
@@ -26,14 +29,15 @@ struct Recorder : FileObserver {
 
 class FileBatch : public tl::testing::TempDirTest {
  protected:
-  std::string Saved(std::string_view name) const { return Slurp(dir_ / "保存目录" / std::string(name)); }
+  std::string Saved(std::string_view name) const { return Slurp(dir_ / U8("保存目录") / std::string(name)); }
 };
 
 TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
   Put("gbk.txt", tl::testing::Gbk("乙\r\n甲\r\n乙"));
   Put("utf8.txt", "\xEF\xBB\xBF" "a\r\nb\r\na");
-  Put("nul.txt", std::string("\0\0x", 3));  // not text in any encoding
-  const std::vector<std::string> owned = {Path("gbk.txt"), Path("utf8.txt"), Path("nul.txt"), Path("missing.txt")};
+  // (Not "nul.txt": Windows takes that name for its null device.)
+  Put("zeros.txt", std::string("\0\0x", 3));  // not text in any encoding
+  const std::vector<std::string> owned = {Path("gbk.txt"), Path("utf8.txt"), Path("zeros.txt"), Path("missing.txt")};
   const std::vector<std::string_view> paths(owned.begin(), owned.end());
   text::FixedOptions options;
   Recorder recorder;
@@ -60,23 +64,23 @@ TEST_F(FileBatch, EachFileReportsStatusEncodingAndSizes) {
   EXPECT_EQ(out.processed, 2);
   EXPECT_EQ(Saved("gbk.txt"), tl::testing::Gbk("甲\r\n乙"));
   EXPECT_EQ(Saved("utf8.txt"), "\xEF\xBB\xBF" "b\r\na");
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "保存目录" / "nul.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / U8("保存目录") / "zeros.txt"));
   const std::string unreadable = std::to_string(static_cast<int>(FileStatus::kUnreadable));
   const std::string unopenable = std::to_string(static_cast<int>(FileStatus::kUnopenable));
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"start 0/4 gbk.txt", "done 0 0", "start 1/4 utf8.txt",
-                                                      "done 1 0", "start 2/4 nul.txt", "done 2 " + unreadable,
+                                                      "done 1 0", "start 2/4 zeros.txt", "done 2 " + unreadable,
                                                       "start 3/4 missing.txt", "done 3 " + unopenable}));
 }
 
 TEST_F(FileBatch, ResultsNeverReplaceSourcesOrEachOther) {
-  std::filesystem::create_directories(dir_ / "保存目录");
+  std::filesystem::create_directories(dir_ / U8("保存目录"));
   std::filesystem::create_directories(dir_ / "other");
   Put("a.txt", "x\r\nx");
   Put("other/a.txt", "y\r\ny");
   Put("保存目录/b.txt", "z\r\nz");
   Put("b.txt", "w\r\nw");
-  const std::string saveFolder = dir_.string() + "/" + tl::testing::Gbk("保存目录") + "/";
-  const std::vector<std::string> owned = {Path("a.txt"), Path("other/a.txt"), Path("a.txt"), Path("b.txt"),
+  const std::string saveFolder = Path(Native(tl::testing::Gbk("保存目录") + "/"));
+  const std::vector<std::string> owned = {Path("a.txt"), Path(Native("other/a.txt")), Path("a.txt"), Path("b.txt"),
                                           saveFolder + "b.txt"};
   const std::vector<std::string_view> paths(owned.begin(), owned.end());
   text::FixedOptions options;
@@ -124,16 +128,25 @@ TEST_F(FileBatch, InvalidTextIsNotProcessed) {
     EXPECT_EQ(out.files[i].encoding, cases[i].encoding);
     EXPECT_EQ(out.files[i].invalidAt, cases[i].invalidAt);
     EXPECT_EQ(ReasonOf(out.files[i]), cases[i].reason);
-    EXPECT_EQ(std::filesystem::exists(dir_ / "保存目录" / cases[i].name), cases[i].status == FileStatus::kProcessed);
+    EXPECT_EQ(std::filesystem::exists(dir_ / U8("保存目录") / cases[i].name), cases[i].status == FileStatus::kProcessed);
   }
   EXPECT_EQ(out.processed, 1);
   EXPECT_EQ(Saved("gbk.txt"), "\xD6\xD0\r\n\xFF");
 }
 
 TEST(SaveFolder, BesideTheFirstFileOrInTheCurrentDirectory) {
-  EXPECT_EQ(SaveFolderFor("/a/b/c.txt"), "/a/b/" + tl::testing::Gbk("保存目录") + "/");
-  EXPECT_EQ(SaveFolderFor("c.txt"), "./" + tl::testing::Gbk("保存目录") + "/");
-  EXPECT_EQ(SaveFolderFor("/c.txt"), "/" + tl::testing::Gbk("保存目录") + "/");
+  const std::string save = tl::testing::Gbk("保存目录");
+  struct Case {
+    std::string first, folder;
+    bool windowsOnly = false;
+  } cases[] = {
+      {"/a/b/c.txt", "/a/b/" + save + "/"}, {"c.txt", "./" + save + "/"}, {"/c.txt", "/" + save + "/"},
+      {"C:/c.txt", "C:/" + save + "/", true}, {"C:/a/c.txt", "C:/a/" + save + "/", true},
+  };
+  for (const Case& c : cases) {
+    if (c.windowsOnly && !tl::test::kWindows) continue;
+    EXPECT_EQ(SaveFolderFor(Native(c.first)), Native(c.folder)) << c.first;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The batch under faults, through tidyline-cli: for each fault every source
 // is byte-identical afterwards, no partial result sits under a final name, no
 // temporary file is left, and the summary's counts and the exit code are
-// true. Disk full and a kill mid-batch have tests of their own.
+// true. Disk full and a kill mid-batch have tests of their own; the faults
+// Windows shares are in batch_matrix_test.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -124,12 +125,6 @@ class FaultMatrix : public ::testing::Test {
   std::optional<std::string> mounted_;
 };
 
-std::string Utf16Le(const std::string& ascii) {
-  std::string out;
-  for (char c : ascii) out += std::string{c, '\0'};
-  return out;
-}
-
 struct Row {
   const char* fault;
   // Lays out the files and gives the arguments after "-d".
@@ -139,77 +134,16 @@ struct Row {
   bool asNobody = false;
 };
 
+// The faults of the matrix that only POSIX has; the others, which Windows
+// shares, are in batch_matrix_test.
 TEST_F(FaultMatrix, EveryFaultLeavesSourcesAndResultsWhole) {
-  const std::string gbkText = test::Gbk("中\r\n文\r\n中");
-  const bool root = geteuid() == 0;
   const std::vector<Row> rows = {
-      {"read-only source",
-       [](auto& f) {
-         auto p = f.Put("a.txt", "b\r\na\r\nb");
-         chmod(p.c_str(), 0444);
-         return std::vector<std::string>{p};
-       },
-       0, 1, 1, {{kSave + "/a.txt", "a\r\nb"}}},
-      {"missing source",
-       [](auto& f) { return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.P("missing.txt")}; },
-       1, 2, 1, {{kSave + "/a.txt", "a\r\nb"}}},
-      {"a directory in the list",
-       [](auto& f) {
-         fsys::create_directories(f.P("sub.txt"));
-         return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.P("sub.txt")};
-       },
-       1, 2, 1, {{kSave + "/a.txt", "a\r\nb"}}},
       {"a FIFO in the list",
        [](auto& f) {
          mkfifo(f.P("pipe.txt").c_str(), 0644);
          return std::vector<std::string>{f.P("pipe.txt"), f.Put("a.txt", "b\r\na\r\nb")};
        },
        1, 2, 1, {{kSave + "/a.txt", "a\r\nb"}}},
-      {"NUL inside", [](auto& f) { return std::vector<std::string>{f.Put("n.txt", std::string("a\0b\r\na", 6))}; },
-       1, 1, 0, {}},
-      // Read raw (GBK), a final 0x1A is an end-of-file mark, not a character.
-      {"0x1A at the end",
-       [&](auto& f) { return std::vector<std::string>{f.Put("g.txt", gbkText + "\x1A")}; }, 0, 1, 1,
-       {{kSave + "/g.txt", test::Gbk("文\r\n中")}}},
-      {"BOM-less UTF-16 chosen explicitly",
-       [](auto& f) {
-         return std::vector<std::string>{"--encoding", "unicode", f.Put("w.txt", Utf16Le("b\r\na\r\nb"))};
-       },
-       0, 1, 1, {{kSave + "/w.txt", "\xFF\xFE" + Utf16Le("a\r\nb")}}},
-      {"odd UTF-16 length",
-       [](auto& f) { return std::vector<std::string>{f.Put("o.txt", "\xFF\xFE" + Utf16Le("ab") + "c")}; }, 1, 1,
-       0, {}},
-      // Root writes anywhere: the run then drops to nobody.
-      {"unwritable save folder",
-       [](auto& f) {
-         auto p = f.Put("a.txt", "b\r\na\r\nb");
-         chmod(p.c_str(), 0644);
-         fsys::create_directories(f.P(kSave));
-         chmod(f.P(kSave).c_str(), 0555);
-         return std::vector<std::string>{p};
-       },
-       1, 1, 0, {}, root},
-      {"save folder that is a file",
-       [](auto& f) {
-         f.Put(kSave, "not a folder");
-         return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.Put("c.txt", "c")};
-       },
-       1, 2, 0, {}},
-      {"same-name results",
-       [](auto& f) { return std::vector<std::string>{f.Put("x/a.txt", "b\r\na\r\nb"), f.Put("y/a.txt", "y\r\ny")}; },
-       1, 2, 1, {{"x/" + kSave + "/a.txt", "a\r\nb"}}},
-      {"a source inside the save folder",
-       [](auto& f) {
-         return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.Put(kSave + "/a.txt", "old\r\nold"),
-                                         f.Put("c.txt", "c\r\nc")};
-       },
-       1, 3, 1, {{kSave + "/c.txt", "c"}}},
-      {"the same source twice",
-       [](auto& f) {
-         auto p = f.Put("a.txt", "b\r\na\r\nb");
-         return std::vector<std::string>{p, p};
-       },
-       0, 2, 2, {{kSave + "/a.txt", "a\r\nb"}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.fault);

@@ -39,17 +39,29 @@ class TempDirTest : public ::testing::Test {
       std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(dir_, ec);
   }
-  // Path of a name inside the directory (ASCII names: GBK = UTF-8).
-  std::string Path(std::string_view name) const { return (dir_ / std::string(name)).string(); }
-  void Put(std::string_view name, std::string_view bytes) const {
-    std::ofstream(Path(name), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // The file-system path of a name written in UTF-8 (the sources' own
+  // encoding): UTF-8 bytes on Linux, the same characters in UTF-16 on Windows.
+  static std::filesystem::path U8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+  }
+  static std::string Utf8Of(const std::filesystem::path& p) {
+    const std::u8string u = p.u8string();
+    return std::string(u.begin(), u.end());
+  }
+  // The program's path of a name inside the directory: the name is taken as
+  // the program's own bytes (GBK; ASCII names are the same either way).
+  std::string Path(std::string_view name) const {
+    return dir_.string() + static_cast<char>(std::filesystem::path::preferred_separator) + std::string(name);
+  }
+  void Put(std::string_view utf8Name, std::string_view bytes) const {
+    std::ofstream(dir_ / U8(utf8Name), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   static std::string Slurp(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  std::string Get(std::string_view name) const { return Slurp(Path(name)); }
-  bool Exists(std::string_view name) const { return std::filesystem::exists(Path(name)); }
+  std::string Get(std::string_view utf8Name) const { return Slurp(dir_ / U8(utf8Name)); }
+  bool Exists(std::string_view utf8Name) const { return std::filesystem::exists(dir_ / U8(utf8Name)); }
 
   std::filesystem::path dir_;
 };

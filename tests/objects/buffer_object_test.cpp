@@ -250,7 +250,7 @@ TEST(BufferObject, CallsOnAMissingBufferFailQuietly) {
 class BufferFile : public tl::testing::TempDirTest {};
 
 TEST_F(BufferFile, LoadFileReplacesTheContentOrChangesNothing) {
-  std::filesystem::create_directories(dir_ / "配置目录");
+  std::filesystem::create_directories(dir_ / U8("配置目录"));
   const std::string content = "a\0b\r\n"s + std::string(30000, 'k');
   Put("配置目录/设置.ini", content);
   FrameBuffer b;

@@ -9,7 +9,6 @@
 #include "runtime/commands/files.h"
 #include "runtime/core/message_pump.h"
 #include "runtime/commands/registry.h"
-#include "runtime/os/posix_registry_store.h"
 #include "runtime/commands/text_commands.h"
 #include "store_fixture.h"
 
@@ -49,6 +48,9 @@ TEST_F(StoreBehaviour, DiskFollowsEveryWriteAndASecondStoreReadsItBack) {
 }
 
 TEST_F(StoreBehaviour, PythonConfigParserReadsTheFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "reads the file with the host's Python, which the Windows test run has not";
+#endif
   const std::vector<std::tuple<std::string, std::string, std::string>> entries = {
       {"基本配置", "分隔符", ","},       {"基本配置", "文件类型", "*.txt|*.csv"}, {"基本配置", "编码", "2"},
       {"基本配置", "去重", "真"},        {"其他", "路径", "C:\\数据\\in.txt"},     {"其他", "空", ""},
@@ -222,7 +224,7 @@ TEST_F(StoreBehaviour, InMemoryModeLeavesTheFileAlone) {
 }
 
 TEST_F(StoreBehaviour, RegistryMode) {
-  rt::SetRegistryDirectory(Path("registry"));
+  UseTestRegistry(Path("registry"));
   SettingsStore store;
   EXPECT_TRUE(store.Open(Path("Tidyline.v1.ini"), 2));
   EXPECT_FALSE(Exists("Tidyline.v1.ini"));
@@ -237,7 +239,7 @@ TEST_F(StoreBehaviour, RegistryMode) {
   EXPECT_TRUE(store.GetFlagValue("f", false));
   EXPECT_EQ(store.GetTextValue("missing", "x\r\ny").view(), "x\r\ny");
   EXPECT_FALSE(Exists("Tidyline.v1.ini"));
-  rt::SetRegistryDirectory("");
+  EndTestRegistry();
 }
 
 TEST_F(StoreBehaviour, BinarySideStore) {
@@ -264,8 +266,9 @@ TEST_F(StoreBehaviour, BinarySideStore) {
 // The settings path is a program text (GBK); a folder with a Chinese name
 // must still load the file that the store keeps open and writes.
 TEST_F(StoreBehaviour, AGbkPathLoadsWhatWasWritten) {
-  std::filesystem::create_directories(dir_ / "配置");
-  const std::string ini = dir_.string() + G("/配置/设置.ini");
+  std::filesystem::create_directories(dir_ / U8("配置"));
+  const std::string sep(1, static_cast<char>(std::filesystem::path::preferred_separator));
+  const std::string ini = dir_.string() + sep + G("配置") + sep + G("设置.ini");
   {
     SettingsStore store;
     ASSERT_TRUE(store.Open(ini, 0));
@@ -277,7 +280,7 @@ TEST_F(StoreBehaviour, AGbkPathLoadsWhatWasWritten) {
   again.SelectSection("S");
   EXPECT_EQ(again.GetTextValue("A", "missing").view(), "1");
   EXPECT_TRUE(again.SetTextValue("B", "2"));
-  EXPECT_EQ(Slurp(dir_ / "配置" / "设置.ini"), "[S]\r\nB=2\r\nA=1");
+  EXPECT_EQ(Slurp(dir_ / U8("配置") / U8("设置.ini")), "[S]\r\nB=2\r\nA=1");
 }
 
 }  // namespace

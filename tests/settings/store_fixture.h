@@ -6,6 +6,12 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "runtime/os/posix_registry_store.h"
+#endif
+
 #include "files/fixture.h"
 #include "settings/settings_store.h"
 #include "support/run_program.h"
@@ -13,6 +19,25 @@
 namespace tl::testing {
 
 inline std::string G(std::string_view utf8) { return Gbk(utf8); }
+
+// Where the store's registry mode writes: on Linux a folder of the test's
+// own (the file-backed store); on Windows the real registry, whose keys of
+// the maker's name are removed before and after.
+inline void UseTestRegistry(const std::string& folder) {
+#ifdef _WIN32
+  (void)folder;
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, G("Lumora软件").c_str());
+#else
+  rt::SetRegistryDirectory(folder);
+#endif
+}
+inline void EndTestRegistry() {
+#ifdef _WIN32
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, G("Lumora软件").c_str());
+#else
+  rt::SetRegistryDirectory("");
+#endif
+}
 
 class StoreTest : public TempDirTest {
  protected:

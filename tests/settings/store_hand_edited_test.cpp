@@ -4,7 +4,6 @@
 #include "runtime/core/gbk_view.h"
 #include "runtime/os/files.h"
 #include "runtime/commands/registry.h"
-#include "runtime/os/posix_registry_store.h"
 #include "store_fixture.h"
 
 namespace tl::testing {
@@ -125,13 +124,13 @@ TEST_F(StoreHandEdited, PathsAreSplitCharacterByCharacter) {
   }
   // The side store's folder is the settings file's own; a section or key with
   // a two-byte character is a name, not a path.
-  std::filesystem::create_directories(dir_ / Utf8(G("乗")));
+  std::filesystem::create_directories(dir_ / U8(Utf8(G("乗"))));
   const std::string ini = dir_.string() + sep + G("乗") + sep + "Tidyline.ini";
   SettingsStore store;
   ASSERT_TRUE(store.Open(ini, 0));
   store.SelectSection(G("乗"));
   EXPECT_TRUE(store.SetBinaryValue(G("乗"), "bytes"));
-  EXPECT_EQ(Slurp(dir_ / Utf8(G("乗")) / "inibin" / Utf8(G("乗-乗.ibn"))), "bytes");
+  EXPECT_EQ(Slurp(dir_ / U8(Utf8(G("乗"))) / "inibin" / U8(Utf8(G("乗-乗.ibn")))), "bytes");
   EXPECT_FALSE(store.SetBinaryValue("a" + sep + "b", "x")) << "a separator would leave the folder";
   EXPECT_FALSE(store.SetBinaryValue(std::string("\x81\0", 2) + sep, "x")) << "nor behind a lone lead byte";
 }
@@ -142,7 +141,7 @@ TEST_F(StoreHandEdited, OpenWithAnUnknownModeClosesThePreviousOne) {
   for (int bad : {3, -1, 7}) {
     SCOPED_TRACE(bad);
     for (int before : {0, 2}) {
-      rt::SetRegistryDirectory(Path("registry" + std::to_string(bad) + std::to_string(before)));
+      UseTestRegistry(Path("registry" + std::to_string(bad) + std::to_string(before)));
       std::filesystem::remove(Ini());
       SettingsStore store;
       ASSERT_TRUE(store.Open(Ini(), before));
@@ -158,7 +157,7 @@ TEST_F(StoreHandEdited, OpenWithAnUnknownModeClosesThePreviousOne) {
                 before == 2 ? "first" : "");
     }
   }
-  rt::SetRegistryDirectory("");
+  EndTestRegistry();
 }
 
 }  // namespace

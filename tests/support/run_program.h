@@ -1,15 +1,26 @@
-// Test helper: runs a program through the shell with given standard input
-// and environment, and collects its exit code and output.
+// Test helper: runs a program directly (no shell) with given standard input
+// and extra environment entries, and collects its exit code and output.
+// POSIX: fork and exec (the program is looked up on PATH); Windows:
+// CreateProcessA with the arguments quoted as the C runtime reads them.
 #pragma once
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace tl::test {
 
@@ -19,6 +30,7 @@ struct RunResult {
   std::string err;
 };
 
+// A word for sh -c, quoted.
 inline std::string ShellQuote(const std::string& s) {
   std::string q = "'";
   for (char c : s) {
@@ -30,36 +42,113 @@ inline std::string ShellQuote(const std::string& s) {
   return q + "'";
 }
 
-inline std::string ReadWholeFile(const std::string& path) {
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream f(path, std::ios::binary);
   std::ostringstream ss;
   ss << f.rdbuf();
   return ss.str();
 }
 
-inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
+inline void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary);
   f << bytes;
 }
 
-// `env` entries are NAME=VALUE, put in front of the command.
+#ifdef _WIN32
+// One argument as the C runtime's command-line parser gives it back.
+inline std::string QuoteArgument(const std::string& a) {
+  if (!a.empty() && a.find_first_of(" \t\n\v\"") == std::string::npos) return a;
+  std::string q = "\"";
+  std::size_t slashes = 0;
+  for (char c : a) {
+    if (c == '\\') {
+      ++slashes;
+    } else {
+      if (c == '"') q.append(slashes + 1, '\\');
+      slashes = 0;
+    }
+    q += c;
+  }
+  q.append(slashes, '\\');
+  return q + "\"";
+}
+#endif
+
+// `env` entries are NAME=VALUE, added to (or replacing in) the caller's
+// environment.
 inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                             const std::string& input, const std::vector<std::string>& env = {}) {
-  char dir[] = "/tmp/tidyline-run-XXXXXX";
-  if (!mkdtemp(dir)) return {};
-  std::string base = dir;
-  WriteWholeFile(base + "/in", input);
-  std::string cmd = "env";
-  for (const auto& e : env) cmd += " " + ShellQuote(e);
-  cmd += " " + ShellQuote(program);
-  for (const auto& a : args) cmd += " " + ShellQuote(a);
-  cmd += " < " + base + "/in > " + base + "/out 2> " + base + "/err";
-  int status = std::system(cmd.c_str());
+  const std::filesystem::path dir = MakeTempDir();
+  if (dir.empty()) return {};
+  WriteWholeFile(dir / "in", input);
   RunResult r;
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = ReadWholeFile(base + "/out");
-  r.err = ReadWholeFile(base + "/err");
-  std::system(("rm -rf " + base).c_str());
+#ifdef _WIN32
+  std::string cmd = QuoteArgument(program);
+  for (const auto& a : args) cmd += " " + QuoteArgument(a);
+  // The environment block: the caller's entries that `env` does not name,
+  // then `env`.
+  std::string block;
+  if (char* own = GetEnvironmentStringsA()) {
+    for (const char* p = own; *p; p += std::strlen(p) + 1) {
+      const std::string entry(p);
+      bool replaced = false;
+      for (const auto& e : env) {
+        const std::size_t eq = e.find('=');
+        if (eq != std::string::npos && _strnicmp(entry.c_str(), e.c_str(), eq + 1) == 0) replaced = true;
+      }
+      if (!replaced) block += entry + '\0';
+    }
+    FreeEnvironmentStringsA(own);
+  }
+  for (const auto& e : env) block += e + '\0';
+  block += '\0';
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  auto open = [&](const char* name, bool write) {
+    return CreateFileW((dir / name).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, &inherit,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE in = open("in", false), out = open("out", true), err = open("err", true);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = in;
+  si.hStdOutput = out;
+  si.hStdError = err;
+  PROCESS_INFORMATION pi{};
+  if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, block.data(), nullptr, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    r.exitCode = static_cast<int>(code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  for (HANDLE h : {in, out, err})
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+#else
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open((dir / "in").c_str(), O_RDONLY);
+    const int out = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid) r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  r.out = ReadWholeFile(dir / "out");
+  r.err = ReadWholeFile(dir / "err");
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
   return r;
 }
 

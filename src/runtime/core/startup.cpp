@@ -1,4 +1,5 @@
 #include "runtime/commands/system_commands.h"
+#include "runtime/core/declared_commands.h"
 #include "runtime/core/startup.h"
 
 #include <atomic>
@@ -90,6 +91,9 @@ void InitRuntime(const RuntimeImage& image) {
   // 6. The program's constant texts.
   RegisterProgramConstants();
 
+  // 7. The declared DLL commands resolve anew on their first calls.
+  ResetDeclaredDllCommands();
+
   // 9-10. Templates and their handlers.
   SetStartupFinished(false);
   AttachEventSink();
@@ -126,6 +130,8 @@ void ShutdownRuntime(int code) {
   ClearTemplates();
   // 4. The application's global cleanup, once.
   RunShutdownHookOnce();
+  // 6. The libraries the declared DLL commands loaded.
+  UnloadDeclaredDllCommands();
   // 5-8. Libraries, the hidden window, automation. The constant region
   // stays registered: static owners may still release constant texts while
   // the process ends, and that must stay a no-op.

@@ -24,7 +24,14 @@ CharsetConverter::Status Convert(void* handle, const char*& in, std::size_t& inL
   char* src = const_cast<char*>(in);
   std::size_t r = iconv(Raw(handle), &src, &inLeft, &out, &outLeft);
   in = src;
-  if (r != static_cast<std::size_t>(-1)) return Status::kDone;
+  if (r != static_cast<std::size_t>(-1)) {
+    // The input is used up: write what the converter still holds. Big5-HKSCS
+    // keeps a final Ê or ê back in case a combining mark follows, and a text
+    // ending in one would lose it.
+    if (iconv(Raw(handle), nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1) && errno == E2BIG)
+      return Status::kOutputFull;
+    return Status::kDone;
+  }
   switch (errno) {
     case E2BIG: return Status::kOutputFull;
     case EINVAL: return Status::kIncomplete;

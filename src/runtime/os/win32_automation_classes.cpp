@@ -106,12 +106,25 @@ class ComDispatch final : public RefCounted<Dispatch> {
       }
     ITypeInfo* info = nullptr;
     UINT count = 0;
-    if (FAILED(d_->GetTypeInfoCount(&count)) || count == 0 ||
-        FAILED(d_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info)
-      return kTypeElementNotFound;
-    auto found = Describe(info, id, kind);
-    info->Release();
-    if (!found) return kDispMemberNotFound;
+    std::unique_ptr<Member> found;
+    if (SUCCEEDED(d_->GetTypeInfoCount(&count)) && count > 0 &&
+        SUCCEEDED(d_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) && info) {
+      found = Describe(info, id, kind);
+      info->Release();
+      if (!found) return kDispMemberNotFound;
+    } else {
+      // The name is known but its kind and parameters are not (wine's match
+      // collections and matches give no type information): the first kind
+      // asked binds, with any arguments taken as given, and a get or call
+      // leaves the choice between property and method to the object, as a
+      // scripting engine's late binding does.
+      found = std::make_unique<Member>();
+      found->desc.id = id;
+      found->desc.kind = kind;
+      found->desc.varArgs = true;
+      found->desc.result = kVtVariant;
+      found->untyped = true;
+    }
     found->name = std::move(n);
     found->desc.name = found->name;
     members_.push_back(std::move(found));
@@ -161,15 +174,19 @@ class ComDispatch final : public RefCounted<Dispatch> {
     VariantInit(&res);
     EXCEPINFO ex{};
     UINT argError = 0;
-    HRESULT hr = d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &dp,
+    WORD flags = static_cast<WORD>(kind);
+    for (const auto& m : members_)
+      if (m->untyped && m->desc.id == id && m->desc.kind == kind && (kind == kInvokeMethod || kind == kInvokePropertyGet))
+        flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+    HRESULT hr = d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp,
                             result ? &res : nullptr, &ex, &argError);
     if (hr == DISP_E_EXCEPTION) {
       if (ex.pfnDeferredFillIn) ex.pfnDeferredFillIn(&ex);
       SysFreeString(ex.bstrSource);
       SysFreeString(ex.bstrDescription);
       SysFreeString(ex.bstrHelpFile);
-      // The object's own code says more than "an exception happened".
-      if (FAILED(ex.scode)) hr = ex.scode;
+      // Stays DISP_E_EXCEPTION: the caller's error table has a code of its
+      // own for "the member raised an exception", whatever the object's.
     }
     if (FAILED(hr)) {
       ::VariantClear(&res);
@@ -200,6 +217,7 @@ class ComDispatch final : public RefCounted<Dispatch> {
     std::u16string name;
     std::vector<ParamDesc> params;
     MemberDesc desc;
+    bool untyped = false;  // bound without type information
   };
 
   static bool Succeeded(HResult h) { return h >= 0; }

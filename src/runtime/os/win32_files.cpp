@@ -154,8 +154,20 @@ constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
     FILE_ATTRIBUTE_ARCHIVE;
 
-void Fill(const WIN32_FIND_DATAA& d, DirEntry& out) {
-  out.name = d.cFileName;
+// Names come from the wide search and are converted here without best
+// fit: the -A search would hand back "?" or a look-alike for a character
+// outside the ANSI code page, and a look-alike can name another file.
+// Such a name is kept out (nameKept false), shown with "?" in its place.
+void Fill(const WIN32_FIND_DATAW& d, DirEntry& out) {
+  const int n = static_cast<int>(wcslen(d.cFileName));
+  BOOL lost = FALSE;
+  std::string name(static_cast<std::size_t>(n) * 2 + 1, '\0');
+  const int got = n == 0 ? 0
+                         : WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, d.cFileName, n, name.data(),
+                                               static_cast<int>(name.size()), "?", &lost);
+  name.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  out.name = std::move(name);
+  out.nameKept = got > 0 && !lost;
   out.attributes = d.dwFileAttributes & kKeptAttributes;
 }
 
@@ -163,8 +175,13 @@ void Fill(const WIN32_FIND_DATAA& d, DirEntry& out) {
 
 DirSearch* FindFirst(std::string_view pattern, DirEntry& first) {
   if (pattern.empty()) return nullptr;
-  WIN32_FIND_DATAA d{};
-  HANDLE find = FindFirstFileA(std::string(pattern).c_str(), &d);
+  const std::string p(pattern);
+  const int n = MultiByteToWideChar(CP_ACP, 0, p.data(), static_cast<int>(p.size()), nullptr, 0);
+  if (n <= 0) return nullptr;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, p.data(), static_cast<int>(p.size()), wide.data(), n);
+  WIN32_FIND_DATAW d{};
+  HANDLE find = FindFirstFileW(wide.c_str(), &d);
   if (find == INVALID_HANDLE_VALUE) return nullptr;
   Fill(d, first);
   auto* s = new DirSearch;
@@ -174,8 +191,8 @@ DirSearch* FindFirst(std::string_view pattern, DirEntry& first) {
 
 bool FindNext(DirSearch* search, DirEntry& next) {
   if (!search || search->find == INVALID_HANDLE_VALUE) return false;
-  WIN32_FIND_DATAA d{};
-  if (!FindNextFileA(search->find, &d)) return false;
+  WIN32_FIND_DATAW d{};
+  if (!FindNextFileW(search->find, &d)) return false;
   Fill(d, next);
   return true;
 }

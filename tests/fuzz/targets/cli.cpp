@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_target.h"
+#include "support/temp_dir.h"
 #include "runtime/core/random.h"
 
 int TidylineCliMain(int argc, char** argv);
@@ -43,9 +47,9 @@ const std::vector<Source>& Sources() {
 
 const fsys::path& Base() {
   static const fsys::path base = [] {
-    std::string tmpl = (fsys::temp_directory_path() / "tidyline-fuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) tl::fuzz::Fail("cli", "no scratch directory");
-    return fsys::path(tmpl);
+    const fsys::path dir = tl::test::MakeTempDir("tidyline-fuzz-");
+    if (dir.empty()) tl::fuzz::Fail("cli", "no scratch directory");
+    return dir;
   }();
   return base;
 }
@@ -62,6 +66,14 @@ void Lay(const fsys::path& work) {
   for (const auto& s : Sources()) std::ofstream(work / s.name, std::ios::binary) << s.bytes;
 }
 
+#ifdef _WIN32
+constexpr int kBinary = O_BINARY;
+constexpr const char* kNullDevice = "NUL";
+#else
+constexpr int kBinary = 0;
+constexpr const char* kNullDevice = "/dev/null";
+#endif
+
 // Standard streams pointed at files for the call, and back afterwards.
 class Redirect {
  public:
@@ -69,9 +81,9 @@ class Redirect {
     std::fflush(stdout);
     std::cout.flush();
     for (int fd = 0; fd < 3; ++fd) saved_[fd] = dup(fd);
-    int i = open(in.c_str(), O_RDONLY);
-    int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int n = open("/dev/null", O_WRONLY);
+    int i = open(in.string().c_str(), O_RDONLY | kBinary);
+    int o = open(out.string().c_str(), O_WRONLY | O_CREAT | O_TRUNC | kBinary, 0600);
+    int n = open(kNullDevice, O_WRONLY);
     dup2(i, 0);
     dup2(o, 1);
     dup2(n, 2);

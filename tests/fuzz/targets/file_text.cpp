@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fuzz/fuzz_target.h"
+#include "support/temp_dir.h"
 #include "text/encoding_detect.h"
 #include "text/file_text.h"
 
@@ -15,9 +16,9 @@ namespace {
 
 const std::string& ScratchFile() {
   static const std::string path = [] {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tidyline-fuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) tl::fuzz::Fail("file_text", "no scratch directory");
-    return tmpl + "/input.txt";
+    const std::filesystem::path dir = tl::test::MakeTempDir("tidyline-fuzz-");
+    if (dir.empty()) tl::fuzz::Fail("file_text", "no scratch directory");
+    return (dir / "input.txt").string();
   }();
   return path;
 }

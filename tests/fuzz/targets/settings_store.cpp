@@ -14,15 +14,16 @@
 #include <vector>
 
 #include "fuzz/fuzz_target.h"
+#include "support/temp_dir.h"
 #include "settings/settings_store.h"
 
 namespace {
 
 const std::string& ScratchIni() {
   static const std::string path = [] {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tidyline-fuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) tl::fuzz::Fail("settings_store", "no scratch directory");
-    return tmpl + "/Tidyline.ini";
+    const std::filesystem::path dir = tl::test::MakeTempDir("tidyline-fuzz-");
+    if (dir.empty()) tl::fuzz::Fail("settings_store", "no scratch directory");
+    return (dir / "Tidyline.ini").string();
   }();
   return path;
 }

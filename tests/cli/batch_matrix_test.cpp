@@ -1,0 +1,259 @@
+// The batch matrix through tidyline-cli, on Linux and Windows alike: for each
+// fault every source is byte-identical afterwards (and keeps its
+// permissions), no partial result sits under a final name, no temporary file
+// is left, and the summary's counts and the exit code are true. The faults
+// only POSIX has (a FIFO, a full disk, a kill) are in fault_matrix_test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/gbk.h"
+#include "support/paths.h"
+#include "support/run_program.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace tl {
+namespace {
+
+namespace fsys = std::filesystem;
+
+const std::string kSave = "保存目录";
+
+struct FileState {
+  std::string bytes;
+  fsys::perms perms;
+};
+
+fsys::path U8(const std::string& utf8) { return fsys::path(std::u8string(utf8.begin(), utf8.end())); }
+std::string Utf8Of(const fsys::path& p) {
+  const std::u8string u = p.generic_u8string();
+  return std::string(u.begin(), u.end());
+}
+
+class BatchMatrix : public ::testing::Test {
+ public:
+  fsys::path dir_;
+  // The argument that names a file (relative path in UTF-8, "/" between
+  // folders): UTF-8 for the tool under a UTF-8 locale, GBK (the ANSI code
+  // page) on Windows.
+  std::string P(const std::string& rel) const {
+    const std::string native = test::Native(rel);
+    return dir_.string() + test::kSep + (test::kWindows ? test::Gbk(native) : native);
+  }
+  std::string Put(const std::string& rel, const std::string& bytes) {
+    fsys::create_directories((dir_ / U8(rel)).parent_path());
+    test::WriteWholeFile(dir_ / U8(rel), bytes);
+    return P(rel);
+  }
+  void ReadOnly(const std::string& rel, bool on) {
+    fsys::permissions(dir_ / U8(rel), fsys::perms::owner_write | fsys::perms::group_write | fsys::perms::others_write,
+                      on ? fsys::perm_options::remove : fsys::perm_options::add);
+  }
+
+ protected:
+  void SetUp() override { dir_ = test::MakeTempDir("tidyline-matrix-"); }
+  void TearDown() override { Clean(); }
+  void Clean() {
+    std::error_code ec;
+    for (auto& e : fsys::recursive_directory_iterator(dir_, ec))
+      fsys::permissions(e.path(), fsys::perms::owner_all, fsys::perm_options::add, ec);
+    fsys::remove_all(dir_, ec);
+  }
+
+  // Every regular file under the scratch folder, by relative path.
+  std::map<std::string, FileState> Snapshot() const {
+    std::map<std::string, FileState> files;
+    for (auto& e : fsys::recursive_directory_iterator(dir_))
+      if (e.is_regular_file())
+        files[Utf8Of(fsys::relative(e.path(), dir_))] = {test::ReadWholeFile(e.path()), e.status().permissions()};
+    return files;
+  }
+
+  test::RunResult Cli(const std::vector<std::string>& args, bool asNobody) {
+#ifdef _WIN32
+    (void)asNobody;
+    test::RunResult r = test::RunProgram(TIDYLINE_CLI_PATH, args, "");
+    r.err = test::Utf8(r.err);  // the console's ANSI code page
+    return r;
+#else
+    std::vector<std::string> all;
+    if (asNobody) all = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    all.push_back(TIDYLINE_CLI_PATH);
+    all.insert(all.end(), args.begin(), args.end());
+    return test::RunProgram(all.front(), {all.begin() + 1, all.end()}, "", {"LC_ALL=C.UTF-8"});
+#endif
+  }
+
+  // The summary line's total and processed counts; -1 when it is missing.
+  static std::pair<int, int> Summary(const std::string& err) {
+    std::smatch m;
+    static const std::regex line("总 ([0-9]+) 个文件，成功处理 ([0-9]+) 个文件");
+    if (!std::regex_search(err, m, line)) return {-1, -1};
+    return {std::stoi(m[1]), std::stoi(m[2])};
+  }
+
+  void ExpectClean(const std::map<std::string, FileState>& before, const test::RunResult& r, int exitCode,
+                   int total, int processed, const std::map<std::string, std::string>& results) {
+    EXPECT_EQ(r.exitCode, exitCode) << r.err;
+    EXPECT_EQ(Summary(r.err), std::make_pair(total, processed)) << r.err;
+    auto after = Snapshot();
+    for (const auto& [rel, state] : before) {
+      auto it = after.find(rel);
+      ASSERT_NE(it, after.end()) << rel << " is gone";
+      EXPECT_EQ(it->second.bytes, state.bytes) << rel << " changed";
+      EXPECT_EQ(it->second.perms, state.perms) << rel << " changed its permissions";
+    }
+    for (const auto& [rel, state] : after) {
+      if (before.count(rel)) continue;
+      auto want = results.find(rel);
+      if (want == results.end()) {
+        ADD_FAILURE() << "unexpected file " << rel << " (" << state.bytes.size() << " bytes)";
+        continue;
+      }
+      EXPECT_EQ(state.bytes, want->second) << rel << " is not the complete result";
+    }
+    for (const auto& [rel, bytes] : results) EXPECT_TRUE(after.count(rel)) << "missing result " << rel;
+  }
+
+};
+
+std::string Utf16Le(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+struct Row {
+  const char* fault;
+  // Lays out the files and gives the arguments after "-d"; an empty
+  // string as the first argument skips the row with the second as reason.
+  std::function<std::vector<std::string>(BatchMatrix&)> lay;
+  int exitCode, total, processed;
+  std::map<std::string, std::string> results;
+  bool asNobody = false;
+};
+
+TEST_F(BatchMatrix, EveryFaultLeavesSourcesAndResultsWhole) {
+  const std::string gbkText = test::Gbk("中\r\n文\r\n中");
+#ifdef _WIN32
+  const bool root = false;
+#else
+  const bool root = geteuid() == 0;
+#endif
+  const std::vector<Row> rows = {
+      {"read-only source",
+       [](auto& f) {
+         auto p = f.Put("a.txt", "b\r\na\r\nb");
+         f.ReadOnly("a.txt", true);
+         return std::vector<std::string>{p};
+       },
+       0, 1, 1, {{kSave + "/a.txt", "a\r\nb"}}},
+      {"missing source",
+       [](auto& f) { return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.P("missing.txt")}; },
+       1, 2, 1, {{kSave + "/a.txt", "a\r\nb"}}},
+      {"a directory in the list",
+       [](auto& f) {
+         fsys::create_directories(f.dir_ / "sub.txt");
+         return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.P("sub.txt")};
+       },
+       1, 2, 1, {{kSave + "/a.txt", "a\r\nb"}}},
+      {"NUL inside", [](auto& f) { return std::vector<std::string>{f.Put("n.txt", std::string("a\0b\r\na", 6))}; },
+       1, 1, 0, {}},
+      // Read raw (GBK), a final 0x1A is an end-of-file mark, not a character.
+      {"0x1A at the end",
+       [&](auto& f) { return std::vector<std::string>{f.Put("g.txt", gbkText + "\x1A")}; }, 0, 1, 1,
+       {{kSave + "/g.txt", test::Gbk("文\r\n中")}}},
+      {"BOM-less UTF-16 chosen explicitly",
+       [](auto& f) {
+         return std::vector<std::string>{"--encoding", "unicode", f.Put("w.txt", Utf16Le("b\r\na\r\nb"))};
+       },
+       0, 1, 1, {{kSave + "/w.txt", "\xFF\xFE" + Utf16Le("a\r\nb")}}},
+      {"odd UTF-16 length",
+       [](auto& f) { return std::vector<std::string>{f.Put("o.txt", "\xFF\xFE" + Utf16Le("ab") + "c")}; }, 1, 1,
+       0, {}},
+      // Root writes anywhere: the run then drops to nobody.
+      {"unwritable save folder",
+       [](auto& f) {
+         if (test::kWindows)
+           return std::vector<std::string>{"", "the Windows tests run under wine as the folder's owner, and wine "
+                                               "enforces neither access lists nor a folder's read-only mark"};
+         auto p = f.Put("a.txt", "b\r\na\r\nb");
+         fsys::create_directories(f.dir_ / U8(kSave));
+         fsys::permissions(f.dir_ / U8(kSave), fsys::perms::owner_read | fsys::perms::owner_exec |
+                                                   fsys::perms::group_read | fsys::perms::group_exec |
+                                                   fsys::perms::others_read | fsys::perms::others_exec);
+         return std::vector<std::string>{p};
+       },
+       1, 1, 0, {}, root},
+      {"save folder that is a file",
+       [](auto& f) {
+         f.Put(kSave, "not a folder");
+         return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.Put("c.txt", "c")};
+       },
+       1, 2, 0, {}},
+      {"same-name results",
+       [](auto& f) { return std::vector<std::string>{f.Put("x/a.txt", "b\r\na\r\nb"), f.Put("y/a.txt", "y\r\ny")}; },
+       1, 2, 1, {{"x/" + kSave + "/a.txt", "a\r\nb"}}},
+      {"a source inside the save folder",
+       [](auto& f) {
+         return std::vector<std::string>{f.Put("a.txt", "b\r\na\r\nb"), f.Put(kSave + "/a.txt", "old\r\nold"),
+                                         f.Put("c.txt", "c\r\nc")};
+       },
+       1, 3, 1, {{kSave + "/c.txt", "c"}}},
+      {"the same source twice",
+       [](auto& f) {
+         auto p = f.Put("a.txt", "b\r\na\r\nb");
+         return std::vector<std::string>{p, p};
+       },
+       0, 2, 2, {{kSave + "/a.txt", "a\r\nb"}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    Clean();
+    SetUp();
+    std::vector<std::string> args = {"-d"};
+    const std::vector<std::string> laid = row.lay(*this);
+    if (laid.size() == 2 && laid[0].empty()) {
+      std::cout << "[ SKIPPED  ] row \"" << row.fault << "\": " << laid[1] << "\n";
+      continue;
+    }
+    args.insert(args.end(), laid.begin(), laid.end());
+    auto before = Snapshot();
+    auto r = Cli(args, row.asNobody);
+    ExpectClean(before, r, row.exitCode, row.total, row.processed, row.results);
+  }
+}
+
+// --list prints one path a line with the platform's own line break: CR LF on
+// Windows, as its console programs do (cmd's for /f and Notepad take it),
+// LF on Linux. The paths are those a batch would take, in search order.
+TEST_F(BatchMatrix, ListPrintsOnePathALineWithThePlatformsBreak) {
+  Put("a.txt", "a");
+  Put("b.txt", "b");
+  Put("c.csv", "c");
+  const std::string eol = test::kWindows ? "\r\n" : "\n";
+  auto r = Cli({"--folder", dir_.string(), "--filter", "*.txt", "--list"}, false);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = r.out.find(eol, at)) != std::string::npos; at = end + eol.size())
+    lines.push_back(r.out.substr(at, end - at));
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{P("a.txt"), P("b.txt")})) << r.out;
+  std::size_t breaks = 0;
+  for (std::size_t at = 0; (at = r.out.find(eol, at)) != std::string::npos; at += eol.size()) ++breaks;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<std::ptrdiff_t>(breaks)) << "mixed breaks";
+  EXPECT_EQ(r.out.size() - r.out.rfind(eol), eol.size()) << "the last line ends with a break too";
+}
+
+}  // namespace
+}  // namespace tl
