@@ -50,6 +50,7 @@ RADIO_OWN = (192, 384, 88, 24)
 SEPARATOR = (280, 384, 88, 24)
 CHOOSE_FILES = (8, 423, 168, 32)
 PROGRESS = (8, 459, 632, 24)
+LABEL_SOURCE = (8, 100, 96, 24)
 
 
 class Failure(Exception):
@@ -163,8 +164,11 @@ class Session:
         return r.returncode, r.stdout
 
     def xdo(self, *args):
-        subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except (subprocess.TimeoutExpired, subprocess.CalledProcessError) as e:
+            raise Failure(f"xdotool {' '.join(args)}: {e}")
 
     def set_clipboard(self, text):
         # xclip stays in the background as the owner until someone else takes it.
@@ -255,11 +259,11 @@ class Window:
     def marked(self, rect):
         """Whether a check box is ticked or a radio button selected: the
         13-pixel box sits at the control's left, centred vertically, white
-        inside; a tick or a dot darkens the middle of it."""
+        inside; a tick or a dot colours the middle of it."""
         left, top, w, h = rect
         box_top = (h - 13) // 2
         rows = self.s.pixels(self.x + left + 3, self.y + top + box_top + 3, 7, 7)
-        return sum(1 for row in rows for p in row if sum(p) < 450) >= 5
+        return sum(1 for row in rows for p in row if sum(p) < 690) >= 5
 
     def settled(self, rect, looks=3):
         """Polls until the rectangle looks the same `looks` times in a row."""
@@ -274,8 +278,10 @@ class Window:
 
     def close(self):
         # Alt+F4, as a person closes a window (openbox passes it on to wine's
-        # window as a close request).
-        self.s.xdo("windowactivate", "--sync", str(self.id))
+        # window as a close request), once the window has the focus.
+        if self.s.active_name() != TITLE:
+            self.click(LABEL_SOURCE)
+            poll(lambda: self.s.active_name() == TITLE, 10, "the window to take the focus")
         self.s.xdo("key", "alt+F4")
         try:
             code = self.proc.wait(30)
