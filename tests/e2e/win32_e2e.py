@@ -49,6 +49,8 @@ RADIO_LINES = (112, 384, 72, 24)
 RADIO_OWN = (192, 384, 88, 24)
 SEPARATOR = (280, 384, 88, 24)
 CHOOSE_FILES = (8, 423, 168, 32)
+FILTER = (376, 427, 64, 24)
+ENCODING = (552, 427, 88, 23)
 PROGRESS = (8, 459, 632, 24)
 LABEL_SOURCE = (8, 100, 96, 24)
 
@@ -437,11 +439,22 @@ def main():
         before = win.look(SEPARATOR)
         s.xdo("type", "--delay", "30", ";")
         poll(lambda: win.look(SEPARATOR) != before, 10, "the typed separator to show")
+        # The file-type filter: "*.txt" becomes "*.log".
+        win.click(FILTER)
+        before = win.look(FILTER)
+        s.xdo("key", "End", "BackSpace", "BackSpace", "BackSpace")
+        s.xdo("type", "--delay", "30", "log")
+        poll(lambda: win.look(FILTER) != before, 10, "the typed filter to show")
+        # The encoding: the drop-down list, two steps down to "UTF-8".
+        before = win.look(ENCODING)
+        win.click(ENCODING)
+        s.xdo("key", "Down", "Down", "Return")
+        poll(lambda: win.look(ENCODING) != before, 10, "the chosen encoding to show")
         step("closing the first window")
         win.close()
         with open(ini_path, "rb") as f:
             ini = f.read()
-        pairs = [("打乱", "真"), ("去重", "假"), ("编码", "0"), ("文件类型", "*.txt"), ("分隔符", ";"), ("换行符", "假")]
+        pairs = [("打乱", "真"), ("去重", "假"), ("编码", "2"), ("文件类型", "*.log"), ("分隔符", ";"), ("换行符", "假")]
         want = gbk_ini(pairs)
         expect(ini == want, f"Tidyline.ini holds {ini!r}, expected {want!r}")
         step("reading Tidyline.ini through GetPrivateProfileStringA")
@@ -461,10 +474,13 @@ def main():
                f"with 自己输入 ';', 去重 and 打乱 the result is {out!r}")
         step("closing the second window")
         win.close()
+        # Closing saves what the controls hold: every value the first run
+        # stored has come back into its control (the filter and the encoding
+        # too, which the pixels above do not show), and 去重 is ticked again.
         pairs[1] = ("去重", "真")
         with open(ini_path, "rb") as f:
             ini = f.read()
-        expect(ini == gbk_ini(pairs), f"Tidyline.ini after the second run holds {ini!r}")
+        expect(ini == gbk_ini(pairs), f"Tidyline.ini after the second run holds {ini!r}, expected {gbk_ini(pairs)!r}")
         print(f"e2e (Windows): all checks passed in {time.monotonic() - T0:.1f} s")
         return 0
     except Failure as e:
