@@ -127,14 +127,21 @@ TEST_F(PictureTest, TheHyperlinkReportsEnterAndLeaveAndAClickInside) {
   Handle win = Window({40, 40, 300, 200});
   Handle link = Make(WidgetKind::kHyperLink, win, {20, 20, 120, 20}, Gbk("软件主页"));
   Show(win);
-  PostMessageA(W(link), WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+  // The pointer itself goes there too: the system watches it for leaving.
+  auto pointer_at = [&](int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(W(link), &p);
+    SetCursorPos(p.x, p.y);
+    PostMessageA(W(link), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  };
+  pointer_at(10, 10);
   ASSERT_TRUE(PumpUntil([&] { return rec.Count(EventType::kMouseEnter, link) == 1; }));
   EXPECT_EQ(GetCapture(), W(link)) << "captured while the pointer is over it";
-  PostMessageA(W(link), WM_MOUSEMOVE, 0, MAKELPARAM(30, 12));
+  pointer_at(30, 12);
   PostClick(link, 30, 12);
   ASSERT_TRUE(PumpUntil([&] { return rec.Count(EventType::kClick, link) == 1; }));
   EXPECT_EQ(rec.Count(EventType::kMouseEnter, link), 1);
-  PostMessageA(W(link), WM_MOUSEMOVE, 0, MAKELPARAM(200, 10));
+  pointer_at(200, 10);
   ASSERT_TRUE(PumpUntil([&] { return rec.Count(EventType::kMouseLeave, link) == 1; }));
   EXPECT_NE(GetCapture(), W(link));
   os.SetTextColour(link, 0x0000FF);

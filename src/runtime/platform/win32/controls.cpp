@@ -170,6 +170,10 @@ LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (inside && !n->hover) {
           n->hover = true;
           SetCapture(hwnd);
+          // Outside the program's windows no move arrives even while
+          // captured: the system also reports the pointer leaving.
+          TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+          TrackMouseEvent(&track);
           impl->Send(h, Ev(EventType::kMouseEnter));
         } else if (!inside && n->hover) {
           n->hover = false;
@@ -179,6 +183,21 @@ LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_MOUSELEAVE:
+      if (n->kind == WidgetKind::kHyperLink && n->hover) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(hwnd, &p);
+        if (!Inside(hwnd, MAKELPARAM(p.x, p.y))) {
+          n->hover = false;
+          if (GetCapture() == hwnd) ReleaseCapture();
+          impl->Send(h, Ev(EventType::kMouseLeave));
+        } else {
+          TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+          TrackMouseEvent(&track);
+        }
+      }
+      return 0;
     case WM_CAPTURECHANGED:
       if (n->kind == WidgetKind::kHyperLink && reinterpret_cast<HWND>(lp) != hwnd) Leave(*impl, *n);
       if (n->kind == WidgetKind::kPicButton && n->pressed) {
