@@ -52,6 +52,12 @@ bool InputEvent(UINT msg, Event& e) {
   return true;
 }
 
+// Resource enumeration: stops at the first icon group.
+BOOL CALLBACK FirstIcon(HMODULE module, LPCSTR, LPSTR id, LONG_PTR data) {
+  *reinterpret_cast<HICON*>(data) = LoadIconA(module, id);
+  return FALSE;
+}
+
 }  // namespace
 
 Impl* Backend() { return g_backend; }
@@ -91,22 +97,29 @@ void Impl::Dispatch(MSG& m) {
   if (n && InputEvent(m.message, e)) {
     Handle h = H(n->hwnd);
     if (e.type == EventType::kChar) {
-      // A two-byte character comes as two messages, lead byte first; both
-      // go on, or neither, with the runtime's answer to the whole character.
-      auto byte = static_cast<unsigned>(m.wParam) & 0xFF;
-      if (pending_lead < 0 && IsDBCSLeadByte(static_cast<BYTE>(byte))) {
-        pending_lead = static_cast<int>(byte);
+      // A two-byte character may come as two messages, lead byte first, or
+      // as one with both bytes. Either way the control gets it as one
+      // message (a lone lead byte would become "?"), or not at all, by the
+      // runtime's answer to the whole character.
+      auto code = static_cast<unsigned>(m.wParam) & 0xFFFF;
+      if (code <= 0xFF && pending_lead < 0 && IsDBCSLeadByte(static_cast<BYTE>(code))) {
+        pending_lead = static_cast<int>(code);
         return;
       }
-      e.key = pending_lead >= 0 ? (pending_lead << 8) | static_cast<int>(byte) : static_cast<int>(byte);
-      int lead = pending_lead;
+      if (code <= 0xFF && pending_lead >= 0) code |= static_cast<unsigned>(pending_lead) << 8;
       pending_lead = -1;
+      e.key = static_cast<int>(code);
       if (!Send(h, e).default_action || !IsWindow(m.hwnd)) return;
-      if (lead >= 0) {
-        MSG first = m;
-        first.wParam = static_cast<WPARAM>(lead);
-        DispatchMessageA(&first);
-        if (!IsWindow(m.hwnd)) return;
+      if (code > 0xFF) {
+        // As the one character it is (packed byte pairs are read in a
+        // different order by different systems).
+        char pair[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+        wchar_t wide[2] = {};
+        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pair, 2, wide, 2) == 1) {
+          m.wParam = wide[0];
+          DispatchMessageW(&m);
+          return;
+        }
       }
       DispatchMessageA(&m);
       return;
@@ -169,13 +182,7 @@ bool EnsureWindowClass(const std::string& name) {
   c.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   c.lpszClassName = name.c_str();
   // The program's icon: the first icon group among its resources.
-  EnumResourceNamesA(
-      inst, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */,
-      [](HMODULE module, LPCSTR, LPSTR id, LONG_PTR data) -> BOOL {
-        *reinterpret_cast<HICON*>(data) = LoadIconA(module, id);
-        return FALSE;
-      },
-      reinterpret_cast<LONG_PTR>(&c.hIcon));
+  EnumResourceNamesA(inst, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, FirstIcon, reinterpret_cast<LONG_PTR>(&c.hIcon));
   return RegisterClassA(&c) != 0;
 }
 

@@ -170,6 +170,10 @@ LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (inside && !n->hover) {
           n->hover = true;
           SetCapture(hwnd);
+          // Outside the program's windows no move arrives even while
+          // captured: the system also reports the pointer leaving.
+          TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+          TrackMouseEvent(&track);
           impl->Send(h, Ev(EventType::kMouseEnter));
         } else if (!inside && n->hover) {
           n->hover = false;
@@ -179,6 +183,21 @@ LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_MOUSELEAVE:
+      if (n->kind == WidgetKind::kHyperLink && n->hover) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(hwnd, &p);
+        if (!Inside(hwnd, MAKELPARAM(p.x, p.y))) {
+          n->hover = false;
+          if (GetCapture() == hwnd) ReleaseCapture();
+          impl->Send(h, Ev(EventType::kMouseLeave));
+        } else {
+          TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+          TrackMouseEvent(&track);
+        }
+      }
+      return 0;
     case WM_CAPTURECHANGED:
       if (n->kind == WidgetKind::kHyperLink && reinterpret_cast<HWND>(lp) != hwnd) Leave(*impl, *n);
       if (n->kind == WidgetKind::kPicButton && n->pressed) {
@@ -198,8 +217,8 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Impl* impl = Backend();
   Node* n = impl ? impl->Get(hwnd) : nullptr;
   WNDPROC native = n ? n->native_proc : reinterpret_cast<WNDPROC>(GetPropA(hwnd, "TidylineProc"));
-  if (!native) return DefWindowProcA(hwnd, msg, wp, lp);
-  if (!n) return CallWindowProcA(native, hwnd, msg, wp, lp);
+  if (!native) return DefWindowProcW(hwnd, msg, wp, lp);
+  if (!n) return CallWindowProcW(native, hwnd, msg, wp, lp);
   LRESULT result = 0;
   switch (msg) {
     case WM_SETCURSOR:
@@ -213,7 +232,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case PBM_DELTAPOS:
     case PBM_STEPIT: {
       // Labels inside the bar draw the bar below their text again.
-      result = CallWindowProcA(native, hwnd, msg, wp, lp);
+      result = CallWindowProcW(native, hwnd, msg, wp, lp);
       RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
       return result;
     }
@@ -221,7 +240,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (n->kind == WidgetKind::kProgressBar && ParentMessage(*impl, n, msg, wp, lp, result)) return result;
       break;
   }
-  return CallWindowProcA(native, hwnd, msg, wp, lp);
+  return CallWindowProcW(native, hwnd, msg, wp, lp);
 }
 
 HWND MakeControl(Impl&, Node& n, const WidgetSpec& s, HWND parent) {
@@ -308,9 +327,11 @@ HWND MakeControl(Impl&, Node& n, const WidgetSpec& s, HWND parent) {
   if (cls != kChildClass) {
     // Input goes to the runtime from the loop; the procedure only answers
     // for the bar's children and the cursor.
-    n.native_proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+    // A Unicode procedure: characters reach the control as the system
+    // translated them (a two-byte character is one character).
+    n.native_proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
     SetPropA(hwnd, "TidylineProc", reinterpret_cast<HANDLE>(n.native_proc));
-    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc));
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc));
   }
   ApplyFont(n);
   switch (s.kind) {
@@ -331,11 +352,21 @@ HWND MakeControl(Impl&, Node& n, const WidgetSpec& s, HWND parent) {
       if (s.combo_type != 0) {
         // The field takes the stored height; the list its items' height plus
         // the stored extra.
-        RECT r;
-        GetWindowRect(hwnd, &r);
-        auto field = static_cast<int>(SendMessageA(hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-        int want = field + (s.rect.height - (r.bottom - r.top));
-        if (want > 0 && want != field) SendMessageA(hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), want);
+        // Systems add margins of their own to the item height: the window's
+        // height is measured after each try and the next one corrected.
+        auto height_now = [hwnd] {
+          RECT r;
+          GetWindowRect(hwnd, &r);
+          return static_cast<int>(r.bottom - r.top);
+        };
+        auto item = static_cast<int>(SendMessageA(hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+        int now = height_now();
+        for (int round = 0; round < 3 && now != s.rect.height; ++round) {
+          item = s.rect.height - (now - item);
+          if (item <= 0) break;
+          SendMessageA(hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+          now = height_now();
+        }
       }
       if (s.item_height_extra > 0) {
         auto item = static_cast<int>(SendMessageA(hwnd, CB_GETITEMHEIGHT, 0, 0));
