@@ -29,8 +29,9 @@ def main():
 
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, name + ".zip")
+        strip_args = ["--strip", strip] if strip else []
         subprocess.run([sys.executable, make_dist, "--name", name, "--out", out, "--readme", readme,
-                        "--strip", strip, exe, cli], check=True, stdout=subprocess.DEVNULL)
+                        *strip_args, exe, cli], check=True, stdout=subprocess.DEVNULL)
         with zipfile.ZipFile(out) as zf:
             names = sorted(zf.namelist())
             want = sorted(f"{name}/{n}" for n in ("README.txt", "tidyline.exe", "tidyline-cli.exe"))
