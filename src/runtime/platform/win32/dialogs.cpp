@@ -4,6 +4,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 namespace tl::platform::win32 {
 namespace {
 
@@ -61,12 +63,19 @@ std::optional<std::vector<std::string>> Win32Backend::OpenFilesDialog(const Open
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
     ofn.Flags = kOpenFlags | (request.keep_current_directory ? OFN_NOCHANGEDIR : 0);
-    buffer[0] = '\0';
-    if (GetOpenFileNameA(&ofn)) break;
-    if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return std::nullopt;
-    // The first bytes say how much the selection needs; the dialog is shown
-    // again with room for it.
-    std::size_t need = static_cast<unsigned char>(buffer[0]) | (static_cast<unsigned char>(buffer[1]) << 8);
+    std::fill(buffer.begin(), buffer.end(), '\0');
+    std::size_t need = 0;
+    if (GetOpenFileNameA(&ofn)) {
+      // Some dialogs (wine's) fill the buffer to its last byte and report
+      // success: names cut off, without their end. The list ends with two
+      // NULs inside the buffer, or it did not fit.
+      if (buffer[buffer.size() - 1] == '\0' && buffer[buffer.size() - 2] == '\0') break;
+    } else {
+      if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return std::nullopt;
+      // The first bytes say how much the selection needs.
+      need = static_cast<unsigned char>(buffer[0]) | (static_cast<unsigned char>(buffer[1]) << 8);
+    }
+    // The dialog is shown again with room for the selection.
     std::size_t grown = std::max(buffer.size() * 2, need + 2);
     if (grown > (64u << 20)) return std::nullopt;
     buffer.assign(grown, '\0');
@@ -74,9 +83,10 @@ std::optional<std::vector<std::string>> Win32Backend::OpenFilesDialog(const Open
   // One name: the full path. Several: the folder, then each name.
   std::vector<std::string> parts;
   for (std::size_t at = 0; at < buffer.size() && buffer[at];) {
-    std::string part(buffer.data() + at);
-    at += part.size() + 1;
-    parts.push_back(std::move(part));
+    std::size_t end = at;
+    while (end < buffer.size() && buffer[end]) ++end;
+    parts.emplace_back(buffer.data() + at, end - at);
+    at = end + 1;
   }
   if (parts.empty()) return std::nullopt;
   if (parts.size() == 1) return parts;
