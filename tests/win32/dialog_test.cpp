@@ -156,10 +156,18 @@ TEST_F(DialogTest, TheFolderBrowserOpensOnTheInitialFolderAndReturnsIt) {
     HWND dlg = nullptr;
     while ((dlg = FindWindowExA(nullptr, dlg, "#32770", nullptr))) {
       if (!IsWindowVisible(dlg) || GetWindowThreadProcessId(dlg, nullptr) != GetCurrentThreadId()) continue;
-      bool has_prompt = false;
-      for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (WindowText(child) == title) has_prompt = true;
-      if (!has_prompt) continue;
+      bool has_prompt = false, shows_folder = false;
+      std::string leaf = dir_.substr(dir_.rfind('\\') + 1);
+      for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        std::string text = WindowText(child);
+        if (text == title) has_prompt = true;
+        // The edit box names the selected folder once the selection is made
+        // (the dialog may fill its tree after it is shown).
+        char cls[16] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Edit") == 0 && lstrcmpiA(text.c_str(), leaf.c_str()) == 0) shows_folder = true;
+      }
+      if (!has_prompt || !shows_folder) continue;
       PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
       answered_ = true;
       break;
