@@ -150,3 +150,45 @@ TEST_F(PictureTest, TheHyperlinkReportsEnterAndLeaveAndAClickInside) {
 
 }  // namespace
 }  // namespace tl::wintest
+
+namespace tl::wintest {
+namespace {
+
+class BarTest : public Win32Test {};
+
+TEST_F(BarTest, TheLabelInsideTheBarShowsTheBarBelowAsItMoves) {
+  Handle win = Window({40, 40, 300, 120});
+  WidgetSpec bar_spec{.kind = WidgetKind::kProgressBar, .parent = win, .rect = {10, 10, 200, 24}};
+  Handle bar = Make(bar_spec);
+  os.SetProgressRange(bar, 0, 100);
+  os.SetProgressPosition(bar, 50);
+  EXPECT_EQ(os.GetProgressPosition(bar), 50);
+  // No text: the label shows only what lies below it.
+  Handle label = Make(WidgetKind::kTransLabel, bar, {20, 4, 160, 16});
+  EXPECT_EQ(os.GetParent(label), bar);
+  Show(win);
+  auto pixel = [&](int x, int y) {
+    HDC dc = GetDC(W(win));
+    COLORREF c = GetPixel(dc, 10 + x, 10 + y);
+    ReleaseDC(W(win), dc);
+    return c;
+  };
+  // Bar coordinates: (8, 12) filled outside the label, (30, 12) filled
+  // under it; (190, 12) empty outside, (150, 12) empty under it.
+  auto settled = [&] {
+    UpdateWindow(W(win));
+    return pixel(30, 12) == pixel(8, 12) && pixel(150, 12) == pixel(190, 12);
+  };
+  ASSERT_TRUE(PumpUntil(settled)) << std::hex << pixel(30, 12) << " " << pixel(8, 12) << " " << pixel(150, 12) << " "
+                                  << pixel(190, 12);
+  ASSERT_NE(pixel(8, 12), pixel(190, 12)) << "half the bar is filled";
+  os.SetProgressPosition(bar, 100);
+  ASSERT_TRUE(PumpUntil([&] { return settled() && pixel(150, 12) == pixel(8, 12); }))
+      << "the label kept the old bar below it: " << std::hex << pixel(150, 12) << " vs " << pixel(8, 12);
+  // Its text goes over the bar.
+  os.SetText(label, "label text");
+  EXPECT_EQ(os.GetText(label), "label text");
+}
+
+}  // namespace
+}  // namespace tl::wintest

@@ -210,7 +210,7 @@ void Win32Backend::StartRuntimeWindow() {
   // new style needs the apartment too.
   HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   impl.com = SUCCEEDED(hr);
-  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
   RegisterClasses();
   impl.hidden = CreateWindowExA(WS_EX_TOOLWINDOW, kRuntimeClass, "", 0, 0, 0, 0, 0, nullptr, nullptr,

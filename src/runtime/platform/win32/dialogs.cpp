@@ -4,6 +4,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 namespace tl::platform::win32 {
 namespace {
 
@@ -19,11 +21,33 @@ HWND DialogOwner(Impl& impl) {
   return n && n->kind == WidgetKind::kTopWindow ? active : nullptr;
 }
 
-std::string g_initial_folder;
+// The folder the browser opens on, kept for its callback (replaced by each
+// call).
+struct Browse {
+  std::string initial;
+  bool shown = false;  // the dialog has selected it once
+  int tries = 0;
+};
+Browse g_browse;
 
-int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM) {
-  if (msg == BFFM_INITIALIZED && !g_initial_folder.empty())
-    SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(g_initial_folder.c_str()));
+// Selects the initial folder once the dialog is ready. A dialog that fills
+// its tree late (wine's) may then select its own default instead: until the
+// initial folder has been selected once, a few changes of selection ask for
+// it again. Every message is answered 1.
+int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM) {
+  if (g_browse.initial.empty()) return 1;
+  auto select = [hwnd] {
+    SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(g_browse.initial.c_str()));
+  };
+  if (msg == BFFM_INITIALIZED) select();
+  if (msg == BFFM_SELCHANGED && !g_browse.shown) {
+    char path[MAX_PATH * 2] = {};
+    if (lp && SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lp), path) &&
+        lstrcmpiA(path, g_browse.initial.c_str()) == 0)
+      g_browse.shown = true;
+    else if (++g_browse.tries <= 5)
+      select();
+  }
   return 1;
 }
 
@@ -61,12 +85,19 @@ std::optional<std::vector<std::string>> Win32Backend::OpenFilesDialog(const Open
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
     ofn.Flags = kOpenFlags | (request.keep_current_directory ? OFN_NOCHANGEDIR : 0);
-    buffer[0] = '\0';
-    if (GetOpenFileNameA(&ofn)) break;
-    if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return std::nullopt;
-    // The first bytes say how much the selection needs; the dialog is shown
-    // again with room for it.
-    std::size_t need = static_cast<unsigned char>(buffer[0]) | (static_cast<unsigned char>(buffer[1]) << 8);
+    std::fill(buffer.begin(), buffer.end(), '\0');
+    std::size_t need = 0;
+    if (GetOpenFileNameA(&ofn)) {
+      // Some dialogs (wine's) fill the buffer to its last byte and report
+      // success: names cut off, without their end. The list ends with two
+      // NULs inside the buffer, or it did not fit.
+      if (buffer[buffer.size() - 1] == '\0' && buffer[buffer.size() - 2] == '\0') break;
+    } else {
+      if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return std::nullopt;
+      // The first bytes say how much the selection needs.
+      need = static_cast<unsigned char>(buffer[0]) | (static_cast<unsigned char>(buffer[1]) << 8);
+    }
+    // The dialog is shown again with room for the selection.
     std::size_t grown = std::max(buffer.size() * 2, need + 2);
     if (grown > (64u << 20)) return std::nullopt;
     buffer.assign(grown, '\0');
@@ -74,9 +105,10 @@ std::optional<std::vector<std::string>> Win32Backend::OpenFilesDialog(const Open
   // One name: the full path. Several: the folder, then each name.
   std::vector<std::string> parts;
   for (std::size_t at = 0; at < buffer.size() && buffer[at];) {
-    std::string part(buffer.data() + at);
-    at += part.size() + 1;
-    parts.push_back(std::move(part));
+    std::size_t end = at;
+    while (end < buffer.size() && buffer[end]) ++end;
+    parts.emplace_back(buffer.data() + at, end - at);
+    at = end + 1;
   }
   if (parts.empty()) return std::nullopt;
   if (parts.size() == 1) return parts;
@@ -90,7 +122,9 @@ std::optional<std::vector<std::string>> Win32Backend::OpenFilesDialog(const Open
 std::optional<std::string> Win32Backend::BrowseForFolder(std::string_view title, std::string_view initial_folder) {
   if (!impl_->started) StartRuntimeWindow();
   std::string caption(title);
-  g_initial_folder = initial_folder;
+  g_browse = Browse{std::string(initial_folder)};
+  // The dialog's own form of the folder: no separator at its end.
+  while (g_browse.initial.size() > 3 && g_browse.initial.back() == '\\') g_browse.initial.pop_back();
   BROWSEINFOA bi{};
   bi.lpszTitle = caption.c_str();
   bi.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // 0x50

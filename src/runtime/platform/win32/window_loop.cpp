@@ -467,9 +467,6 @@ void Win32Backend::SetWindowState(Handle window, int state) {
   bool shown = GetWindowLongA(n->hwnd, GWL_STYLE) & WS_VISIBLE;
   if (!shown) {
     // A hidden window takes the state without being shown.
-    WINDOWPLACEMENT p{};
-    p.length = sizeof p;
-    GetWindowPlacement(n->hwnd, &p);
     LONG style = GetWindowLongA(n->hwnd, GWL_STYLE) & ~(WS_MINIMIZE | WS_MAXIMIZE);
     if (state == 2) style |= WS_MINIMIZE;
     if (state == 3) style |= WS_MAXIMIZE;
