@@ -198,6 +198,9 @@ class Session:
         subprocess.run(["import", "-window", "root", path], env=self.env, timeout=30,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def screen_hash(self):
+        return self.run(["sh", "-c", "import -window root -depth 8 rgb:- | md5sum"])
+
     def pixels(self, x, y, w, h):
         """Rows of RGB triples of a screen rectangle."""
         r = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
@@ -401,15 +404,12 @@ def main():
         poll(lambda: s.active_name() == CHOOSER_TITLE, 30, f'the file dialog "{CHOOSER_TITLE}"')
         # The file-name box has the focus when the dialog opens; ASCII only
         # (typing Chinese through xdotool loses characters under load).
-        chooser = s.windows(CHOOSER_TITLE)
         s.xdo("type", "--delay", "20", to_wine(os.path.join(data, "in.txt")))
-        # Enter once the typed name is drawn, as a person would.
-        poll(lambda: s.run(["sh", "-c", "import -window root -depth 8 rgb:- | md5sum"]) ==
-             s.run(["sh", "-c", "import -window root -depth 8 rgb:- | md5sum"]), 15, "the typed name to show")
+        # Enter once the typed name is drawn (two looks alike), as a person would.
+        poll(lambda: s.screen_hash() == s.screen_hash(), 15, "the typed name to show")
         s.xdo("key", "Return")
         step("batch: waiting for the question after the batch")
-        poll(lambda: s.active_name() == QUESTION_TITLE, 60,
-             f'the question "{QUESTION_TITLE}" after the batch (the dialog {chooser} closed)')
+        poll(lambda: s.active_name() == QUESTION_TITLE, 60, f'the question "{QUESTION_TITLE}" after the batch')
         s.xdo("key", "n")
         poll(lambda: s.active_name() == TITLE, 20, "the question to close on 否(N)")
         saved = os.path.join(data, "保存目录", "in.txt")
