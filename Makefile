@@ -13,7 +13,7 @@ JOBS       ?= $(shell nproc)
 # Paths relative to the checkout, so every clone shares ccache's results.
 export CCACHE_BASEDIR := $(CURDIR)
 
-.PHONY: run test setup build build-asan build-windows test-windows bench clean fuzz
+.PHONY: run test setup build build-asan build-windows test-windows dist bench clean fuzz
 
 setup:
 	@bash scripts/setup.sh
@@ -24,9 +24,11 @@ $(BUILD)/build.ninja:
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIDYLINE_SANITIZE=ON
 
+# The 64-bit tree's version check reads the 32-bit tree's tidyline.exe too.
 $(WIN64_BUILD)/build.ninja:
 	cmake -S . -B $(WIN64_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
+	  -DTIDYLINE_I686_BUILD=$(CURDIR)/$(WIN32_BUILD) \
 	  -DTIDYLINE_HOST_MAIN_TEMPLATE=$(CURDIR)/$(BUILD)/generated/main_window_bytes.cpp
 
 $(WIN32_BUILD)/build.ninja:
@@ -54,6 +56,15 @@ build-windows: build $(WIN64_BUILD)/build.ninja $(WIN32_BUILD)/build.ninja
 test-windows: build-windows
 	bash tools/windows-suite.sh $(WIN64_BUILD)
 
+# The downloads: dist/Tidyline-1.2.0.0-win32.zip (the shipped 32-bit
+# program) and dist/Tidyline-1.2.0.0-win64.zip, each with tidyline.exe,
+# tidyline-cli.exe and README.txt.
+dist: build-windows
+	cmake --build $(WIN32_BUILD) --target dist
+	cmake --build $(WIN64_BUILD) --target dist
+	mkdir -p dist
+	cp $(WIN32_BUILD)/Tidyline-*-win32.zip $(WIN64_BUILD)/Tidyline-*-win64.zip dist/
+
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
@@ -74,4 +85,4 @@ bench: setup
 	bash bench/compare.sh
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN64_BUILD) $(WIN32_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) dist
