@@ -30,7 +30,6 @@ PAUSE (seconds, default 1) is the person's time between two steps.
 import os
 import queue
 import resource
-import select
 import shutil
 import statistics
 import subprocess
@@ -38,6 +37,9 @@ import sys
 import tempfile
 import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from xsession import Failure, XSession, poll  # noqa: E402
 
 TITLE = "Tidyline v1.20"
 # Control rectangles (left, top, width, height) in the window's client area.
@@ -49,81 +51,22 @@ STEP_TIMEOUT = 120
 TRACE = bool(os.environ.get("WINDOW_BENCH_TRACE"))
 
 
-class Failure(Exception):
-    pass
-
-
-def poll(check, seconds, what):
-    deadline = time.monotonic() + seconds
-    delay = 0.02
-    while True:
-        if check():
-            return
-        if time.monotonic() > deadline:
-            raise Failure(f"waited {seconds} s for {what}")
-        time.sleep(delay)
-        delay = min(delay * 1.5, 0.25)
-
-
-class Session:
+class Session(XSession):
     def __init__(self):
-        self.procs = []
-        self.env = None
+        super().__init__()
         self.tmp = tempfile.mkdtemp(prefix="tidyline-wbench-")
 
     def start_x(self):
-        r, w = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        self.procs.append(xvfb)
-        number = b""
-        deadline = time.monotonic() + 20
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([r], [], [], max(0, deadline - time.monotonic()))
-            if not ready:
-                raise Failure("Xvfb did not report a display number within 20 s")
-            chunk = os.read(r, 16)
-            if not chunk:
-                raise Failure("Xvfb exited before reporting a display number")
-            number += chunk
-        os.close(r)
-        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), GDK_BACKEND="x11", NO_AT_BRIDGE="1")
-        self.env.pop("WAYLAND_DISPLAY", None)
         # No settings of the person running it; a caret that does not blink.
         conf = os.path.join(self.tmp, "config", "gtk-3.0")
         os.makedirs(conf)
         with open(os.path.join(conf, "settings.ini"), "w") as f:
             f.write("[Settings]\ngtk-cursor-blink=false\n")
-        self.env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
-        wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.procs.append(wm)
-        poll(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
-             10, "openbox to take the screen")
+        super().start_x(extra_env={"XDG_CONFIG_HOME": os.path.join(self.tmp, "config")})
 
     def stop(self):
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
+        super().stop()
         shutil.rmtree(self.tmp, ignore_errors=True)
-
-    def run(self, args, timeout=10):
-        try:
-            r = subprocess.run(args, env=self.env, capture_output=True, timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return ""
-        return r.stdout.decode("utf-8", "replace")
-
-    def xdo(self, *args):
-        subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=10,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def offer(self, path):
         """Puts a file's text on the clipboard; xclip stays as its owner."""

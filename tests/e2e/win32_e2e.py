@@ -21,12 +21,13 @@ Exit 77 (skipped) only when tidyline.exe is not built.
 """
 import argparse
 import os
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+
+from xsession import Failure, XSession, poll
 
 WINE = "/usr/lib/wine/wine64"
 TITLE = "Tidyline v1.20"
@@ -55,63 +56,21 @@ PROGRESS = (8, 459, 632, 24)
 LABEL_SOURCE = (8, 100, 96, 24)
 
 
-class Failure(Exception):
-    pass
-
-
-def poll(check, seconds, what):
-    deadline = time.monotonic() + seconds
-    delay = 0.02
-    while True:
-        if check():
-            return
-        if time.monotonic() > deadline:
-            raise Failure(f"waited {seconds} s for {what}")
-        time.sleep(delay)
-        delay = min(delay * 1.5, 0.25)
-
-
 def to_wine(path):
     """The Windows name of a host path: drive Z: is the host's root."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-class Session:
+class Session(XSession):
     """Xvfb, openbox and a wine prefix, all ours, all stopped at the end."""
 
     def __init__(self, tmp):
+        super().__init__()
         self.tmp = tmp
-        self.procs = []
-        self.display = None
-        self.env = None
         self.wine_started = False
 
     def start_x(self):
-        r, w = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
-             "-noreset"], pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        self.procs.append(xvfb)
-        number = b""
-        deadline = time.monotonic() + 20
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([r], [], [], max(0, deadline - time.monotonic()))
-            if not ready:
-                raise Failure("Xvfb did not report a display number within 20 s")
-            chunk = os.read(r, 16)
-            if not chunk:
-                raise Failure("Xvfb exited before reporting a display number")
-            number += chunk
-        os.close(r)
-        self.display = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.display)
-        self.env.pop("WAYLAND_DISPLAY", None)
-        wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.procs.append(wm)
-        poll(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
-             10, "openbox to take the screen")
+        super().start_x(*SCREEN)
 
     def start_wine(self):
         # A prefix of our own, set up with this display from its first
@@ -143,71 +102,15 @@ class Session:
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
             except subprocess.TimeoutExpired:
                 pass
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
-
-    # --- tools
-    def run(self, args, input=None, timeout=20):
-        try:
-            r = subprocess.run(args, env=self.env, input=input, capture_output=True, timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return ""
-        return r.stdout.decode("utf-8", "replace")
+        super().stop()
 
     def wine(self, args, input=b"", timeout=60):
         """Runs a console program of the Windows build; its raw output."""
         r = subprocess.run([WINE, *args], env=self.env, input=input, capture_output=True, timeout=timeout)
         return r.returncode, r.stdout
 
-    def xdo(self, *args):
-        try:
-            subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        except (subprocess.TimeoutExpired, subprocess.CalledProcessError) as e:
-            raise Failure(f"xdotool {' '.join(args)}: {e}")
-
-    def set_clipboard(self, text):
-        # xclip stays in the background as the owner until someone else takes it.
-        p = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=self.env,
-                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        p.communicate(text.encode("utf-8"), timeout=10)
-        poll(lambda: self.clipboard() == text, 10, "xclip to own the clipboard")
-
-    def clipboard(self):
-        try:
-            r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=self.env,
-                               capture_output=True, timeout=10)
-        except subprocess.TimeoutExpired:
-            return None
-        return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
-
-    def windows(self, name):
-        out = self.run(["xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"])
-        return [int(x) for x in out.split()]
-
-    def active_name(self):
-        return self.run(["xdotool", "getactivewindow", "getwindowname"]).strip()
-
-    def screenshot(self, path):
-        subprocess.run(["import", "-window", "root", path], env=self.env, timeout=30,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
     def screen_hash(self):
         return self.run(["sh", "-c", "import -window root -depth 8 rgb:- | md5sum"])
-
-    def pixels(self, x, y, w, h):
-        """Rows of RGB triples of a screen rectangle."""
-        r = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
-                           env=self.env, capture_output=True, timeout=30)
-        data = r.stdout
-        px = [tuple(data[i:i + 3]) for i in range(0, len(data) - 2, 3)]
-        return [px[i * w:(i + 1) * w] for i in range(h)]
 
 
 class Window:
@@ -259,7 +162,7 @@ class Window:
 
     def look(self, rect):
         left, top, w, h = rect
-        return self.s.pixels(self.x + left, self.y + top, w, h)
+        return self.s.pixel_rows(self.x + left, self.y + top, w, h)
 
     def marked(self, rect):
         """Whether a check box is ticked or a radio button selected: the
@@ -267,7 +170,7 @@ class Window:
         inside; a tick or a dot colours the middle of it."""
         left, top, w, h = rect
         box_top = (h - 13) // 2
-        rows = self.s.pixels(self.x + left + 3, self.y + top + box_top + 3, 7, 7)
+        rows = self.s.pixel_rows(self.x + left + 3, self.y + top + box_top + 3, 7, 7)
         return sum(1 for row in rows for p in row if sum(p) < 690) >= 5
 
     def settled(self, rect, looks=3):

@@ -18,6 +18,8 @@ import sys
 import tempfile
 import time
 
+from xsession import Failure, XSession, poll
+
 TIDYLINE, CLI = sys.argv[1], sys.argv[2]
 FAILSHOT = os.path.abspath(sys.argv[3] if len(sys.argv) > 3 else "e2e_failure.png")
 TITLE = "Tidyline v1.20"
@@ -36,116 +38,6 @@ RADIO_OWN = (192, 384, 88, 24)
 SEPARATOR = (280, 384, 88, 24)
 CHOOSE_FILES = (8, 423, 168, 32)
 STATUS = (24, 459, 600, 24)
-
-
-class Failure(Exception):
-    pass
-
-
-class Session:
-    def __init__(self):
-        self.procs = []
-        self.display = None
-        self.env = None
-
-    # --- the X server and the window manager, ours alone
-    def start_x(self):
-        r, w = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        self.procs.append(xvfb)
-        number = b""
-        deadline = time.monotonic() + 20
-        import select
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([r], [], [], max(0, deadline - time.monotonic()))
-            if not ready:
-                raise Failure("Xvfb did not report a display number within 20 s")
-            chunk = os.read(r, 16)
-            if not chunk:
-                raise Failure("Xvfb exited before reporting a display number")
-            number += chunk
-        os.close(r)
-        self.display = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.display)
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.env["GDK_BACKEND"] = "x11"
-        self.env["NO_AT_BRIDGE"] = "1"
-        wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.procs.append(wm)
-        # openbox is managing once it has set the supporting-WM property.
-        poll(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
-             10, "openbox to take the screen")
-
-    def stop(self):
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
-
-    # --- tools
-    def run(self, args, input=None, timeout=10):
-        try:
-            r = subprocess.run(args, env=self.env, input=input, capture_output=True, timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return ""
-        return r.stdout.decode("utf-8", "replace")
-
-    def xdo(self, *args):
-        subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=10,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def set_clipboard(self, text):
-        # xclip stays in the background as the owner until someone else takes it.
-        p = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=self.env,
-                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        p.communicate(text.encode("utf-8"), timeout=10)
-        poll(lambda: self.clipboard() == text, 5, "xclip to own the clipboard")
-
-    def clipboard(self):
-        try:
-            r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=self.env,
-                               capture_output=True, timeout=5)
-        except subprocess.TimeoutExpired:
-            return None
-        return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
-
-    def windows(self, name):
-        out = self.run(["xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"])
-        return [int(x) for x in out.split()]
-
-    def active_name(self):
-        return self.run(["xdotool", "getactivewindow", "getwindowname"]).strip()
-
-    def screenshot(self, path):
-        subprocess.run(["import", "-window", "root", path], env=self.env, timeout=20,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def pixels(self, x, y, w, h):
-        """RGB triples of a screen rectangle."""
-        r = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
-                           env=self.env, capture_output=True, timeout=20)
-        data = r.stdout
-        return [tuple(data[i:i + 3]) for i in range(0, len(data) - 2, 3)]
-
-
-def poll(check, seconds, what):
-    deadline = time.monotonic() + seconds
-    delay = 0.02
-    while True:
-        if check():
-            return
-        if time.monotonic() > deadline:
-            raise Failure(f"waited {seconds} s for {what}")
-        time.sleep(delay)
-        delay = min(delay * 1.5, 0.25)
 
 
 class Window:
@@ -266,7 +158,7 @@ def step(what):
 
 
 def main():
-    s = Session()
+    s = XSession()
     tmp = tempfile.mkdtemp(prefix="tidyline-e2e-")
     try:
         s.start_x()
