@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "batch_fixture.h"
 #include "support/gbk.h"
 #include "support/run_program.h"
 
@@ -29,22 +30,10 @@ namespace {
 
 namespace fsys = std::filesystem;
 
-const std::string kSave = "保存目录";
+using test::FileState;
+using test::kSave;
 
-struct FileState {
-  std::string bytes;
-  fsys::perms perms;
-};
-
-class FaultMatrix : public ::testing::Test {
- public:
-  std::string P(const std::string& rel) const { return (dir_ / rel).string(); }
-  std::string Put(const std::string& rel, const std::string& bytes) {
-    fsys::create_directories((dir_ / rel).parent_path());
-    test::WriteWholeFile(P(rel), bytes);
-    return P(rel);
-  }
-
+class FaultMatrix : public test::BatchFixture {
  protected:
   void SetUp() override {
     dir_ = fsys::temp_directory_path() / ("tidyline-faults-" + std::to_string(::getpid()) + "-" +
@@ -58,24 +47,6 @@ class FaultMatrix : public ::testing::Test {
     if (mounted_) umount2(mounted_->c_str(), MNT_DETACH);
     Clean();
   }
-  void Clean() {
-    std::error_code ec;
-    for (auto& e : fsys::recursive_directory_iterator(dir_, ec))
-      fsys::permissions(e.path(), fsys::perms::owner_all, fsys::perm_options::add, ec);
-    fsys::remove_all(dir_, ec);
-  }
-
-
-  // Every regular file under the scratch folder, by relative path.
-  std::map<std::string, FileState> Snapshot() const {
-    std::map<std::string, FileState> files;
-    for (auto& e : fsys::recursive_directory_iterator(dir_))
-      if (e.is_regular_file())
-        files[fsys::relative(e.path(), dir_).string()] = {test::ReadWholeFile(e.path().string()),
-                                                           e.status().permissions()};
-    return files;
-  }
-
   test::RunResult Cli(const std::vector<std::string>& args, bool asNobody = false) {
     // A fault that made the tool wait forever (a FIFO opened for reading)
     // shows as exit code 124 instead of a hung test.
@@ -86,42 +57,13 @@ class FaultMatrix : public ::testing::Test {
     return test::RunProgram("timeout", all, "", {"LC_ALL=C.UTF-8"});
   }
 
-  // The summary line's total and processed counts; -1 when it is missing.
-  static std::pair<int, int> Summary(const std::string& err) {
-    std::smatch m;
-    static const std::regex line("总 ([0-9]+) 个文件，成功处理 ([0-9]+) 个文件");
-    if (!std::regex_search(err, m, line)) return {-1, -1};
-    return {std::stoi(m[1]), std::stoi(m[2])};
-  }
-
-  // The checks every fault shares. `results`: every file the run may add
-  // (relative path -> its complete bytes); anything else that appears is a
-  // partial result or a temporary file left behind.
+  // The shared checks, and the exit code saying whether every file was processed.
   void ExpectClean(const std::map<std::string, FileState>& before, const test::RunResult& r, int exitCode,
                    int total, int processed, const std::map<std::string, std::string>& results) {
-    EXPECT_EQ(r.exitCode, exitCode) << r.err;
-    EXPECT_EQ(Summary(r.err), std::make_pair(total, processed)) << r.err;
     EXPECT_EQ(r.exitCode == 0, processed == total) << "the exit code must say whether every file was processed";
-    auto after = Snapshot();
-    for (const auto& [rel, state] : before) {
-      auto it = after.find(rel);
-      ASSERT_NE(it, after.end()) << rel << " is gone";
-      EXPECT_EQ(it->second.bytes, state.bytes) << rel << " changed";
-      EXPECT_EQ(it->second.perms, state.perms) << rel << " changed its permissions";
-    }
-    for (const auto& [rel, state] : after) {
-      if (before.count(rel)) continue;
-      auto want = results.find(rel);
-      if (want == results.end()) {
-        ADD_FAILURE() << "unexpected file " << rel << " (" << state.bytes.size() << " bytes)";
-        continue;
-      }
-      EXPECT_EQ(state.bytes, want->second) << rel << " is not the complete result";
-    }
-    for (const auto& [rel, bytes] : results) EXPECT_TRUE(after.count(rel)) << "missing result " << rel;
+    BatchFixture::ExpectClean(before, r, exitCode, total, processed, results);
   }
 
-  fsys::path dir_;
   std::optional<std::string> mounted_;
 };
 
