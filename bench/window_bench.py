@@ -39,7 +39,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from xsession import Failure, XSession, poll  # noqa: E402
+from xsession import ClientArea, Failure, XSession, poll  # noqa: E402
 
 TITLE = "Tidyline v1.20"
 # Control rectangles (left, top, width, height) in the window's client area.
@@ -83,11 +83,11 @@ class Session(XSession):
         return r.stdout if r.returncode == 0 else None
 
 
-class Window:
+class Window(ClientArea):
     """One running tidyline-window-bench and the lines it prints."""
 
     def __init__(self, s, program):
-        self.s = s
+        super().__init__(s)
         folder = tempfile.mkdtemp(dir=s.tmp)
         shutil.copy2(program, os.path.join(folder, "tidyline"))
         # WINDOW_BENCH_WRAP="perf record -g -o FILE --" runs it under a profiler.
@@ -147,9 +147,8 @@ class Window:
             self.lines.get()
 
     def click(self, rect):
-        left, top, w, h = rect
         self.drain()
-        self.s.xdo("mousemove", "--sync", str(self.x + left + w // 2), str(self.y + top + h // 2), "click", "1")
+        super().click(rect)
 
     def max_gap(self, start, end):
         """The longest gap, and the longest time the window's thread ran

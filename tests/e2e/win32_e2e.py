@@ -27,7 +27,7 @@ import sys
 import tempfile
 import time
 
-from xsession import Failure, XSession, poll
+from xsession import ClientArea, Failure, XSession, poll
 
 WINE = "/usr/lib/wine/wine64"
 TITLE = "Tidyline v1.20"
@@ -113,11 +113,11 @@ class Session(XSession):
         return self.run(["sh", "-c", "import -window root -depth 8 rgb:- | md5sum"])
 
 
-class Window:
+class Window(ClientArea):
     """One running tidyline.exe, seen from outside."""
 
     def __init__(self, s, prog_dir, winrect):
-        self.s = s
+        super().__init__(s)
         self.proc = subprocess.Popen([WINE, to_wine(os.path.join(prog_dir, "tidyline.exe"))], cwd="/",
                                      env=s.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
@@ -151,14 +151,6 @@ class Window:
                 vals[k] = v.strip()
         self.x = int(vals["Absolute upper-left X"])
         self.y = int(vals["Absolute upper-left Y"])
-
-    def at(self, rect, dx=None):
-        left, top, w, h = rect
-        return self.x + left + (w // 2 if dx is None else dx), self.y + top + h // 2
-
-    def click(self, rect, dx=None):
-        x, y = self.at(rect, dx)
-        self.s.xdo("mousemove", "--sync", str(x), str(y), "click", "1")
 
     def look(self, rect):
         left, top, w, h = rect
@@ -387,14 +379,7 @@ def main():
         print(f"e2e (Windows): all checks passed in {time.monotonic() - T0:.1f} s")
         return 0
     except Failure as e:
-        print(f"e2e (Windows) FAILED while {STEP[0]}: {e}", file=sys.stderr)
-        if s.display:
-            s.screenshot(failshot)
-            print(f"  screenshot: {failshot}", file=sys.stderr)
-            print(f"  active window: {s.active_name()!r}", file=sys.stderr)
-            names = s.run(["xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname", "%@"])
-            print(f"  visible windows: {sorted(set(names.split(chr(10))) - {''})}", file=sys.stderr)
-            print(f"  clipboard: {s.clipboard()!r}", file=sys.stderr)
+        s.report_failure(f"e2e (Windows) FAILED while {STEP[0]}: {e}", failshot)
         return 1
     finally:
         s.stop()

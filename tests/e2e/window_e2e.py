@@ -18,7 +18,7 @@ import sys
 import tempfile
 import time
 
-from xsession import Failure, XSession, poll
+from xsession import ClientArea, Failure, XSession, poll
 
 TIDYLINE, CLI = sys.argv[1], sys.argv[2]
 FAILSHOT = os.path.abspath(sys.argv[3] if len(sys.argv) > 3 else "e2e_failure.png")
@@ -40,11 +40,11 @@ CHOOSE_FILES = (8, 423, 168, 32)
 STATUS = (24, 459, 600, 24)
 
 
-class Window:
+class Window(ClientArea):
     """One running tidyline, seen from outside."""
 
     def __init__(self, s, folder):
-        self.s = s
+        super().__init__(s)
         self.proc = subprocess.Popen([os.path.join(folder, "tidyline")], cwd="/", env=s.env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         s.procs.append(self.proc)
@@ -69,14 +69,6 @@ class Window:
         self.h = int(vals["Height"])
         ext = s.run(["xprop", "-id", str(self.id), "_NET_FRAME_EXTENTS"])
         self.frame = tuple(int(v) for v in ext.split("=")[1].split(",")) if "=" in ext else (0, 0, 0, 0)
-
-    def at(self, rect, dx=None):
-        left, top, w, h = rect
-        return self.x + left + (w // 2 if dx is None else dx), self.y + top + h // 2
-
-    def click(self, rect, dx=None):
-        x, y = self.at(rect, dx)
-        self.s.xdo("mousemove", "--sync", str(x), str(y), "click", "1")
 
     def look(self, rect):
         left, top, w, h = rect
@@ -261,14 +253,7 @@ def main():
         print("e2e: all checks passed")
         return 0
     except Failure as e:
-        print(f"e2e FAILED: {e}", file=sys.stderr)
-        if s.display:
-            s.screenshot(FAILSHOT)
-            print(f"  screenshot: {FAILSHOT}", file=sys.stderr)
-            print(f"  active window: {s.active_name()!r}", file=sys.stderr)
-            names = s.run(["xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname", "%@"])
-            print(f"  visible windows: {sorted(set(names.split(chr(10))) - {''})}", file=sys.stderr)
-            print(f"  clipboard: {s.clipboard()!r}", file=sys.stderr)
+        s.report_failure(f"e2e FAILED: {e}", FAILSHOT)
         return 1
     finally:
         s.stop()

@@ -5,6 +5,7 @@ and ImageMagick calls they share. stop() ends only what start_x() started."""
 import os
 import select
 import subprocess
+import sys
 import time
 
 
@@ -121,3 +122,33 @@ class XSession:
     def pixel_rows(self, x, y, w, h):
         px = self.pixels(x, y, w, h)
         return [px[i * w:(i + 1) * w] for i in range(h)]
+
+    def report_failure(self, headline, shot):
+        """Says on standard error what a person would have seen when a check failed."""
+        print(headline, file=sys.stderr)
+        if not self.display:
+            return
+        self.screenshot(shot)
+        print(f"  screenshot: {shot}", file=sys.stderr)
+        print(f"  active window: {self.active_name()!r}", file=sys.stderr)
+        names = self.run(["xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname", "%@"])
+        print(f"  visible windows: {sorted(set(names.split(chr(10))) - {''})}", file=sys.stderr)
+        print(f"  clipboard: {self.clipboard()!r}", file=sys.stderr)
+
+
+class ClientArea:
+    """A window's client area on the screen (x, y: its top left corner):
+    controls are not X windows, so they are reached by the template's
+    rectangles (left, top, width, height) from there."""
+
+    def __init__(self, s):
+        self.s = s
+        self.x = self.y = 0
+
+    def at(self, rect, dx=None):
+        left, top, w, h = rect
+        return self.x + left + (w // 2 if dx is None else dx), self.y + top + h // 2
+
+    def click(self, rect, dx=None):
+        x, y = self.at(rect, dx)
+        self.s.xdo("mousemove", "--sync", str(x), str(y), "click", "1")
