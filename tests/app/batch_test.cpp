@@ -7,6 +7,7 @@
 #include "batch/elapsed_text.h"
 #include "files/fixture.h"
 #include "runtime/commands/files.h"
+#include "support/paths.h"
 
 namespace tl::app {
 namespace {
@@ -45,7 +46,12 @@ class Batch : public tl::testing::TempDirTest {
     std::filesystem::create_directories(dir_ / "in");
     std::filesystem::create_directories(dir_ / "other");
   }
-  std::string Save() const { return (dir_ / "in" / "保存目录").string() + "/"; }
+  // The program's path of a name written with "/", in the system's spelling.
+  std::string Path(std::string_view name) const { return TempDirTest::Path(tl::test::Native(std::string(name))); }
+  // The save folder of in/ as the program names it (UTF-8, for comparisons)
+  // and as the file system finds it.
+  std::string Save() const { return Path("in/保存目录/"); }
+  std::filesystem::path SavePath(std::string_view name = "") const { return dir_ / "in" / U8("保存目录") / U8(name); }
   BatchResult Run(std::vector<std::string> files) { return BatchProcess(std::span<const std::string>(files), options, view); }
   FixedOptions options;
   RecordingView view;
@@ -60,9 +66,9 @@ TEST_F(Batch, ProcessesEveryFileIntoTheSaveFolder) {
   EXPECT_EQ(r.total, 3);
   EXPECT_EQ(r.processed, 3);
   EXPECT_EQ(Utf8(r.saveFolder.view()), Save());
-  EXPECT_EQ(Slurp(Save() + "a.b.txt"), "1\r\n");
-  EXPECT_EQ(Slurp(Save() + "readme"), "2\r\n");
-  EXPECT_EQ(Slurp(Save() + "c.txt"), "3\r\n") << "every result goes to the first file's save folder";
+  EXPECT_EQ(Slurp(SavePath("a.b.txt")), "1\r\n");
+  EXPECT_EQ(Slurp(SavePath("readme")), "2\r\n");
+  EXPECT_EQ(Slurp(SavePath("c.txt")), "3\r\n") << "every result goes to the first file's save folder";
   ASSERT_EQ(view.statuses.size(), 4u);
   EXPECT_EQ(std::vector(view.statuses.begin(), view.statuses.begin() + 3),
             (std::vector<std::string>{"(3:1) a.b\r\n", "(3:2) readme\r\n", "(3:3) c\r\n"}));
@@ -83,16 +89,15 @@ TEST_F(Batch, UnreadableAndUnwritableFilesCountAsNotProcessed) {
   view.answer = 6;
   BatchResult r = Run({Path("in/a.txt"), Path("in/missing.txt"), Path("in/nul.txt"), Path("in/bad.txt")});
   EXPECT_EQ(r.processed, 1);
-  EXPECT_FALSE(std::filesystem::exists(Save() + "missing.txt"));
-  EXPECT_FALSE(std::filesystem::exists(Save() + "nul.txt")) << "nothing is written for a file not read whole";
-  EXPECT_FALSE(std::filesystem::exists(Save() + "bad.txt")) << "nothing is written for invalid text";
+  EXPECT_FALSE(std::filesystem::exists(SavePath("missing.txt")));
+  EXPECT_FALSE(std::filesystem::exists(SavePath("nul.txt"))) << "nothing is written for a file not read whole";
+  EXPECT_FALSE(std::filesystem::exists(SavePath("bad.txt"))) << "nothing is written for invalid text";
   EXPECT_EQ(view.statuses.back().rfind("总 4 个文件，成功处理 1 个文件", 0), 0u);
   EXPECT_TRUE(view.opened.empty());
 
   // A save folder that cannot be made (a file holds its name): nothing succeeds.
   Put("other/x.txt", "x");
-  Put("other/" + Gbk("保存目录"), "blocking file");
-  std::filesystem::rename(Path("other/" + Gbk("保存目录")), dir_ / "other" / "保存目录");
+  Put("other/保存目录", "blocking file");
   r = Run({Path("other/x.txt")});
   EXPECT_EQ(r.processed, 0);
 }
@@ -101,8 +106,8 @@ TEST_F(Batch, UnreadableAndUnwritableFilesCountAsNotProcessed) {
 // another source with the same name.
 TEST_F(Batch, ResultsNeverReplaceSourcesOrOtherSourcesResults) {
   Put("in/a.txt", "outer");
-  std::filesystem::create_directories(Save());
-  std::filesystem::path inner = Save() + "a.txt";
+  std::filesystem::create_directories(SavePath());
+  const std::filesystem::path inner = SavePath("a.txt");
   std::ofstream(inner, std::ios::binary) << "inner";
   BatchResult r = Run({Path("in/a.txt"), Path("in/" + Gbk("保存目录") + "/a.txt")});
   EXPECT_EQ(r.processed, 0);

@@ -30,10 +30,16 @@ class WindowBatch : public AppTest {
     for (auto& b : os.MessageBoxes()) out.push_back(Utf8(b.text));
     return out;
   }
+  // The folders shown in the file browser: the backend's folder opener, or
+  // on Windows the explorer command line.
   std::vector<std::string> Browsed() {
     std::vector<std::string> out;
     for (auto& p : os.ProgramsRun()) out.push_back(Utf8(p.command_line));
+    for (auto& line : Launched()) out.push_back(Utf8(line));
     return out;
+  }
+  std::string BrowsedSaveFolder(std::string_view folder) const {
+    return tl::test::kWindows ? "explorer /n,\"" + SaveFolder(folder) + "\"" : "browse new " + SaveFolder(folder);
   }
   static std::string Summary(int n, int ok) {
     return "总 " + std::to_string(n) + " 个文件，成功处理 " + std::to_string(ok) + " 个文件，耗时 0 毫秒";
@@ -54,7 +60,7 @@ TEST_F(WindowBatch, ChosenFiles) {
        platform::kIdYes,
        {"(3:1) a.b\r\n", "(3:2) readme\r\n", "(3:3) c\r\n", Summary(3, 3)},
        "in",
-       {"browse new " + SaveFolder("in")}},
+       {BrowsedSaveFolder("in")}},
       {"No opens nothing", {"in/c.txt"}, platform::kIdNo, {"(1:1) c\r\n", Summary(1, 1)}, "in", {}},
       {"two folders: the first one's save folder",
        {"other/d.txt", "in/c.txt"},
@@ -70,7 +76,7 @@ TEST_F(WindowBatch, ChosenFiles) {
     for (auto& f : c.files) paths.push_back(Path(f));
     os.AnswerFilesDialog(paths);
     os.AnswerMessageBox(c.answer);
-    const std::size_t boxes = os.MessageBoxes().size(), runs = os.ProgramsRun().size();
+    const std::size_t boxes = os.MessageBoxes().size(), runs = Browsed().size();
     Click(ui::kFilesButton);
     Run();
     EXPECT_EQ(Statuses(), c.statuses);
@@ -83,14 +89,14 @@ TEST_F(WindowBatch, ChosenFiles) {
     EXPECT_EQ(std::vector<std::string>(browsed.begin() + static_cast<long>(runs), browsed.end()), c.browsed);
     for (auto& f : c.files) {
       const std::string name = std::filesystem::path(f).filename().string();
-      EXPECT_TRUE(std::filesystem::exists(SaveFolder(c.save) + name)) << name;
+      EXPECT_TRUE(std::filesystem::exists(SaveDir(c.save) / name)) << name;
     }
     if (c.files[0] == "in/a.b.txt") {
       EXPECT_EQ(Get("in/保存目录/a.b.txt"), "1\r\n2");  // de-duplicated
     }
     EXPECT_EQ(Finish(), 0);
-    std::filesystem::remove_all(SaveFolder("in"));
-    std::filesystem::remove_all(SaveFolder("other"));
+    std::filesystem::remove_all(SaveDir("in"));
+    std::filesystem::remove_all(SaveDir("other"));
   }
   // The dialog as asked: title, filters, no initial directory.
   ASSERT_FALSE(os.FileDialogs().empty());
@@ -157,7 +163,11 @@ TEST_F(WindowBatch, FolderButtons) {
 TEST_F(WindowBatch, NamesThatCannotBeCarriedCountAsFailed) {
   std::filesystem::create_directories(dir_ / "mixed");
   Put("mixed/ok.txt", "1\r\n1");
-  { std::ofstream(dir_ / "mixed" / std::string("\xD6\xD0x.txt"), std::ios::binary) << "2\r\n2"; }
+  // Linux: GBK bytes where names are UTF-8; Windows: a character that the
+  // ANSI code page (936) lacks.
+  const std::filesystem::path foreign =
+      tl::test::kWindows ? U8("가x.txt") : std::filesystem::path(std::string("\xD6\xD0x.txt"));
+  { std::ofstream(dir_ / "mixed" / foreign, std::ios::binary) << "2\r\n2"; }
   Start();
   os.AnswerFolder(Path("mixed"));
   os.AnswerMessageBox(platform::kIdNo);

@@ -4,6 +4,7 @@
 
 #include "app/app_fixture.h"
 #include "app/shell.h"
+#include "runtime/os/process.h"
 
 namespace tl::app::test {
 namespace {
@@ -107,36 +108,71 @@ TEST(ExplorerCommandLine, Flags) {
   for (const Case& c : cases) EXPECT_EQ(ExplorerCommandLine(R"(D:\in\保存目录\)", c.options), c.command);
 }
 
-// Linux: the platform's folder opener on the folder or on the item; ".exe"
-// in any case with openItself runs the program itself (a script whose name
-// has a space, so the path must reach it whole).
+// The file browser: on Linux the platform's folder opener on the folder or
+// on the item, on Windows the explorer command line; ".exe" in any case with
+// openItself runs the program itself (its name has a space, so the path
+// must reach it whole). The program leaves a marker beside itself: a shell
+// script on Linux, on Windows a copy of this test program that runs only
+// OpenInExplorerChild (below).
 TEST_F(AppTest, OpenInExplorer) {
-  Put("run me.EXE", "#!/bin/sh\necho ran > \"$(dirname \"$0\")/marker\"\n");
-  std::filesystem::permissions(Path("run me.EXE"), std::filesystem::perms::owner_all);
+  if (tl::test::kWindows) {
+    std::filesystem::copy_file(os::ProgramPath(), Path("run me.EXE"));
+  } else {
+    Put("run me.EXE", "#!/bin/sh\necho ran > \"$(dirname \"$0\")/marker\"\n");
+    std::filesystem::permissions(Path("run me.EXE"), std::filesystem::perms::owner_all);
+  }
+  const tl::test::ScopedEnv filter("GTEST_FILTER", "OpenInExplorerChild.LeavesAMarker");
+  const tl::test::ScopedEnv marker("TIDYLINE_TEST_MARKER", "1");
   platform::Install(&os);
   struct Case {
     std::string path;
     ExplorerOptions options;
     std::string opened, path_after;  // opened: the file browser's call, "" for none
     bool ok = true;
-  } cases[] = {
-      {"/in/out/", {.newWindow = true, .openItself = true}, "browse new /in/out/", "/in/out/"},
-      {"/in/a.txt", {}, "browse-select /in/a.txt", "/in/a.txt"},
-      {"/in/a.txt", {.root = true}, "browse /in", "/in"},  // root changes the caller's text
-      {"/in/tool.exe", {.root = true}, "browse /in", "/in"},
-      {"/in/tool.exe", {}, "browse-select /in/tool.exe", "/in/tool.exe"},
+  };
+  const std::vector<Case> browse =
+      tl::test::kWindows
+          ? std::vector<Case>{
+                {R"(C:\in\out\)", {.newWindow = true, .openItself = true}, R"(explorer /n,"C:\in\out\")",
+                 R"(C:\in\out\)"},
+                {R"(C:\in\a.txt)", {}, R"(explorer /e,/select,"C:\in\a.txt")", R"(C:\in\a.txt)"},
+                {R"(C:\in\a.txt)", {.root = true}, R"(explorer /e,/root,"C:\in")", R"(C:\in)"},
+                {R"(C:\in\tool.exe)", {.root = true}, R"(explorer /e,/root,"C:\in")", R"(C:\in)"},
+                {R"(C:\in\tool.exe)", {}, R"(explorer /e,/select,"C:\in\tool.exe")", R"(C:\in\tool.exe)"},
+            }
+          : std::vector<Case>{
+                {"/in/out/", {.newWindow = true, .openItself = true}, "browse new /in/out/", "/in/out/"},
+                {"/in/a.txt", {}, "browse-select /in/a.txt", "/in/a.txt"},
+                {"/in/a.txt", {.root = true}, "browse /in", "/in"},  // root changes the caller's text
+                {"/in/tool.exe", {.root = true}, "browse /in", "/in"},
+                {"/in/tool.exe", {}, "browse-select /in/tool.exe", "/in/tool.exe"},
+            };
+  const Case run[] = {
       {Path("run me.EXE"), {.openItself = true, .wait = true}, "", Path("run me.EXE")},
       {Path("missing.exe"), {.openItself = true, .wait = true}, "", Path("missing.exe"), false},
   };
-  for (const Case& c : cases) {
+  auto check = [&](const Case& c) {
     std::string path = c.path;
-    const std::size_t before = os.ProgramsRun().size();
+    const std::size_t before = os.ProgramsRun().size() + Launched().size();
     EXPECT_EQ(OpenInExplorer(path, c.options), c.ok) << c.path;
-    EXPECT_EQ(os.ProgramsRun().size() == before ? "" : os.ProgramsRun().back().command_line, c.opened);
+    std::vector<std::string> opened;
+    for (auto& p : os.ProgramsRun()) opened.push_back(p.command_line);
+    opened.insert(opened.end(), Launched().begin(), Launched().end());
+    EXPECT_EQ(opened.size() == before ? "" : opened.back(), c.opened) << c.path;
     EXPECT_EQ(path, c.path_after);
-  }
+  };
+  for (const Case& c : browse) check(c);
+  // The programs really start (the fixture records launches otherwise).
+  rt::SetProgramLauncher(nullptr);
+  for (const Case& c : run) check(c);
   platform::Install(nullptr);
   EXPECT_EQ(Get("marker"), "ran\n");
+}
+
+// Not a test of its own: the program OpenInExplorer starts on Windows.
+TEST(OpenInExplorerChild, LeavesAMarker) {
+  if (!tl::test::GetEnv("TIDYLINE_TEST_MARKER")) GTEST_SKIP() << "only as the program that OpenInExplorer starts";
+  std::ofstream(std::filesystem::path(os::ProgramPath()).parent_path() / "marker", std::ios::binary) << "ran\n";
 }
 
 }  // namespace

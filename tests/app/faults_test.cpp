@@ -65,9 +65,9 @@ TEST(EnsureDirectories, OnlyTheRootAndDrivesAreSkipped) {
 }
 
 TEST_F(Faults, RelativeSaveFolderWithTwoByteFirstLevel) {
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
-  EXPECT_TRUE(fs::EnsureDirectories(Gbk("ab/保存目录/")));
-  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "ab" / "保存目录"));
+  std::filesystem::current_path(dir_);
+  EXPECT_TRUE(fs::EnsureDirectories(Gbk(tl::test::Native("ab/保存目录/"))));
+  EXPECT_TRUE(std::filesystem::is_directory(SaveDir("ab")));
 }
 
 // 3. The folder dialog's answer is used as it is: spaces belong to the name.
@@ -82,7 +82,7 @@ TEST_F(Faults, FolderNamesWithSpacesAtTheEnds) {
   for (const Case& c : cases) {
     SCOPED_TRACE("[" + c.answer + "]");
     std::filesystem::create_directories(c.on_disk);
-    std::ofstream(c.on_disk / "a.txt") << "x\r\nx";
+    std::ofstream(c.on_disk / "a.txt", std::ios::binary) << "x\r\nx";
     Start();
     os.AnswerFolder(c.answer);
     os.AnswerMessageBox(platform::kIdNo);
@@ -90,7 +90,7 @@ TEST_F(Faults, FolderNamesWithSpacesAtTheEnds) {
     Run();
     EXPECT_EQ(ShownInTurn(ui::kStatusLabel), (std::vector<std::string>{"(1:1) a\r\n", Summary(1, 1)}));
     EXPECT_EQ(rt::PropertyAsText(rt::GetControlProperty(ui::kMainWindow, ui::kFolderButton, 4)), c.answer);
-    EXPECT_EQ(Slurp(c.on_disk / "保存目录" / "a.txt"), "x");
+    EXPECT_EQ(Slurp(c.on_disk / U8("保存目录") / "a.txt"), "x");
     EXPECT_EQ(Finish(), 0);
   }
 }
@@ -145,12 +145,12 @@ TEST_F(Faults, ClosingWhileWorkYields) {
       EXPECT_EQ(resultAtClose, "正在处理中..");  // the close came inside the work
     }
     std::vector<std::string> results;
-    if (std::filesystem::exists(dir_ / "in" / "保存目录")) {
-      for (auto& e : std::filesystem::directory_iterator(dir_ / "in" / "保存目录"))
-        results.push_back(e.path().filename().string() + "=" + Slurp(e.path()));
+    if (std::filesystem::exists(SaveDir("in"))) {
+      for (auto& e : std::filesystem::directory_iterator(SaveDir("in")))
+        results.push_back(Utf8Of(e.path().filename()) + "=" + Slurp(e.path()));
     }
     EXPECT_EQ(results, c.results);
-    std::filesystem::remove_all(dir_ / "in" / "保存目录");
+    std::filesystem::remove_all(SaveDir("in"));
     std::filesystem::remove(dir_ / "prog" / "Tidyline.ini");
   }
 }
