@@ -123,6 +123,7 @@ TEST_F(AppTest, OpenInExplorer) {
   }
   const tl::test::ScopedEnv filter("GTEST_FILTER", "OpenInExplorerChild.LeavesAMarker");
   const tl::test::ScopedEnv marker("TIDYLINE_TEST_MARKER", "1");
+  const tl::test::ScopedEnv brief("GTEST_BRIEF", "1");
   platform::Install(&os);
   struct Case {
     std::string path;

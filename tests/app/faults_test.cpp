@@ -71,14 +71,16 @@ TEST_F(Faults, RelativeSaveFolderWithTwoByteFirstLevel) {
 }
 
 // 3. The folder dialog's answer is used as it is: spaces belong to the name.
+// (Windows drops spaces at the end of a name, so there only leading ones.)
 TEST_F(Faults, FolderNamesWithSpacesAtTheEnds) {
   struct Case {
     std::string answer;               // relative names are under the program folder
     std::filesystem::path on_disk;
-  } cases[] = {
-      {Path("trailing "), dir_ / "trailing "},
-      {" both ", dir_ / "prog" / " both "},
   };
+  const std::vector<Case> cases = tl::test::kWindows ? std::vector<Case>{{Path(" leading"), dir_ / " leading"},
+                                                                         {"  two", dir_ / "prog" / "  two"}}
+                                                     : std::vector<Case>{{Path("trailing "), dir_ / "trailing "},
+                                                                         {" both ", dir_ / "prog" / " both "}};
   for (const Case& c : cases) {
     SCOPED_TRACE("[" + c.answer + "]");
     std::filesystem::create_directories(c.on_disk);

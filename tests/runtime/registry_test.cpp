@@ -1,19 +1,34 @@
+// The registry commands over the system's registry: on Linux our own file
+// store (in a scratch folder), on Windows the real registry (under wine, the
+// test prefix's), below a key of each test's own under
+// HKEY_CURRENT_USER\Software that is deleted afterwards.
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "runtime/commands/registry.h"
+#include "runtime/os/registry.h"
+#ifndef _WIN32
 #include "runtime/os/posix_registry_store.h"
+#endif
+#include "support/env.h"
+#include "support/gbk.h"
+#include "support/paths.h"
+#include "support/temp_dir.h"
 
 namespace tl::rt {
 namespace {
 
 using namespace std::string_literals;
 
-std::string Slurp(const std::string& path) {
+[[maybe_unused]] std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
@@ -23,23 +38,35 @@ std::string Slurp(const std::string& path) {
 class Registry : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tl_registry_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
+    base_ = "Software\\TidylineTest-"s + testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+            std::to_string(std::random_device{}());
+#ifndef _WIN32
+    dir_ = tl::test::MakeTempDir("tl_registry_");
+    ASSERT_FALSE(dir_.empty());
     SetRegistryDirectory(dir_.string());
+#endif
   }
   void TearDown() override {
+#ifdef _WIN32
+    // Every root a test may have written through (classes root included).
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_CLASSES_ROOT}) RegDeleteTreeA(root, base_.c_str());
+#else
     SetRegistryDirectory("");
     std::filesystem::remove_all(dir_);
+#endif
   }
-  std::string Read(int root, const char* path, const char* def = nullptr) {
+  // An item path below the test's own key.
+  std::string K(std::string_view path) const { return base_ + "\\" + std::string(path); }
+  std::string Read(int root, std::string_view path, const char* def = nullptr) {
     TypedArg d = def ? arg::Text(def) : arg::Omitted();
-    return std::string(TakeText(CallCommand(kReadRegistryText, {arg::Int(root), arg::Text(path), d})).view());
+    const std::string item = K(path);
+    return std::string(TakeText(CallCommand(kReadRegistryText, {arg::Int(root), arg::Text(item.c_str()), d})).view());
   }
-  bool Write(int root, const char* path, TypedArg value) {
-    return CallCommand(kWriteRegistryItem, {arg::Int(root), arg::Text(path), value}).as_int() != 0;
+  bool Write(int root, std::string_view path, TypedArg value) {
+    const std::string item = K(path);
+    return CallCommand(kWriteRegistryItem, {arg::Int(root), arg::Text(item.c_str()), value}).as_int() != 0;
   }
+  std::string base_;
   std::filesystem::path dir_;
 };
 
@@ -51,12 +78,17 @@ TEST_F(Registry, TextRoundTripAndDefaults) {
   EXPECT_EQ(Read(3, "SOFT\\app\\NAME", "dflt"), "value \xD6\xD0");  // case-insensitive
   ASSERT_TRUE(Write(3, "soft\\APP\\name", arg::Text("")));
   EXPECT_EQ(Read(3, "Soft\\App\\Name", "dflt"), "");  // present and empty is not missing
-  ASSERT_TRUE(Write(3, "TopLevel", arg::Text("root value")));
-  EXPECT_EQ(Read(3, "TopLevel"), "root value");
+}
+
+// A path without "\\" names a value of the root itself; on Windows that would
+// write outside the test's own key.
+TEST_F(Registry, ValueUnderTheRootItself) {
+  if (tl::test::kWindows) GTEST_SKIP() << "would write a value into HKEY_CURRENT_USER itself";
+  ASSERT_TRUE(WriteRegistryItem(3, "TopLevel", arg::Text("root value")));
+  EXPECT_EQ(std::string(ReadRegistryText(3, "TopLevel", std::nullopt).view()), "root value");
 }
 
 TEST_F(Registry, ValueKindsAndTheirTypes) {
-  FileRegistry store;
   ByteSet bytes("\x00\x01\xFF"s);
   struct Case {
     const char* name;
@@ -76,15 +108,15 @@ TEST_F(Registry, ValueKindsAndTheirTypes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = "K\\"s + c.name;
-    EXPECT_EQ(Write(1, path.c_str(), c.value), c.written);
-    auto v = store.Read(1, "K", c.name);
+    EXPECT_EQ(Write(3, path, c.value), c.written);
+    auto v = tl::os::ReadRegistry(3, K("K"), c.name);
     ASSERT_EQ(v.has_value(), c.written);
     if (!v) continue;
     EXPECT_EQ(v->type, c.type);
     EXPECT_EQ(v->data, c.data);
     // Only text kinds read back as text.
     bool isText = c.type == RegistryType::kText;
-    EXPECT_EQ(Read(1, path.c_str(), "D"), isText ? c.data.substr(0, c.data.size() - 1) : "D");
+    EXPECT_EQ(Read(3, path, "D"), isText ? c.data.substr(0, c.data.size() - 1) : "D");
   }
 }
 
@@ -95,24 +127,49 @@ TEST_F(Registry, RootsAreSeparateFilesAndUnknownCodesMeanCurrentUser) {
   EXPECT_EQ(Read(3, "K\\V"), "user");
   EXPECT_EQ(Read(99, "K\\V"), "user");
   EXPECT_EQ(Read(4, "K\\V", "none"), "none");
+#ifndef _WIN32
+  // One file per root in our own store.
   EXPECT_TRUE(std::filesystem::exists(RegistryRootFile(1)));
   EXPECT_TRUE(std::filesystem::exists(RegistryRootFile(3)));
   EXPECT_FALSE(std::filesystem::exists(RegistryRootFile(4)));
+#endif
 }
 
 TEST_F(Registry, ExpandableTextExpandsEnvironment) {
-  ::setenv("TL_REGISTRY_TEST_VAR", "/opt/x", 1);
-  ::unsetenv("TL_REGISTRY_TEST_UNSET");
-  FileRegistry store;
-  ASSERT_TRUE(store.Write(3, "E", "v",
+  const tl::test::ScopedEnv set("TL_REGISTRY_TEST_VAR", "/opt/x");
+  const tl::test::ScopedEnv unset("TL_REGISTRY_TEST_UNSET", std::nullopt);
+  ASSERT_TRUE(tl::os::WriteRegistry(3, K("E"), "v",
                           {RegistryType::kExpandText, "%TL_REGISTRY_TEST_VAR%/bin;%TL_REGISTRY_TEST_UNSET%;50%\0"s}));
   EXPECT_EQ(Read(3, "E\\v"), "/opt/x/bin;%TL_REGISTRY_TEST_UNSET%;50%");
   EXPECT_EQ(ExpandEnvironmentReferences("%%TL_REGISTRY_TEST_VAR%%"), "%/opt/x%");
 }
 
-TEST_F(Registry, InvalidKeysAndDamagedFilesFailWithoutDamage) {
-  EXPECT_FALSE(Write(3, "A\\\\B\\V", arg::Text("x")));  // empty key component
-  EXPECT_EQ(Read(3, "A\\\\B\\V", "d"), "d");
+// "乗" is 0x81 0x5C, and 0x5C is "\\": keys and names are cut at whole
+// backslashes only.
+TEST_F(Registry, TwoByteCharactersEndingInTheBackslashByte) {
+  const std::string name = tl::test::Gbk("名乗"), key = tl::test::Gbk("键乗");
+  ASSERT_TRUE(Write(3, "K\\" + name, arg::Text("value")));
+  auto v = tl::os::ReadRegistry(3, K("K"), name);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->data, "value\0"s);
+  EXPECT_EQ(Read(3, "K\\" + name), "value");
+  ASSERT_TRUE(Write(3, key + "\\" + name, arg::Text("in the key")));
+  v = tl::os::ReadRegistry(3, K(key), name);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->data, "in the key\0"s);
+}
+
+TEST_F(Registry, EmptyKeyComponentsAreRefused) {
+  for (const char* path : {"A\\\\B\\V", "A\\\\V"}) {
+    EXPECT_FALSE(Write(3, path, arg::Text("x"))) << path;
+    EXPECT_EQ(Read(3, path, "d"), "d") << path;
+  }
+}
+
+TEST_F(Registry, DamagedFilesFailWithoutDamage) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows keeps the real registry, not our files";
+#else
   ASSERT_TRUE(Write(3, "A\\V", arg::Text("kept")));
   std::string path = RegistryRootFile(3);
   for (std::string damaged : {"garbage"s, "TLREG 1\n1 5 1 3\nAB"s, "TLREG 1\n9 1 1 1\nabc\n"s}) {
@@ -124,18 +181,22 @@ TEST_F(Registry, InvalidKeysAndDamagedFilesFailWithoutDamage) {
   { std::ofstream(path, std::ios::binary | std::ios::trunc); }  // an empty file holds nothing to lose
   EXPECT_TRUE(Write(3, "A\\W", arg::Text("new")));
   EXPECT_EQ(Read(3, "A\\W"), "new");
+#endif
 }
 
 TEST_F(Registry, ManyValuesPersistAcrossStores) {
+  // The current configuration's file on Linux; the test's key is the
+  // current user's on Windows.
+  const int root = tl::test::kWindows ? 3 : 2;
   for (int i = 0; i < 50; ++i) {
     std::string path = "Many\\k" + std::to_string(i);
     std::string value = "v\r\n" + std::to_string(i * i);
-    ASSERT_TRUE(Write(2, path.c_str(), arg::Text(value.c_str())));
+    ASSERT_TRUE(Write(root, path, arg::Text(value.c_str())));
   }
-  ASSERT_TRUE(Write(2, "Many\\k7", arg::Text("changed")));
+  ASSERT_TRUE(Write(root, "Many\\k7", arg::Text("changed")));
   for (int i = 0; i < 50; ++i) {
     std::string path = "Many\\k" + std::to_string(i);
-    EXPECT_EQ(Read(2, path.c_str()), i == 7 ? "changed" : "v\r\n" + std::to_string(i * i));
+    EXPECT_EQ(Read(root, path), i == 7 ? "changed" : "v\r\n" + std::to_string(i * i));
   }
 }
 

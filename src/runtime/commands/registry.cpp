@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "runtime/core/gbk_view.h"
 
 namespace tl::rt {
 namespace {
@@ -18,11 +19,30 @@ bool WriteValue(int root, std::string_view key, std::string_view name, const Reg
   return g_backend ? g_backend->Write(root, key, name, value) : os::WriteRegistry(root, key, name, value);
 }
 
-// Splits "key\...\name" at its last "\".
+// Splits "key\...\name" at its last "\" (not the second byte of a GBK
+// character).
 std::pair<std::string_view, std::string_view> SplitItemPath(std::string_view path) {
-  std::size_t cut = path.rfind('\\');
+  std::size_t cut = gbk::FindLastCharacter(path, '\\');
   if (cut == std::string_view::npos) return {{}, path};
   return {path.substr(0, cut), path.substr(cut + 1)};
+}
+
+// No empty component ("A\\B", "\A", "A\"): such a path names no key, and
+// registries differ in what they make of it (wine drops the empty part).
+// The empty path is the root itself.
+bool ValidKeyPath(std::string_view key) {
+  if (key.empty()) return true;
+  std::size_t length = 0;  // of the current component
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    if (key[i] == '\\') {
+      if (length == 0) return false;
+      length = 0;
+      continue;
+    }
+    ++length;
+    if (gbk::IsLead(key[i])) ++i;
+  }
+  return length != 0;
 }
 
 }  // namespace
@@ -57,7 +77,7 @@ std::string ExpandEnvironmentReferences(std::string_view text) {
 
 Text ReadRegistryText(int root, std::string_view itemPath, std::optional<std::string_view> defaultText) {
   auto [key, name] = SplitItemPath(itemPath);
-  auto value = ReadValue(NormaliseRegistryRoot(root), key, name);
+  auto value = ValidKeyPath(key) ? ReadValue(NormaliseRegistryRoot(root), key, name) : std::nullopt;
   if (value && (value->type == RegistryType::kText || value->type == RegistryType::kExpandText)) {
     std::string_view text(value->data);
     text = text.substr(0, text.find('\0'));
@@ -87,7 +107,7 @@ bool WriteRegistryItem(int root, std::string_view itemPath, const TypedArg& valu
     return false;
   }
   auto [key, name] = SplitItemPath(itemPath);
-  return WriteValue(NormaliseRegistryRoot(root), key, name, v);
+  return ValidKeyPath(key) && WriteValue(NormaliseRegistryRoot(root), key, name, v);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "runtime/core/gbk_view.h"
 #include "runtime/os/files.h"
 #include "runtime/os/process.h"
 
@@ -17,8 +18,9 @@ std::string& Recorded() {
   return dir;
 }
 
+// Only whole separators go: "\" may end a two-byte GBK character.
 std::string WithoutTrailingSeparator(std::string_view d) {
-  while (d.size() > 1 && d.back() == fileio::kSeparator) d.remove_suffix(1);
+  while (d.size() > 1 && gbk::FindLastSeparator(d) == d.size() - 1) d.remove_suffix(1);
   return std::string(d);
 }
 
@@ -30,7 +32,7 @@ Text ProgramDirectory() {
   std::string& dir = Recorded();
   if (dir.empty()) {
     std::string exe = os::ProgramPath();
-    std::size_t slash = exe.rfind(fileio::kSeparator);
+    std::size_t slash = gbk::FindLastSeparator(exe);
     if (slash != std::string::npos) dir = WithoutTrailingSeparator(exe.substr(0, slash == 0 ? 1 : slash));
   }
   return Text(dir);

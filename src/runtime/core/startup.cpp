@@ -10,6 +10,7 @@
 
 #include "gbk_texts.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/gbk_view.h"
 #include "runtime/core/heap.h"
 #include "runtime/core/message_pump.h"
 #include "runtime/os/process.h"
@@ -68,16 +69,20 @@ void InitRuntime(const RuntimeImage& image) {
 
   // 3. The program directory becomes the current directory.
   std::string path = ProgramPathForStartup().empty() ? os::ProgramPath() : ProgramPathForStartup();
-  std::size_t cut = path.rfind(kPathSeparator);
+  // "\" can be the second byte of a GBK character: only a whole one cuts.
+  std::size_t cut = gbk::FindLastSeparator(path);
   if (cut == std::string::npos) {
     app.program_directory.clear();
     app.program_file = path;
   } else {
     app.program_directory = path.substr(0, cut);
     app.program_file = path.substr(cut + 1);
-    // "/prog" lives in the root, which has no name without its separator.
-    (void)os::SetCurrentDirectory(app.program_directory.empty() ? std::string(1, kPathSeparator)
-                                                                : app.program_directory);
+    // "/prog" and "C:\prog" live in a root, which has no name without its
+    // separator ("C:" alone is the drive's current folder, not its root).
+    std::string folder = app.program_directory;
+    const bool drive_only = kPathSeparator == '\\' && folder.size() == 2 && folder[1] == ':';
+    if (folder.empty() || drive_only) folder += kPathSeparator;
+    (void)os::SetCurrentDirectory(folder);
   }
 
   // The program-directory command answers from here on.

@@ -40,16 +40,20 @@ std::string Fold(std::string_view s) {
 }
 
 // A key path is valid when no component is empty (the empty path is the root).
+// Only a whole "\\" separates: it can be the second byte of a GBK character.
 bool ValidKey(std::string_view key) {
   if (key.empty()) return true;
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t cut = key.find('\\', start);
-    std::size_t end = cut == std::string_view::npos ? key.size() : cut;
-    if (end == start) return false;
-    if (cut == std::string_view::npos) return true;
-    start = cut + 1;
+  std::size_t length = 0;  // of the current component
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    if (key[i] == '\\') {
+      if (length == 0) return false;
+      length = 0;
+      continue;
+    }
+    ++length;
+    if (gbk::IsLead(key[i])) ++i;
   }
+  return length != 0;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, bool& missing) {
