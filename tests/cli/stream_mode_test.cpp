@@ -260,9 +260,11 @@ TEST_F(StreamMode, OutputOntoTheInputItself) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(test::ReadWholeFile(In("out.txt")), "q\n");
-  // A folder that does not exist: an error, and nothing else changes.
+  // A folder that does not exist: an error saying why, and nothing else
+  // changes.
   r = Cli({"-o", In("none/out.txt"), path}, "");
   EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("': No such file or directory"), std::string::npos) << r.err;
   EXPECT_EQ(test::ReadWholeFile(path), bom + "a\nb\n");
   EXPECT_EQ(Cli({"-o", path, path, path}, "").exitCode, 2);
 }
