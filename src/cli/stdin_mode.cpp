@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
@@ -82,9 +83,13 @@ class Destination {
     at_ += static_cast<std::int64_t>(bytes.size());
     return true;
   }
+  // `release` lets go of the input once the whole result is written:
+  // Windows will not replace a file that is open, and -o may name the input.
+  void ReleaseInputBeforeCommit(std::function<void()> release) { release_ = std::move(release); }
   // Puts the result in place; prints why not.
   int Commit() {
     if (path_.empty()) return 0;
+    if (release_) release_();
     if (!os::CommitTempFile(temp_, path_)) return Fail("cannot replace '" + ToTerminal(path_) + "': " + ErrnoText());
     return 0;
   }
@@ -94,6 +99,7 @@ class Destination {
 
  private:
   std::string path_;
+  std::function<void()> release_;
   os::TempFile temp_;
   std::int64_t at_ = 0;
 };
@@ -473,8 +479,13 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     if (h == fio::kNoHandle) return Fail("cannot open '" + ToTerminal(request.input) + "': " + ErrnoText());
     struct Closer {
       fio::Handle h;
-      ~Closer() { fio::Close(h); }
+      void Close() {
+        fio::Close(h);
+        h = fio::kNoHandle;
+      }
+      ~Closer() { Close(); }
     } closer{h};
+    dest.ReleaseInputBeforeCommit([&closer] { closer.Close(); });
     const std::int64_t size = fio::Size(h);
     if (size < 0) return Fail("cannot read '" + ToTerminal(request.input) + "'");
     if (static_cast<std::uint64_t>(size) > fits)

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "support/gbk.h"
 #include "support/paths.h"
 #include "support/run_program.h"
+#include "support/wine.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -33,15 +35,62 @@ using test::kSave;
 using test::U8;
 
 class BatchMatrix : public test::BatchFixture {
+ public:
+#ifdef _WIN32
+  // Under wine the tests run as root, whom neither a folder's read-only
+  // mark nor its Unix permissions hold back. A folder nobody may create
+  // anything in is a process's /proc/<pid>/fd: the test holds the source
+  // open, and Z:\proc\<pid>\fd\<n> names that very file, so the save
+  // folder beside it cannot be made. Empty when wine does not show it.
+  std::string HeldThroughProc(const std::string& rel) {
+    held_ = CreateFileW((dir_ / test::U8(rel)).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION want{};
+    char byte;
+    DWORD got = 0;
+    // Wine hands the client its Unix descriptor on first use.
+    if (held_ == INVALID_HANDLE_VALUE || !ReadFile(held_, &byte, 1, &got, nullptr) ||
+        !GetFileInformationByHandle(held_, &want))
+      return "";
+    std::istringstream stat(test::ReadWholeFile("Z:\\proc\\self\\stat"));
+    long pid = 0;
+    if (!(stat >> pid) || pid <= 0) return "";
+    const std::string fds = "Z:\\proc\\" + std::to_string(pid) + "\\fd\\";
+    for (int n = 0; n < 4096; ++n) {
+      const std::string candidate = fds + std::to_string(n);
+      HANDLE h = CreateFileA(candidate.c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE) continue;
+      BY_HANDLE_FILE_INFORMATION info{};
+      const bool same = GetFileInformationByHandle(h, &info) &&
+                        info.dwVolumeSerialNumber == want.dwVolumeSerialNumber &&
+                        info.nFileIndexHigh == want.nFileIndexHigh && info.nFileIndexLow == want.nFileIndexLow;
+      CloseHandle(h);
+      if (same) return candidate;
+    }
+    return "";
+  }
+  void Release() {
+    if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+    held_ = INVALID_HANDLE_VALUE;
+  }
+  HANDLE held_ = INVALID_HANDLE_VALUE;
+#else
+  void Release() {}
+#endif
+
  protected:
   void SetUp() override { dir_ = test::MakeTempDir("tidyline-matrix-"); }
-  void TearDown() override { Clean(); }
+  void TearDown() override {
+    Release();
+    Clean();
+  }
 
   test::RunResult Cli(const std::vector<std::string>& args, bool asNobody) {
 #ifdef _WIN32
     (void)asNobody;
     test::RunResult r = test::RunProgram(TIDYLINE_CLI_PATH, args, "");
-    r.err = test::Utf8(r.err);  // the console's ANSI code page
+    r.err = test::FromConsole(r.err);
     return r;
 #else
     std::vector<std::string> all;
@@ -67,6 +116,7 @@ struct Row {
   int exitCode, total, processed;
   std::map<std::string, std::string> results;
   bool asNobody = false;
+  std::string says = "";  // what standard error must say, when given
 };
 
 TEST_F(BatchMatrix, EveryFaultLeavesSourcesAndResultsWhole) {
@@ -107,20 +157,29 @@ TEST_F(BatchMatrix, EveryFaultLeavesSourcesAndResultsWhole) {
       {"odd UTF-16 length",
        [](auto& f) { return std::vector<std::string>{f.Put("o.txt", "\xFF\xFE" + Utf16Le("ab") + "c")}; }, 1, 1,
        0, {}},
-      // Root writes anywhere: the run then drops to nobody.
+      // Root writes anywhere: the run then drops to nobody. Wine runs as
+      // root with nobody to drop to: the source is reached through /proc.
       {"unwritable save folder",
        [](auto& f) {
-         if (test::kWindows)
-           return std::vector<std::string>{"", "the Windows tests run under wine as the folder's owner, and wine "
-                                               "enforces neither access lists nor a folder's read-only mark"};
+#ifdef _WIN32
+         if (!test::UnderWine())
+           return std::vector<std::string>{"", "on Windows itself a folder's access list would refuse the writes; "
+                                               "only wine's /proc is set up here"};
+         f.Put("a.txt", "b\r\na\r\nb");
+         const std::string through = f.HeldThroughProc("a.txt");
+         if (through.empty())
+           return std::vector<std::string>{"", "wine did not show the held source under /proc/<pid>/fd"};
+         return std::vector<std::string>{through};
+#else
          auto p = f.Put("a.txt", "b\r\na\r\nb");
          fsys::create_directories(f.dir_ / U8(kSave));
          fsys::permissions(f.dir_ / U8(kSave), fsys::perms::owner_read | fsys::perms::owner_exec |
                                                    fsys::perms::group_read | fsys::perms::group_exec |
                                                    fsys::perms::others_read | fsys::perms::others_exec);
          return std::vector<std::string>{p};
+#endif
        },
-       1, 1, 0, {}, root},
+       1, 1, 0, {}, root, "': cannot write the result\n"},
       {"save folder that is a file",
        [](auto& f) {
          f.Put(kSave, "not a folder");
@@ -156,7 +215,11 @@ TEST_F(BatchMatrix, EveryFaultLeavesSourcesAndResultsWhole) {
     args.insert(args.end(), laid.begin(), laid.end());
     auto before = Snapshot();
     auto r = Cli(args, row.asNobody);
+    Release();
     ExpectClean(before, r, row.exitCode, row.total, row.processed, row.results);
+    if (!row.says.empty()) {
+      EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+    }
   }
 }
 

@@ -4,36 +4,70 @@
 #include <filesystem>
 
 #include "support/gbk.h"
+#include "support/paths.h"
 #include "support/run_program.h"
+#include "support/temp_dir.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace tl {
 namespace {
 
 namespace fsys = std::filesystem;
 
+// A name in a table: the file system's bytes on Linux, UTF-8 for the
+// UTF-16 names of Windows.
+fsys::path Name(const std::string& name) {
+  if (test::kWindows) return fsys::path(std::u8string(name.begin(), name.end()));
+  return fsys::path(name);
+}
+
 class CliBatch : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fsys::temp_directory_path() / ("tidyline-cli-batch-" + std::to_string(::getpid()) + "-" +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fsys::remove_all(dir_);
-    fsys::create_directories(dir_);
+    dir_ = test::MakeTempDir("tidyline-cli-batch-");
+    ASSERT_FALSE(dir_.empty());
+    dirArg_ = dir_.string();
   }
-  void TearDown() override { fsys::remove_all(dir_); }
+  void TearDown() override {
+    std::error_code ec;
+    fsys::remove_all(dir_, ec);
+  }
 
+  // The argument naming a file of the scratch folder: UTF-8 under Linux's
+  // UTF-8 locale, the ANSI code page (GBK) on Windows.
+  std::string Arg(const std::string& name) const {
+    return dirArg_ + test::kSep + (test::kWindows ? test::Gbk(name) : name);
+  }
   std::string Put(const std::string& name, const std::string& bytes) {
-    test::WriteWholeFile((dir_ / name).string(), bytes);
-    return (dir_ / name).string();
+    test::WriteWholeFile(dir_ / Name(name), bytes);
+    return Arg(name);
   }
-  std::string Result(const std::string& name) { return test::ReadWholeFile((dir_ / "保存目录" / name).string()); }
-  bool HasResult(const std::string& name) { return fsys::exists(dir_ / "保存目录" / name); }
+  fsys::path Save() const { return dir_ / Name("保存目录"); }
+  std::string Result(const std::string& name) { return test::ReadWholeFile(Save() / Name(name)); }
+  bool HasResult(const std::string& name) { return fsys::exists(Save() / Name(name)); }
 
+  // Standard error as the checks read it: UTF-8, LF.
   test::RunResult Cli(const std::vector<std::string>& args, const std::string& input = "",
                       const std::string& locale = "LC_ALL=C.UTF-8") {
-    return test::RunProgram(TIDYLINE_CLI_PATH, args, input, {locale});
+    test::RunResult r = test::RunProgram(TIDYLINE_CLI_PATH, args, input, {locale});
+    r.err = test::FromConsole(r.err);
+    return r;
+  }
+
+  // The lines --list printed (CR LF on Windows, LF on Linux).
+  static std::vector<std::string> Lines(const std::string& out) {
+    const std::string eol = test::kWindows ? "\r\n" : "\n";
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = out.find(eol, at)) != std::string::npos; at = end + eol.size())
+      lines.push_back(out.substr(at, end - at));
+    return lines;
   }
 
   fsys::path dir_;
+  std::string dirArg_;
 };
 
 std::string Utf16(const std::string& utf8, const char* charset) { return test::Recode(utf8, charset, "UTF-8"); }
@@ -41,7 +75,7 @@ std::string Utf16(const std::string& utf8, const char* charset) { return test::R
 TEST_F(CliBatch, EachFailedFileIsNamedWithItsReason) {
   const std::string good = Put("good.txt", "a\r\na");
   const std::string bad = Put("bad.txt", std::string("\0\0x", 3));
-  const std::string missing = (dir_ / "missing.txt").string();
+  const std::string missing = Arg("missing.txt");
   auto r = Cli({"-d", good, bad, missing});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("tidyline-cli: '" + bad + "': cannot be read whole as text\n"), std::string::npos) << r.err;
@@ -81,14 +115,14 @@ TEST_F(CliBatch, FilesLargerThanTheBudgetComeOutAsInMemory) {
     args.push_back(path);
     ASSERT_EQ(Cli(args).exitCode, 0) << c.name;
     const std::string want = Result(c.name);
-    fsys::remove(dir_ / "保存目录" / c.name);
+    fsys::remove(Save() / c.name);
     args.insert(args.begin(), {"--memory", "4K"});
     const auto r = Cli(args);
     ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
     EXPECT_EQ(Result(c.name), want) << c.name;
     fsys::remove(dir_ / c.name);
   }
-  for (const auto& e : fsys::directory_iterator(dir_ / "保存目录"))
+  for (const auto& e : fsys::directory_iterator(Save()))
     EXPECT_FALSE(e.path().filename().string().starts_with(".tidyline-")) << e.path();
 
   // A NUL in raw text fails the file as in memory, and the batch goes on.
@@ -129,7 +163,7 @@ TEST_F(CliBatch, FilesComeBackInTheirOwnEncodingAndMark) {
 
 TEST_F(CliBatch, AFileThatCannotBeProcessedFailsTheRunButNotTheOthers) {
   std::string good = Put("good.txt", "a\r\na");
-  std::string missing = (dir_ / "missing.txt").string();
+  std::string missing = Arg("missing.txt");
   auto r = Cli({good, missing});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(Result("good.txt"), "a");
@@ -151,34 +185,34 @@ TEST_F(CliBatch, FolderFilterListAndProcess) {
   Put("c.log", "3\r\n3");
   fsys::create_directories(dir_ / "sub.txt");  // a folder is never listed
 
-  auto list = Cli({"--folder", dir_.string(), "--filter", "*.txt", "--list"});
+  const auto sorted = [](std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  };
+  // The search ignores ASCII case; so do the object's extension filters.
+  const std::vector<std::string> want = sorted({Arg("B.TXT"), Arg("a.txt")});
+  auto list = Cli({"--folder", dirArg_, "--filter", "*.txt", "--list"});
   EXPECT_EQ(list.exitCode, 0);
-  std::string listed = list.out;
-  EXPECT_NE(listed.find("a.txt\n"), std::string::npos);
-  EXPECT_NE(listed.find("B.TXT\n"), std::string::npos);  // the search ignores ASCII case
-  EXPECT_EQ(listed.find("c.log"), std::string::npos);
-  EXPECT_EQ(listed.find("sub.txt"), std::string::npos);
+  EXPECT_EQ(sorted(Lines(list.out)), want) << list.out;
   EXPECT_FALSE(HasResult("a.txt")) << "--list must not process anything";
 
-  auto byObject = Cli({"--folder", dir_.string(), "--filter", "*.txt", "--list", "--by-object"});
+  auto byObject = Cli({"--folder", dirArg_, "--filter", "*.txt", "--list", "--by-object"});
   EXPECT_EQ(byObject.exitCode, 0);
-  EXPECT_NE(byObject.out.find("a.txt\n"), std::string::npos);
-  EXPECT_NE(byObject.out.find("B.TXT\n"), std::string::npos);  // extension filters ignore case
-  EXPECT_EQ(byObject.out.find("c.log"), std::string::npos);
+  EXPECT_EQ(sorted(Lines(byObject.out)), want) << byObject.out;
 
-  auto run = Cli({"--folder", dir_.string(), "--filter", "*.txt|*.log"});
+  auto run = Cli({"--folder", dirArg_, "--filter", "*.txt|*.log"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Result("a.txt"), "1");
   EXPECT_EQ(Result("c.log"), "3");
 
-  auto none = Cli({"--folder", dir_.string(), "--filter", "*.none"});
+  auto none = Cli({"--folder", dirArg_, "--filter", "*.none"});
   EXPECT_EQ(none.exitCode, 1);
 }
 
 TEST_F(CliBatch, AFolderThatCannotBeReadIsAnErrorNamingIt) {
   const std::string file = Put("file.txt", "x");
-  const std::string missing = (dir_ / "missing").string();
-  const std::string empty = (dir_ / "empty").string();
+  const std::string missing = Arg("missing");
+  const std::string empty = Arg("empty");
   fsys::create_directories(empty);
   struct Case {
     std::vector<std::string> args;
@@ -195,12 +229,14 @@ TEST_F(CliBatch, AFolderThatCannotBeReadIsAnErrorNamingIt) {
       {{"--folder", file, "--list"}, 1, file},
       {{"--folder", empty, "--list"}, 0, ""},  // readable, nothing in it: nothing to list
   };
-  const std::string locked = (dir_ / "locked").string();
+  const std::string locked = Arg("locked");
+#ifndef _WIN32
   if (::geteuid() != 0) {  // permissions do not hold back root
     fsys::create_directories(locked);
     fsys::permissions(locked, fsys::perms::none);
     cases.push_back({{"--folder", locked, "--list"}, 1, locked});
   }
+#endif
   for (const auto& c : cases) {
     auto r = Cli(c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.args) << r.err;
@@ -213,12 +249,13 @@ TEST_F(CliBatch, AFolderThatCannotBeReadIsAnErrorNamingIt) {
 }
 
 TEST_F(CliBatch, UnderTheCLocaleUtf8NamesAreTakenAsUtf8) {
+  if (test::kWindows) GTEST_SKIP() << "Windows has no C locale: names always arrive in the ANSI code page";
   const std::string path = Put("甲.txt", "b\r\na\r\nb");
   auto run = Cli({"-d", path}, "", "LC_ALL=C");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Result("甲.txt"), "a\r\nb");
   // Names go back out in UTF-8, as the file system spells them.
-  auto list = Cli({"--folder", dir_.string(), "--filter", "*.txt", "--list"}, "", "LC_ALL=C");
+  auto list = Cli({"--folder", dirArg_, "--filter", "*.txt", "--list"}, "", "LC_ALL=C");
   EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_EQ(list.out, path + "\n");
 }
@@ -286,16 +323,21 @@ TEST_F(CliBatch, InvalidInputIsNamedWithItsOffsetAndNotProcessed) {
 // A listed name opens exactly the entry it came from. A name in GBK bytes
 // reads as the UTF-8 name of another file, so it is reported (escaped) and
 // fails the run; a Latin-1 name opens as it is.
+//
+// Windows names are UTF-16: one outside the ANSI code page (Hangul is not in
+// GBK) cannot be carried, and is reported with "?" in its place.
 TEST_F(CliBatch, ListedNamesOpenTheirOwnEntry) {
-  Put("\xD6\xD0x.txt", "A\nA\n");
+  const std::string unnamed = test::kWindows ? "\xED\x95\x9Cx.txt" : "\xD6\xD0x.txt";
+  const std::string latin = test::kWindows ? "caf\xC3\xA9.txt" : "caf\xE9.txt";
+  test::WriteWholeFile(dir_ / Name(unnamed), "A\nA\n");
   Put("中x.txt", "B\nB\n");
-  Put("caf\xE9.txt", "C\nC\n");
-  const std::string lost = "tidyline-cli: '" + dir_.string() +
-                           "/\\xd6\\xd0x.txt': the name cannot be converted exactly, so it is not opened\n";
+  const std::string latinArg = Put(latin, "C\nC\n");
+  const std::string lost = "tidyline-cli: '" + dirArg_ + test::kSep + (test::kWindows ? "?" : "\\xd6\\xd0") +
+                           "x.txt': the name cannot be converted exactly, so it is not opened\n";
   const std::vector<std::string> modes[] = {{}, {"--by-object"}};
   for (const auto& mode : modes) {
     SCOPED_TRACE(mode.empty() ? "search" : "object");
-    std::vector<std::string> args = {"--folder", dir_.string()};
+    std::vector<std::string> args = {"--folder", dirArg_};
     args.insert(args.end(), mode.begin(), mode.end());
 
     std::vector<std::string> listArgs = args;
@@ -303,47 +345,55 @@ TEST_F(CliBatch, ListedNamesOpenTheirOwnEntry) {
     auto list = Cli(listArgs);
     EXPECT_EQ(list.exitCode, 1);
     EXPECT_EQ(list.err, lost);
-    std::vector<std::string> lines;
-    for (std::size_t at = 0, end; (end = list.out.find('\n', at)) != std::string::npos; at = end + 1)
-      lines.push_back(list.out.substr(at, end - at));
+    std::vector<std::string> lines = Lines(list.out), want = {latinArg, Arg("中x.txt")};
     std::sort(lines.begin(), lines.end());
-    EXPECT_EQ(lines, (std::vector<std::string>{dir_.string() + "/caf\xE9.txt", dir_.string() + "/中x.txt"}));
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(lines, want);
 
     auto run = Cli(args);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find(lost), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("总 3 个文件，成功处理 2 个文件"), std::string::npos) << run.err;
     EXPECT_EQ(Result("中x.txt"), "B");
-    EXPECT_EQ(Result("caf\xE9.txt"), "C");
-    EXPECT_FALSE(HasResult("\xD6\xD0x.txt"));
-    fsys::remove_all(dir_ / "保存目录");
+    EXPECT_EQ(Result(latin), "C");
+    EXPECT_FALSE(HasResult(unnamed));
+    fsys::remove_all(Save());
   }
 }
 
 // A result whose own name is as long as the file system allows is written
 // (its temporary name is short), and a file that reports size 0 is read to
-// its end.
+// its end. On Windows the limit is the whole path's (MAX_PATH, 259
+// characters without the end), and no file reports size 0 with content.
 TEST_F(CliBatch, LongNamesAndSizeZeroFilesAreProcessed) {
-  std::string chinese;
-  for (int i = 0; i < 85; ++i) chinese += "中";  // 255 bytes in UTF-8
-  const std::string longAscii = std::string(251, 'n') + ".txt";
-  fsys::create_symlink("/proc/version", dir_ / "version.txt");
-  const std::string version = test::ReadWholeFile("/proc/version");
-  ASSERT_FALSE(version.empty());
-  const struct {
+  struct Case {
     std::string name, content, want;
-  } cases[] = {
-      {longAscii, "b\na\nb\n", "a\nb"},
-      {chinese, "b\na\nb\n", "a\nb"},
-      {"version.txt", "", version},
   };
+  std::vector<Case> cases;
+  if (test::kWindows) {
+    // "<folder>\保存目录\<name>": the name takes what MAX_PATH leaves.
+    const std::size_t room = 259 - dir_.wstring().size() - 6;
+    ASSERT_GT(room, 20u);
+    std::string chinese;
+    for (std::size_t i = 0; i < room; ++i) chinese += "中";
+    cases.push_back({std::string(room - 4, 'n') + ".txt", "b\na\nb\n", "a\nb"});
+    cases.push_back({chinese, "b\na\nb\n", "a\nb"});
+  } else {
+    std::string chinese;
+    for (int i = 0; i < 85; ++i) chinese += "中";  // 255 bytes in UTF-8
+    cases.push_back({std::string(251, 'n') + ".txt", "b\na\nb\n", "a\nb"});
+    cases.push_back({chinese, "b\na\nb\n", "a\nb"});
+    fsys::create_symlink("/proc/version", dir_ / "version.txt");
+    const std::string version = test::ReadWholeFile("/proc/version");
+    ASSERT_FALSE(version.empty());
+    cases.push_back({"version.txt", "", version});
+  }
   std::vector<std::string> args = {"-d"};
-  for (const auto& c : cases)
-    args.push_back(c.content.empty() ? (dir_ / c.name).string() : Put(c.name, c.content));
+  for (const auto& c : cases) args.push_back(c.content.empty() ? Arg(c.name) : Put(c.name, c.content));
   auto r = Cli(args);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   for (const auto& c : cases) EXPECT_EQ(Result(c.name), c.want) << c.name;
-  for (const auto& e : fsys::directory_iterator(dir_ / "保存目录"))
+  for (const auto& e : fsys::directory_iterator(Save()))
     EXPECT_NE(e.path().filename().string()[0], '.') << "a temporary file was left: " << e.path();
 }
 

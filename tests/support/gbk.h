@@ -48,4 +48,17 @@ inline std::string Recode(std::string_view in, const char* to, const char* from)
 inline std::string Gbk(std::string_view utf8) { return Recode(utf8, "GB18030", "UTF-8"); }
 inline std::string Utf8(std::string_view gbk) { return Recode(gbk, "UTF-8", "GB18030"); }
 
+// A console program's standard error as the checks read it: Windows writes
+// the ANSI code page (GBK) with CR LF line ends; Linux's is UTF-8 already.
+inline std::string FromConsole(const std::string& err) {
+#ifdef _WIN32
+  std::string lf;
+  for (std::size_t i = 0; i < err.size(); ++i)
+    if (!(err[i] == '\r' && i + 1 < err.size() && err[i + 1] == '\n')) lf += err[i];
+  return Utf8(lf);
+#else
+  return err;
+#endif
+}
+
 }  // namespace tl::test

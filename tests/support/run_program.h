@@ -7,6 +7,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -151,5 +152,108 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
   std::filesystem::remove_all(dir, ec);
   return r;
 }
+
+// This process's id, as the tools name their temporary files by.
+inline long CurrentProcessId() {
+#ifdef _WIN32
+  return static_cast<long>(GetCurrentProcessId());
+#else
+  return static_cast<long>(getpid());
+#endif
+}
+
+// The id of a process that has already ended (a writer killed outright):
+// POSIX forks a child that exits at once; Windows starts `program` with no
+// arguments and no console streams and waits for it. -1 if none could be
+// started.
+inline long EndedProcessId([[maybe_unused]] const std::string& program) {
+#ifdef _WIN32
+  std::string cmd = QuoteArgument(program) + " --version";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return static_cast<long>(pi.dwProcessId);
+#else
+  const pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  if (pid < 0) return -1;
+  waitpid(pid, nullptr, 0);
+  return static_cast<long>(pid);
+#endif
+}
+
+// A program started with its standard streams on the null device, to be
+// stopped outright while it works (SIGKILL; TerminateProcess on Windows).
+class Started {
+ public:
+  explicit Started(const std::vector<std::string>& argv) {
+#ifdef _WIN32
+    std::string cmd;
+    for (const auto& a : argv) cmd += (cmd.empty() ? "" : " ") + QuoteArgument(a);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+      CloseHandle(pi.hThread);
+      process_ = pi.hProcess;
+    }
+#else
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, 0);
+      dup2(null, 1);
+      dup2(null, 2);
+      std::vector<char*> args;
+      for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      execv(args[0], args.data());
+      _exit(127);
+    }
+#endif
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+  ~Started() { Kill(); }
+
+  bool ok() const {
+#ifdef _WIN32
+    return process_ != nullptr;
+#else
+    return pid_ > 0;
+#endif
+  }
+
+  // Stops the program at once and waits for it; true when it was still
+  // running (so it was the kill that ended it).
+  bool Kill() {
+#ifdef _WIN32
+    if (!process_) return false;
+    const bool running = WaitForSingleObject(process_, 0) == WAIT_TIMEOUT && TerminateProcess(process_, 137);
+    WaitForSingleObject(process_, INFINITE);
+    CloseHandle(process_);
+    process_ = nullptr;
+    return running;
+#else
+    if (pid_ <= 0) return false;
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFSIGNALED(status);
+#endif
+  }
+
+ private:
+#ifdef _WIN32
+  HANDLE process_ = nullptr;
+#else
+  pid_t pid_ = -1;
+#endif
+};
 
 }  // namespace tl::test

@@ -32,6 +32,9 @@ enum class Disposition {
 // What other openers of the same file may still do.
 enum class Share { kReadWrite = 1, kWrite = 2, kRead = 3, kNone = 4 };
 
+// A failing call leaves errno saying why (Windows maps its own error
+// codes), for the messages that name the cause.
+//
 // Opens a regular file (never a directory). On POSIX the sharing rules hold
 // between Tidyline processes (and between handles of one process) through
 // advisory locks; programs that take no locks are not held back.

@@ -62,18 +62,22 @@ int DecodeUtf8(const std::uint8_t* p, std::size_t avail, std::uint32_t* cps, int
     cps[0] = c;
     return 1;
   }
+  // iconv's reader also takes the old forms up to six bytes; what they
+  // give beyond U+10FFFF is a character no target has (see Encode).
   int len;
   std::uint32_t cp, min;
   if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F, min = 0x80;
   else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F, min = 0x800;
-  else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07, min = 0x10000;
+  else if (c >= 0xF0 && c <= 0xF7) len = 4, cp = c & 0x07, min = 0x10000;
+  else if (c >= 0xF8 && c <= 0xFB) len = 5, cp = c & 0x03, min = 0x200000;
+  else if (c >= 0xFC && c <= 0xFD) len = 6, cp = c & 0x01, min = 0x4000000;
   else return kBad;
   for (int i = 1; i < len; ++i) {
     if (static_cast<std::size_t>(i) >= avail) return kCut;
     if ((p[i] & 0xC0) != 0x80) return kBad;
     cp = cp << 6 | (p[i] & 0x3F);
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return kBad;
+  if (cp < min || (cp >= 0xD800 && cp < 0xE000)) return kBad;
   cps[0] = cp;
   return len;
 }
@@ -127,9 +131,9 @@ int DecodeGb18030(const std::uint8_t* p, std::size_t avail, std::uint32_t* cps, 
   if (avail < 2) return kCut;
   const std::uint8_t b2 = p[1];
   if (b2 >= 0x30 && b2 <= 0x39) {
-    if (avail < 3) return kCut;
-    if (p[2] < 0x81 || p[2] > 0xFE) return kBad;
+    // iconv waits for all four bytes before it judges the third.
     if (avail < 4) return kCut;
+    if (p[2] < 0x81 || p[2] > 0xFE) return kBad;
     if (p[3] < 0x30 || p[3] > 0x39) return kBad;
     const std::uint32_t index = (p[0] - 0x81u) * 12600 + (b2 - 0x30u) * 1260 + (p[2] - 0x81u) * 10 + (p[3] - 0x30u);
     if (index >= 189000) {
@@ -297,6 +301,7 @@ int EncodeBig5Hkscs(std::uint32_t cp, std::uint8_t* o) {
 }
 
 int Encode(const Codec& c, std::uint32_t cp, std::uint8_t* o) {
+  if (cp > 0x10FFFF) return 0;
   switch (c.kind) {
     case Kind::kUtf8: return EncodeUtf8(cp, o);
     case Kind::kUtf16Le: return EncodeUtf16(false, cp, o);
@@ -356,6 +361,14 @@ Status Convert(void* handle, const char*& in, std::size_t& inLeft, char*& out, s
     const int len = Decode(c.from, p, static_cast<std::size_t>(end - p), cps, n);
     if (len < 0) {
       st = len == kCut ? Status::kIncomplete : Status::kInvalid;
+      break;
+    }
+    // iconv encodes in a second stage, which finds the output full before it
+    // looks the character up: with no room left, a character the target
+    // lacks is "output full", not "invalid", as on Linux (the built-in
+    // GB18030 pair checks that it agrees with this converter).
+    if (o == oend) {
+      st = Status::kOutputFull;
       break;
     }
     std::uint8_t buf[16];

@@ -3,6 +3,7 @@
 // so names pass unchanged. The sharing modes are the system's share flags.
 #include <windows.h>
 
+#include <cerrno>
 #include <string>
 
 #include "runtime/os/files.h"
@@ -12,6 +13,42 @@ namespace tl::rt::fileio {
 namespace {
 
 HANDLE Raw(Handle h) { return reinterpret_cast<HANDLE>(h); }
+
+// The system's reason for the last failure as errno, which the callers'
+// messages name (they would say "unknown error" otherwise).
+void KeepError() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH: errno = ENOENT; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_USER_MAPPED_FILE: errno = EACCES; break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: errno = EEXIST; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
+    case ERROR_FILENAME_EXCED_RANGE: errno = ENAMETOOLONG; break;
+    case ERROR_INVALID_NAME:
+    case ERROR_DIRECTORY:
+    case ERROR_INVALID_PARAMETER: errno = EINVAL; break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: errno = ENOMEM; break;
+    case ERROR_NOT_READY:
+    case ERROR_NOT_SAME_DEVICE: errno = EXDEV; break;
+    default: errno = EIO; break;
+  }
+}
+
+// KeepError, for a failure to return.
+template <typename T>
+T Failed(T result) {
+  KeepError();
+  return result;
+}
 
 DWORD ShareFlags(Share share) {
   switch (share) {
@@ -51,15 +88,17 @@ Handle Open(std::string_view path, Access access, Disposition disposition, Share
   }
   HANDLE h = CreateFileA(std::string(path).c_str(), desired, ShareFlags(share), nullptr, create,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return kNoHandle;
+  if (h == INVALID_HANDLE_VALUE) return Failed(kNoHandle);
   // Regular files only: no devices ("CON", "NUL"), pipes or directories.
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     CloseHandle(h);
+    errno = EISDIR;
     return kNoHandle;
   }
   if (disposition == Disposition::kCreateOrTruncate && !SetEndOfFile(h)) {
+    KeepError();
     CloseHandle(h);
     return kNoHandle;
   }
@@ -80,7 +119,7 @@ std::int64_t ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t n) 
     DWORD got = 0;
     if (!ReadFile(Raw(h), p + done, want, &got, &o)) {
       if (GetLastError() == ERROR_HANDLE_EOF) break;
-      return -1;
+      return Failed(std::int64_t{-1});
     }
     if (got == 0) break;
     done += got;
@@ -96,7 +135,7 @@ bool WriteAt(Handle h, std::int64_t offset, const void* data, std::size_t n) {
     const DWORD want = static_cast<DWORD>(n - done < kMaxChunk ? n - done : kMaxChunk);
     OVERLAPPED o = At(offset + static_cast<std::int64_t>(done));
     DWORD put = 0;
-    if (!WriteFile(Raw(h), p + done, want, &put, &o) || put == 0) return false;
+    if (!WriteFile(Raw(h), p + done, want, &put, &o) || put == 0) return Failed(false);
     done += put;
   }
   return true;
@@ -116,14 +155,15 @@ bool Resize(Handle h, std::int64_t size) {
 }
 
 bool MakeDirectory(std::string_view path) {
-  return !path.empty() && CreateDirectoryA(std::string(path).c_str(), nullptr) != 0;
+  return !path.empty() && (CreateDirectoryA(std::string(path).c_str(), nullptr) != 0 || Failed(false));
 }
 
 bool Rename(std::string_view from, std::string_view to) {
-  return MoveFileExA(std::string(from).c_str(), std::string(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExA(std::string(from).c_str(), std::string(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0 ||
+         Failed(false);
 }
 
-bool RemoveFile(std::string_view path) { return DeleteFileA(std::string(path).c_str()) != 0; }
+bool RemoveFile(std::string_view path) { return DeleteFileA(std::string(path).c_str()) != 0 || Failed(false); }
 
 std::optional<FileIdentity> IdentityOf(std::string_view path) {
   if (path.empty()) return std::nullopt;

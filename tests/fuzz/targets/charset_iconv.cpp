@@ -1,6 +1,8 @@
-// The built-in UTF-8 <-> GB18030 converter against the system's (iconv):
-// same status, same input consumed, same output, for any bytes and any
-// output room. Input: direction byte, room byte, then the bytes to convert.
+// The built-in UTF-8 <-> GB18030 converter against the system's (iconv on
+// Linux; on Windows the code-page converter, which decodes and encodes one
+// character at a time from tables generated from the host's iconv): same
+// status, same input consumed, same output, for any bytes and any output
+// room. Input: direction byte, room byte, then the bytes to convert.
 #include <string>
 
 #include "fuzz/fuzz_target.h"
