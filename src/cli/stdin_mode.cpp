@@ -444,6 +444,15 @@ bool ReadWhole(fio::Handle h, std::int64_t begin, std::int64_t end, Block& block
   }
 }
 
+// Gives a file's view back when the work on it is done.
+struct ViewRelease {
+  fio::FileView view;
+  explicit ViewRelease(const fio::FileView& v) : view(v) {}
+  ViewRelease(const ViewRelease&) = delete;
+  ViewRelease& operator=(const ViewRelease&) = delete;
+  ~ViewRelease() { fio::ReleaseView(view); }
+};
+
 // The in-memory engine needs about three times its input.
 constexpr std::uint64_t kInMemoryFactor = 3;
 
@@ -490,7 +499,17 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     if (size < 0) return Fail("cannot read '" + ToTerminal(request.input) + "'");
     if (static_cast<std::uint64_t>(size) > fits)
       return ProcessExternal(h, 0, size, "'" + ToTerminal(request.input) + "'", request, options, dest, progress);
-    // Read to the end, whatever size the system reports.
+    // Viewed in place where the system allows it (not when the result
+    // replaces a file: a viewed file cannot be replaced, and it may be this
+    // one); else read to the end, whatever size the system reports.
+    std::optional<fio::FileView> view;
+    if (request.output.empty()) view = fio::ViewForReading(h, 0, static_cast<std::size_t>(size));
+    if (view && BytesAt(h, size, 1).empty()) {
+      const ViewRelease release{*view};
+      return ProcessInMemory({view->data, view->size}, "'" + ToTerminal(request.input) + "'", options, dest);
+    } else if (view) {
+      fio::ReleaseView(*view);
+    }
     Block bytes;
     if (!ReadWhole(h, 0, size, bytes)) return Fail("cannot read '" + ToTerminal(request.input) + "': " + ErrnoText());
     return ProcessInMemory(bytes.view(), "'" + ToTerminal(request.input) + "'", options, dest);
@@ -510,6 +529,13 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
       if (size > f->offset && static_cast<std::uint64_t>(size - f->offset) > fits)
         return ProcessExternal(h, f->offset, size, "standard input", request, options, dest, progress);
     }
+  }
+
+  // A regular file that fits is viewed in place where the system allows it
+  // (not when the result replaces a file, as above).
+  if (std::optional<fio::FileView> view = request.output.empty() ? os::ViewStdinToEnd(fits) : std::nullopt) {
+    const ViewRelease release{*view};
+    return ProcessInMemory({view->data, view->size}, "standard input", options, dest);
   }
 
   // Standard input is read into memory while it fits; the rest goes with

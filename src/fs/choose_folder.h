@@ -10,8 +10,8 @@ namespace tl::fs {
 // Shows the folder browser opened at `initial`, titled `prompt` (default
 // "请选择一个文件夹"), and returns the chosen folder exactly as the dialog
 // gives it — a name may begin or end with spaces. Empty on cancel. The
-// include-files, edit-box and new-style options of the Windows browser
-// (defaults false, true, true) are left to the backend's own dialog.
+// include-files, edit-box and new-style options of the Windows browser take
+// their defaults (false, true, true: flags 0x50).
 rt::Text ChooseFolder(std::string_view initial, std::optional<std::string_view> prompt = std::nullopt);
 
 }  // namespace tl::fs

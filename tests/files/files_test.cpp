@@ -410,3 +410,50 @@ TEST_F(Files, RunProgramWaitsWhenAsked) {
 
 }  // namespace
 }  // namespace tl::rt
+
+namespace tl::rt {
+namespace {
+
+// A view shows exactly the bytes asked for, from any offset (views start on
+// the system's 64 KiB grain, so unaligned offsets are the risky ones); what
+// cannot be shown is refused, never shown short. POSIX always reads.
+TEST_F(Files, ViewsShowTheBytesAskedFor) {
+  std::string bytes(200000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i * 7 % 26);
+  const std::string path = Path("view.txt");
+  {
+    namespace fio = fileio;
+    fio::Handle w = fio::Open(path, fio::Access::kWrite, fio::Disposition::kCreateOrTruncate, fio::Share::kReadWrite);
+    ASSERT_NE(w, fio::kNoHandle);
+    ASSERT_TRUE(fio::WriteAt(w, 0, bytes.data(), bytes.size()));
+    fio::Close(w);
+  }
+  struct Case {
+    std::int64_t offset;
+    std::size_t size;
+    bool shown;  // on Windows
+  } cases[] = {
+      {0, 200000, true},     {1, 199999, true},   {65535, 10, true}, {65536, 134464, true},
+      {70001, 12345, true},  {0, 0, false},       {199999, 2, false}, {0, 200001, false},
+  };
+  fileio::Handle h = fileio::Open(path, fileio::Access::kRead, fileio::Disposition::kOpenExisting,
+                                  fileio::Share::kReadWrite);
+  ASSERT_NE(h, fileio::kNoHandle);
+  for (const Case& c : cases) {
+    std::optional<fileio::FileView> view = fileio::ViewForReading(h, c.offset, c.size);
+#ifdef _WIN32
+    ASSERT_EQ(view.has_value(), c.shown) << c.offset << "+" << c.size;
+#else
+    ASSERT_FALSE(view.has_value());
+#endif
+    if (!view) continue;
+    EXPECT_EQ(view->size, c.size);
+    EXPECT_TRUE(std::string_view(view->data, view->size) == std::string_view(bytes).substr(c.offset, c.size))
+        << c.offset << "+" << c.size;
+    fileio::ReleaseView(*view);
+  }
+  fileio::Close(h);
+}
+
+}  // namespace
+}  // namespace tl::rt

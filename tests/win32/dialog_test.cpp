@@ -1,5 +1,6 @@
 // The open-file dialog and the folder browser, answered from a timer as a
 // person would: names typed into the dialog, OK pressed.
+#include "runtime/window/shell_commands.h"
 #include "support/gbk.h"
 #include "win32/win32_support.h"
 
@@ -174,9 +175,14 @@ TEST_F(DialogTest, TheFolderBrowserOpensOnTheInitialFolderAndReturnsIt) {
     }
     return EventReply{};
   };
+  // The program's way: the runtime drives the shell's browser through the
+  // declared commands, this backend says it has one.
+  ASSERT_TRUE(os.HasShellFolderBrowser());
+  platform::Platform* before = platform::Install(&os);
   platform::TimerId t = os.StartTimer(100);
-  auto folder = os.BrowseForFolder(title, dir_);
+  auto folder = rt::BrowseForFolder(title, dir_);
   os.StopTimer(t);
+  platform::Install(before);
   ASSERT_TRUE(answered_) << "the folder browser was not found";
   ASSERT_TRUE(folder.has_value());
   EXPECT_EQ(lstrcmpiA(folder->c_str(), dir_.c_str()), 0) << *folder << " vs " << dir_;

@@ -1,10 +1,14 @@
 #include "runtime/core/random.h"
 
 #include "runtime/os/clock.h"
+#include "runtime/os/thread_word.h"
 
 namespace tl::rt {
 namespace {
-thread_local std::uint32_t t_state = 1;
+// Each thread's generator starts at 1; its word holds the state xor 1, so
+// the word's initial 0 reads as 1.
+std::uint32_t State() { return static_cast<std::uint32_t>(os::ThreadWord()) ^ 1u; }
+void SetState(std::uint32_t state) { os::SetThreadWord(state ^ 1u); }
 std::uint32_t g_counter = 0;
 std::optional<std::uint32_t> g_fixed_tick;
 }  // namespace
@@ -18,17 +22,18 @@ void SetTickCountOverride(std::optional<std::uint32_t> fixedTick) { g_fixed_tick
 
 void SeedRandom(std::optional<std::int32_t> seed) {
   if (seed) {
-    t_state = static_cast<std::uint32_t>(*seed);
+    SetState(static_cast<std::uint32_t>(*seed));
     return;
   }
   std::uint32_t s = TickCount() + g_counter;
   g_counter += (s & 0xFF) + 100;
-  t_state = s;
+  SetState(s);
 }
 
 std::uint32_t NextRandom() {
-  t_state = t_state * 214013u + 2531011u;
-  return (t_state >> 16) & 0x7FFF;
+  const std::uint32_t state = State() * 214013u + 2531011u;
+  SetState(state);
+  return (state >> 16) & 0x7FFF;
 }
 
 std::int32_t Random(std::optional<std::int32_t> low, std::optional<std::int32_t> high) {
@@ -42,7 +47,7 @@ std::int32_t Random(std::optional<std::int32_t> low, std::optional<std::int32_t>
   return static_cast<std::int32_t>(lo + NextRandom() % (span + 1));
 }
 
-std::uint32_t RandomState() { return t_state; }
+std::uint32_t RandomState() { return State(); }
 std::uint32_t SeedCounter() { return g_counter; }
 void SetSeedCounter(std::uint32_t counter) { g_counter = counter; }
 

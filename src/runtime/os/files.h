@@ -47,6 +47,20 @@ bool WriteAt(Handle h, std::int64_t offset, const void* data, std::size_t n);
 std::int64_t Size(Handle h);  // -1 on failure
 bool Resize(Handle h, std::int64_t size);
 
+// A file's bytes shown in place, read-only, without copying them.
+struct FileView {
+  const char* data = nullptr;
+  std::size_t size = 0;
+  void* base = nullptr;  // what ReleaseView gives back
+};
+// Bytes [offset, offset + size) of an open regular file as a view, where
+// that is both safe and cheaper than reading them: on Windows, for a file on
+// a local fixed disk (the system refuses to cut a viewed file short, and no
+// network can fail under the view). nullopt: read the bytes instead; always
+// so on POSIX, where a file truncated meanwhile would fault a mapping.
+std::optional<FileView> ViewForReading(Handle h, std::int64_t offset, std::size_t size);
+void ReleaseView(const FileView& view);
+
 // Creates one directory: false if it exists or its parent does not.
 bool MakeDirectory(std::string_view path);
 // Renames over an existing file (same directory).

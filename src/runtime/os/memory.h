@@ -6,7 +6,9 @@
 namespace tl::os {
 
 // Touching fresh memory is dear (a page fault per 4 KiB), so a large block
-// asks for huge pages where the system has them; nothing elsewhere.
+// asks for huge pages where the system has them (Linux), or has its pages
+// made present in a few calls (Windows; under wine every first touch of a
+// page is a fault of its own).
 void AdviseLargeBlock(void* block, std::size_t size);
 
 // Large blocks come from the heap and stay there when freed, so the next

@@ -333,4 +333,9 @@ void FindClose(DirSearch* search) {
 std::string ToOsName(std::string_view programText) { return ToOs(programText); }
 std::string FromOsName(std::string_view osName) { return FromOs(osName); }
 
+// Read, never mapped: a file that another program truncates meanwhile (a log
+// rotated with copytruncate) would make a mapping fault.
+std::optional<FileView> ViewForReading(Handle, std::int64_t, std::size_t) { return std::nullopt; }
+void ReleaseView(const FileView&) {}
+
 }  // namespace tl::rt::fileio

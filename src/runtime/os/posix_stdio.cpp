@@ -40,6 +40,9 @@ std::optional<StdinFile> StdinAsRegularFile() {
   return StdinFile{"/proc/self/fd/0", static_cast<std::int64_t>(pos)};
 }
 
+// Read, never mapped (see rt::fileio::ViewForReading).
+std::optional<rt::fileio::FileView> ViewStdinToEnd(std::size_t) { return std::nullopt; }
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tl::os

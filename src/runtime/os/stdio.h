@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/os/files.h"
+
 namespace tl::os {
 
 class StdinBytes {
@@ -42,6 +44,12 @@ struct StdinFile {
   std::int64_t offset = 0;
 };
 std::optional<StdinFile> StdinAsRegularFile();
+
+// Standard input from where it stands to its end as a view
+// (rt::fileio::ViewForReading) when it is a regular file of 1 to `limit`
+// bytes that can be viewed; standard input then stands at its end, as if
+// read. nullopt: read it.
+std::optional<rt::fileio::FileView> ViewStdinToEnd(std::size_t limit);
 
 // True when standard error is a terminal (progress lines go only there).
 bool StderrIsTerminal();

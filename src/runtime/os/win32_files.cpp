@@ -2,6 +2,8 @@
 // program's GBK texts, which is the ANSI code page the -A functions speak,
 // so names pass unchanged. The sharing modes are the system's share flags.
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <winternl.h>
 
 #include <cerrno>
 #include <string>
@@ -246,6 +248,49 @@ void FindClose(DirSearch* search) {
 // The -A functions take the ANSI code page, which is the program's own.
 std::string ToOsName(std::string_view programText) { return std::string(programText); }
 std::string FromOsName(std::string_view osName) { return std::string(osName); }
+
+namespace {
+
+// A view of a network or removable file would raise an exception where a
+// read reports an error. The device is asked by handle: a handle inherited
+// as standard input may have no name to ask about.
+bool OnLocalFixedDisk(HANDLE h) {
+  using Query = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FS_INFORMATION_CLASS);
+  static const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryVolumeInformationFile")));
+  constexpr ULONG kDisk = 7, kDiskFileSystem = 8;           // FILE_DEVICE_DISK(_FILE_SYSTEM)
+  constexpr ULONG kRemovable = 0x1, kFloppy = 0x4, kRemote = 0x10;  // FILE_* characteristics
+  IO_STATUS_BLOCK io{};
+  FILE_FS_DEVICE_INFORMATION info{};
+  if (!query || query(h, &io, &info, sizeof info, FileFsDeviceInformation) < 0) return false;
+  return (info.DeviceType == kDisk || info.DeviceType == kDiskFileSystem) &&
+         (info.Characteristics & (kRemovable | kFloppy | kRemote)) == 0;
+}
+
+}  // namespace
+
+std::optional<FileView> ViewForReading(Handle h, std::int64_t offset, std::size_t size) {
+  if (h == kNoHandle || offset < 0 || size == 0 || GetFileType(Raw(h)) != FILE_TYPE_DISK) return std::nullopt;
+  if (!OnLocalFixedDisk(Raw(h))) return std::nullopt;
+
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  const auto grain = static_cast<std::int64_t>(info.dwAllocationGranularity);
+  const std::int64_t start = offset / grain * grain;
+  const auto lead = static_cast<std::size_t>(offset - start);
+  HANDLE mapping = CreateFileMappingA(Raw(h), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!mapping) return std::nullopt;
+  void* base = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(static_cast<std::uint64_t>(start) >> 32),
+                             static_cast<DWORD>(start), lead + size);
+  // The view keeps the mapping alive.
+  CloseHandle(mapping);
+  if (!base) return std::nullopt;
+  return FileView{static_cast<const char*>(base) + lead, size, base};
+}
+
+void ReleaseView(const FileView& view) {
+  if (view.base) UnmapViewOfFile(view.base);
+}
 
 }  // namespace tl::rt::fileio
 

@@ -55,6 +55,28 @@ std::optional<StdinFile> StdinAsRegularFile() {
   return StdinFile{path, pos.QuadPart};
 }
 
+std::optional<rt::fileio::FileView> ViewStdinToEnd(std::size_t limit) {
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+  LARGE_INTEGER size{}, zero{}, pos{};
+  if (h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size) ||
+      !SetFilePointerEx(h, zero, &pos, FILE_CURRENT) || size.QuadPart <= pos.QuadPart ||
+      static_cast<std::uint64_t>(size.QuadPart - pos.QuadPart) > limit)
+    return std::nullopt;
+  const auto n = static_cast<std::size_t>(size.QuadPart - pos.QuadPart);
+  auto file = reinterpret_cast<rt::fileio::Handle>(h);
+  std::optional<rt::fileio::FileView> view = rt::fileio::ViewForReading(file, pos.QuadPart, n);
+  if (!view) return std::nullopt;
+  // A file that has grown since its size was taken is read instead, to
+  // its end.
+  char more = 0;
+  LARGE_INTEGER end{};
+  if (rt::fileio::ReadAt(file, size.QuadPart, &more, 1) != 0 || !SetFilePointerEx(h, size, &end, FILE_BEGIN)) {
+    rt::fileio::ReleaseView(*view);
+    return std::nullopt;
+  }
+  return view;
+}
+
 bool StderrIsTerminal() {
   HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;

@@ -253,6 +253,12 @@ class Platform {
   virtual std::optional<std::vector<std::string>> OpenFilesDialog(const OpenFilesRequest& request) = 0;
   virtual std::optional<std::string> BrowseForFolder(std::string_view title,
                                                      std::string_view initial_folder) = 0;
+  // True where the system's shell has the folder browser the program
+  // drives through its declared DLL commands (SHBrowseForFolderA): the
+  // runtime then shows that one instead of calling BrowseForFolder. The
+  // backend of real Win32 windows says so; the GTK backend and the headless
+  // one of the tests (on Windows too) never open the shell's dialog.
+  virtual bool HasShellFolderBrowser() const { return false; }
 
   // --- clipboard -----------------------------------------------------------------
   // nullopt when the clipboard cannot be opened or holds no text.

@@ -1,12 +1,17 @@
 #include "runtime/window/shell_commands.h"
 
 #include "runtime/platform/platform.h"
+#include "runtime/window/shell_folder_browser.h"
 
 namespace tl::rt {
 
 std::optional<std::string> BrowseForFolder(std::string_view title, std::string_view initial) {
   platform::Platform* os = platform::Current();
   if (!os) return std::nullopt;
+  // The shell's own browser, through the declared commands, where there is
+  // one; a toolkit's dialog (or a test's answer) elsewhere.
+  if (os->HasShellFolderBrowser())
+    return BrowseForFolderByShell(title, initial, FolderBrowserFlags(std::nullopt, std::nullopt, std::nullopt));
   return os->BrowseForFolder(title, initial);
 }
 

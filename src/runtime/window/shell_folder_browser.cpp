@@ -12,11 +12,40 @@ constexpr std::uint32_t kEditBox = 0x10;
 constexpr std::uint32_t kNewDialogStyle = 0x40;
 constexpr std::uint32_t kIncludeFiles = 0x4000;
 constexpr std::uint32_t kInitialized = 1;         // BFFM_INITIALIZED
+constexpr std::uint32_t kSelectionChanged = 2;    // BFFM_SELCHANGED
 constexpr std::uint32_t kSetSelection = 0x466;    // BFFM_SETSELECTIONA
+constexpr int kReselections = 5;
 
-std::string& InitialFolder() {
-  static std::string folder;
-  return folder;
+// The folder the callback selects, and whether the dialog has shown it.
+struct Browse {
+  std::string initial;
+  bool shown = false;
+  int tries = 0;
+};
+
+Browse& State() {
+  static Browse browse;
+  return browse;
+}
+
+void SelectInitial(void* window) {
+  CallDeclaredDllCommand<std::intptr_t>(kDllSendMessageA, window, kSetSelection, static_cast<std::uintptr_t>(1),
+                                        reinterpret_cast<std::intptr_t>(State().initial.c_str()));
+}
+
+// Folder names as the shell compares them: letters in either case, and a
+// separator at the end or not.
+bool SameFolder(std::string_view a, std::string_view b) {
+  while (a.size() > 1 && a.back() == '\\') a.remove_suffix(1);
+  while (b.size() > 1 && b.back() == '\\') b.remove_suffix(1);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -30,18 +59,29 @@ std::uint32_t FolderBrowserFlags(std::optional<bool> includeFiles, std::optional
   return flags;
 }
 
-const std::string& FolderBrowserInitialFolder() { return InitialFolder(); }
+const std::string& FolderBrowserInitialFolder() { return State().initial; }
 
-int TL_SYSTEM_CALL FolderBrowserNotify(void* window, std::uint32_t message, std::intptr_t, std::intptr_t) {
-  if (message == kInitialized)
-    CallDeclaredDllCommand<std::intptr_t>(kDllSendMessageA, window, kSetSelection, static_cast<std::uintptr_t>(1),
-                                          reinterpret_cast<std::intptr_t>(InitialFolder().c_str()));
+// A browser that fills its tree late (wine's) may select its own default
+// folder after the initial one was selected: until the dialog has shown the
+// initial folder once, the first few changes of selection ask for it again.
+int TL_SYSTEM_CALL FolderBrowserNotify(void* window, std::uint32_t message, std::intptr_t lParam, std::intptr_t) {
+  Browse& browse = State();
+  if (message == kInitialized) SelectInitial(window);
+  if (message == kSelectionChanged && !browse.shown && !browse.initial.empty()) {
+    std::string path(520, '\0');
+    if (lParam && CallDeclaredDllCommand<int>(kDllSHGetPathFromIDListA, reinterpret_cast<const void*>(lParam),
+                                              path.data()) &&
+        SameFolder(path.c_str(), browse.initial))
+      browse.shown = true;
+    else if (++browse.tries <= kReselections)
+      SelectInitial(window);
+  }
   return 1;
 }
 
 std::optional<std::string> BrowseForFolderByShell(std::string_view title, std::string_view initial,
                                                   std::uint32_t flags) {
-  InitialFolder() = std::string(initial.substr(0, initial.find('\0')));
+  State() = Browse{std::string(initial.substr(0, initial.find('\0')))};
   const std::string caption(title.substr(0, title.find('\0')));
   FolderBrowseInfo info;
   info.title = caption.c_str();

@@ -1,8 +1,8 @@
 // The shell's folder browser driven through the declared DLL commands
 // SHBrowseForFolderA, SHGetPathFromIDListA and SendMessageA, as the Windows
-// program does it; the Windows backend's BrowseForFolder calls
-// BrowseForFolderByShell (Linux has no such shell: the GTK backend keeps
-// its own dialog).
+// program does it. rt::BrowseForFolder calls BrowseForFolderByShell where
+// the backend has the shell's browser (the Win32 one); elsewhere (GTK, the
+// tests' headless backend) the backend's own dialog answers.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -35,7 +35,9 @@ struct FolderBrowseInfo {
 
 // The callback: on the dialog's initialised notification (1) it selects the
 // initial folder kept for it (message 0x466 with wParam 1 and the folder
-// text); every message gives 1.
+// text); every message gives 1. Until the dialog has shown that folder once,
+// the first few changes of selection (2) select it again: a browser that
+// fills its tree late (wine's) selects its own default after it.
 int TL_SYSTEM_CALL FolderBrowserNotify(void* window, std::uint32_t message, std::intptr_t lParam,
                                        std::intptr_t data);
 // The initial folder the callback selects (replaced by each browse).

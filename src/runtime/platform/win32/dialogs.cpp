@@ -1,8 +1,9 @@
-// Message boxes, the multi-select open-file dialog and the folder browser.
+// Message boxes and the multi-select open-file dialog. The folder browser
+// is the shell's, which the runtime drives through its declared commands
+// (runtime/window/shell_folder_browser.h).
 #include "runtime/platform/win32/win32_internal.h"
-// After <windows.h>, which they need.
+// After <windows.h>, which it needs.
 #include <commdlg.h>
-#include <shlobj.h>
 
 #include <algorithm>
 
@@ -19,36 +20,6 @@ HWND DialogOwner(Impl& impl) {
   HWND active = GetActiveWindow();
   Node* n = active ? impl.Get(active) : nullptr;
   return n && n->kind == WidgetKind::kTopWindow ? active : nullptr;
-}
-
-// The folder the browser opens on, kept for its callback (replaced by each
-// call).
-struct Browse {
-  std::string initial;
-  bool shown = false;  // the dialog has selected it once
-  int tries = 0;
-};
-Browse g_browse;
-
-// Selects the initial folder once the dialog is ready. A dialog that fills
-// its tree late (wine's) may then select its own default instead: until the
-// initial folder has been selected once, a few changes of selection ask for
-// it again. Every message is answered 1.
-int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM) {
-  if (g_browse.initial.empty()) return 1;
-  auto select = [hwnd] {
-    SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(g_browse.initial.c_str()));
-  };
-  if (msg == BFFM_INITIALIZED) select();
-  if (msg == BFFM_SELCHANGED && !g_browse.shown) {
-    char path[MAX_PATH * 2] = {};
-    if (lp && SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lp), path) &&
-        lstrcmpiA(path, g_browse.initial.c_str()) == 0)
-      g_browse.shown = true;
-    else if (++g_browse.tries <= 5)
-      select();
-  }
-  return 1;
 }
 
 }  // namespace
@@ -119,23 +90,8 @@ std::optional<std::vector<std::string>> Win32Backend::OpenFilesDialog(const Open
   return out;
 }
 
-std::optional<std::string> Win32Backend::BrowseForFolder(std::string_view title, std::string_view initial_folder) {
-  if (!impl_->started) StartRuntimeWindow();
-  std::string caption(title);
-  g_browse = Browse{std::string(initial_folder)};
-  // The dialog's own form of the folder: no separator at its end.
-  while (g_browse.initial.size() > 3 && g_browse.initial.back() == '\\') g_browse.initial.pop_back();
-  BROWSEINFOA bi{};
-  bi.lpszTitle = caption.c_str();
-  bi.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // 0x50
-  bi.lpfn = BrowseCallback;
-  PIDLIST_ABSOLUTE list = SHBrowseForFolderA(&bi);
-  if (!list) return std::nullopt;
-  char path[MAX_PATH * 2] = {};
-  bool ok = SHGetPathFromIDListA(list, path);
-  CoTaskMemFree(list);
-  if (!ok || !path[0]) return std::nullopt;
-  return std::string(path);
+std::optional<std::string> Win32Backend::BrowseForFolder(std::string_view, std::string_view) {
+  return std::nullopt;
 }
 
 }  // namespace tl::platform::win32

@@ -73,7 +73,11 @@ class Win32Backend final : public Platform {
 
   int MessageBox(std::string_view text, std::string_view caption, std::uint32_t style) override;
   std::optional<std::vector<std::string>> OpenFilesDialog(const OpenFilesRequest& request) override;
+  // The runtime shows the shell's folder browser itself, through its
+  // declared commands (HasShellFolderBrowser); this one is never asked and
+  // answers nothing.
   std::optional<std::string> BrowseForFolder(std::string_view title, std::string_view initial_folder) override;
+  bool HasShellFolderBrowser() const override { return true; }
 
   std::optional<std::string> GetClipboardText() override;
   bool SetClipboardText(std::string_view text) override;
