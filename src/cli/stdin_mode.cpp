@@ -44,12 +44,14 @@ std::string ErrnoText() { return errno ? std::strerror(errno) : "unknown error";
 // text it leaves as it is (fewer than two records to de-duplicate) keeps it.
 // Standard input follows the Unix convention instead: a final break in means
 // a final break out. Returns the break to append, or nothing.
-std::string FinalBreakToRestore(std::string_view in, std::string_view out, text::FixedOptions& options) {
+// `out` is left out for a result known to be rebuilt (shuffled).
+std::string FinalBreakToRestore(std::string_view in, std::optional<std::string_view> out,
+                                text::FixedOptions& options) {
   if (!options.lineBreakMode || in.empty()) return {};
   std::string lineBreak = text::EffectiveSeparator(options, in);
   // A rebuilt text is always shorter than an input that ends with a
   // separator, so only an unchanged text compares equal.
-  if (!in.ends_with(lineBreak) || out == in) return {};
+  if (!in.ends_with(lineBreak) || (out && *out == in)) return {};
   return lineBreak;
 }
 
@@ -108,6 +110,15 @@ int ProcessInMemory(std::string_view bytes, const std::string& inputName, text::
   const text::ContentStart at = text::EncodingOfBytes(bytes, options.encoding);
   const std::string_view content = bytes.substr(at.start);
   if (at.code == text::kEncodingAnsi && !(text::HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
+    if (options.shuffle) {
+      // A shuffled result goes out as it is gathered, a few megabytes at a
+      // time, instead of into a block the size of the input first.
+      if (!dest.Open()) return 1;
+      if (!text::ProcessBytesInto(bytes, options, [&](std::string_view b) { return dest.Write(b); }) ||
+          !dest.Write(FinalBreakToRestore(bytes, std::nullopt, options)))
+        return dest.WriteFailed();
+      return dest.Commit();
+    }
     text::Bytes result = text::ProcessBytes(bytes, options);
     const std::string lineBreak = FinalBreakToRestore(bytes, result.view(), options);
     if (!dest.Open()) return 1;
