@@ -231,6 +231,11 @@ bool BelowThirtyHex(std::string_view s) {
 int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const std::string& inputName,
                     const StreamRequest& request, text::FixedOptions& options, Destination& dest,
                     ProgressLine& progress, bool asBatch = false) {
+  // In a batch every failure names the file it stopped, as the batch's own
+  // lines do.
+  auto fail = [&](const std::string& message) {
+    return Fail(asBatch && message.find(inputName) == std::string::npos ? inputName + ": " + message : message);
+  };
   namespace ext = text::external;
   const std::string head = BytesAt(h, begin, static_cast<std::size_t>(std::min<std::int64_t>(size - begin, 1 << 16)));
   const text::ContentStart at = text::EncodingOfBytes(head, options.encoding);
@@ -245,20 +250,20 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   bool convertsAsUtf8 = false;  // ANSI text that reads as UTF-8 is not read raw
   auto convertIn = [&](const char* charset, std::int64_t from) -> int {
     ext::Transcoder dec(ext::kProgramCharset, charset);
-    if (!dec.ok()) return Fail(inputName + ": cannot convert from " + charset + " here");
+    if (!dec.ok()) return fail(inputName + ": cannot convert from " + charset + " here");
     if (!converted.Create(request.tempDir))
-      return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+      return fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
     bool sinkFailed = false;
     const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
       if (converted.Append(b)) return true;
       sinkFailed = true;
       return false;
     }, progress, "converting");
-    if (sinkFailed) return Fail(tempWhere + ErrnoText());
+    if (sinkFailed) return fail(tempWhere + ErrnoText());
     if (dec.invalidAt() >= 0)
-      return Fail(inputName + ": " + text::InvalidTextReason(code, from - begin + dec.invalidAt()));
-    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
-    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+      return fail(inputName + ": " + text::InvalidTextReason(code, from - begin + dec.invalidAt()));
+    if (!ok) return fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return fail(inputName + " cannot be read whole as text in its encoding");
     return 0;
   };
 
@@ -277,7 +282,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
           sinkFailed = true;
           return false;
         }, progress, "checking");
-        if (sinkFailed) return Fail(tempWhere + ErrnoText());
+        if (sinkFailed) return fail(tempWhere + ErrnoText());
         convertsAsUtf8 = ok && !dec.sawNul();
         if (convertsAsUtf8 && (dec.sawHighByte() || marked)) {
           code = text::kEncodingUtf8;
@@ -290,15 +295,15 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   } else if (code == text::kEncodingUtf8 && plainCuts) {
     // Checked, not converted: invalid UTF-8 is refused as in memory.
     ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
-    if (!dec.ok()) return Fail(inputName + ": cannot convert from UTF-8 here");
+    if (!dec.ok()) return fail(inputName + ": cannot convert from UTF-8 here");
     const bool ok = Transcode(h, contentStart, size, dec, [](std::string_view) { return true; }, progress, "checking");
     if (dec.invalidAt() >= 0)
-      return Fail(inputName + ": " + text::InvalidTextReason(code, contentStart - begin + dec.invalidAt()));
-    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
-    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+      return fail(inputName + ": " + text::InvalidTextReason(code, contentStart - begin + dec.invalidAt()));
+    if (!ok) return fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return fail(inputName + " cannot be read whole as text in its encoding");
   } else {
     const char* charset = text::CharsetOfEncoding(code);
-    if (!charset) return Fail(inputName + ": cannot convert this encoding here");
+    if (!charset) return fail(inputName + ": cannot convert this encoding here");
     if (int failed = convertIn(charset, contentStart)) return failed;
   }
 
@@ -314,15 +319,15 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
       const auto want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buf.size()),
                                                                         input.end - pos));
       const std::int64_t got = fio::ReadAt(h, pos, buf.data(), want);
-      if (got <= 0) return Fail("cannot read " + inputName + ": " + ErrnoText());
-      if (std::memchr(buf.data(), 0, static_cast<std::size_t>(got))) return Fail(inputName + ": cannot be read whole as text");
+      if (got <= 0) return fail("cannot read " + inputName + ": " + ErrnoText());
+      if (std::memchr(buf.data(), 0, static_cast<std::size_t>(got))) return fail(inputName + ": cannot be read whole as text");
       pos += got;
     }
   }
   std::unique_ptr<ext::Transcoder> enc;
   if (viaGb) {
     enc = std::make_unique<ext::Transcoder>(text::CharsetOfEncoding(code), ext::kProgramCharset);
-    if (!enc->ok()) return Fail(inputName + ": cannot convert back to " + text::CharsetOfEncoding(code) + " here");
+    if (!enc->ok()) return fail(inputName + ": cannot convert back to " + text::CharsetOfEncoding(code) + " here");
   }
   bool encodeFailed = false;
   auto write = [&](std::string_view bytes) {
@@ -332,7 +337,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     return false;
   };
   auto writeFailed = [&]() {
-    return encodeFailed ? Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)))
+    return encodeFailed ? fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)))
                         : dest.WriteFailed();
   };
 
@@ -358,16 +363,22 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
 
   bool unchanged = false;
   SpoolFile between;  // the de-duplicated text, to be shuffled
+  std::string betweenFailed;  // why it could not be written
   ext::Input shuffleInput = input;
   if (options.dedupe) {
     ext::Sink sink = toDest;
     if (options.shuffle) {
       if (!between.Create(request.tempDir))
-        return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
-      sink = [&](std::string_view bytes) { return between.Append(bytes); };
+        return fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+      sink = [&](std::string_view bytes) {
+        if (between.Append(bytes)) return true;
+        betweenFailed = tempWhere + ErrnoText();
+        return false;
+      };
     }
     const ext::Outcome d = ext::Dedupe(input, sep, options.keepFirst, limits, sink);
-    if (!d.ok) return encodeFailed ? writeFailed() : Fail(d.error);
+    // The de-duplicated text waiting for the shuffle is a temporary file too.
+    if (!d.ok) return encodeFailed ? writeFailed() : fail(betweenFailed.empty() ? d.error : betweenFailed);
     options.recordsIn += d.recordsIn;
     options.recordsOut += d.recordsOut;
     unchanged = d.unchanged;
@@ -377,7 +388,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     const std::string shuffleSep = options.dedupe ? LineBreakOf(shuffleInput, options) : sep;
     const std::uint64_t seed = request.seed ? *request.seed : std::random_device{}();
     const ext::Outcome s = ext::Shuffle(shuffleInput, shuffleSep, seed, limits, toDest);
-    if (!s.ok) return encodeFailed ? writeFailed() : Fail(s.error);
+    if (!s.ok) return encodeFailed ? writeFailed() : fail(s.error);
     if (!options.dedupe) {
       options.recordsIn += s.recordsIn;
       options.recordsOut += s.recordsOut;
@@ -391,7 +402,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
               sep.size()) == sep) {
     if (!write(sep)) return writeFailed();
   }
-  if (enc && !enc->Finish()) return Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)));
+  if (enc && !enc->Finish()) return fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)));
   progress.Clear();
   return dest.Commit();
 }
@@ -497,7 +508,8 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
   }
 
   // Standard input that is a regular file too large for memory is read in
-  // place, from where it stands.
+  // place, from where it stands; one that fits is read as a named file is,
+  // in pieces side by side.
   if (const std::optional<os::StdinFile> f = os::StdinAsRegularFile()) {
     const fio::Handle h = fio::Open(f->path, fio::Access::kRead, fio::Disposition::kOpenExisting,
                                     fio::Share::kReadWrite);
@@ -509,6 +521,12 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
       const std::int64_t size = fio::Size(h);
       if (size > f->offset && static_cast<std::uint64_t>(size - f->offset) > fits)
         return ProcessExternal(h, f->offset, size, "standard input", request, options, dest, progress);
+      if (size >= f->offset) {
+        Block bytes;
+        if (!ReadWhole(h, f->offset, size, bytes)) return Fail("cannot read standard input: " + ErrnoText());
+        os::SeekStdin(f->offset + static_cast<std::int64_t>(bytes.size));
+        return ProcessInMemory(bytes.view(), "standard input", options, dest);
+      }
     }
   }
 

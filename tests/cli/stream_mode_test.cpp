@@ -267,6 +267,17 @@ TEST_F(StreamMode, ShuffleToAnOutputThatFails) {
   }
 }
 
+// A regular file on standard input is read in place, yet left at its end
+// as a read through the stream leaves it, from wherever it stood.
+TEST_F(StreamMode, StandardInputFileIsLeftAtItsEnd) {
+  const std::string path = dir_ + "/in.txt";
+  test::WriteWholeFile(path, "skip\nb\na\nb\n");
+  const std::string cmd = "{ read first; " + std::string(TIDYLINE_CLI_PATH) + " -d; echo end; cat; } < " + path +
+                          " > " + dir_ + "/out";
+  ASSERT_EQ(std::system(("sh -c " + test::ShellQuote(cmd)).c_str()), 0);
+  EXPECT_EQ(test::ReadWholeFile(dir_ + "/out"), "a\nb\nend\n");
+}
+
 TEST_F(StreamMode, KeepStatsAndQuiet) {
   auto r = Cli({"--keep", "first", "--stats"}, "b\na\nb\nc\na\n");
   EXPECT_EQ(r.out, "b\na\nc\n");

@@ -40,6 +40,8 @@ std::optional<StdinFile> StdinAsRegularFile() {
   return StdinFile{"/proc/self/fd/0", static_cast<std::int64_t>(pos)};
 }
 
+void SeekStdin(std::int64_t offset) { ::lseek(STDIN_FILENO, static_cast<off_t>(offset), SEEK_SET); }
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tl::os

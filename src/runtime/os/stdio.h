@@ -42,6 +42,9 @@ struct StdinFile {
   std::int64_t offset = 0;
 };
 std::optional<StdinFile> StdinAsRegularFile();
+// Moves standard input, a regular file read in place, to `offset`, as though
+// it had been read up to there.
+void SeekStdin(std::int64_t offset);
 
 // True when standard error is a terminal (progress lines go only there).
 bool StderrIsTerminal();

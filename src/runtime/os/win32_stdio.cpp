@@ -55,6 +55,8 @@ std::optional<StdinFile> StdinAsRegularFile() {
   return StdinFile{path, pos.QuadPart};
 }
 
+void SeekStdin(std::int64_t offset) { _lseeki64(_fileno(stdin), offset, SEEK_SET); }
+
 bool StderrIsTerminal() {
   HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
