@@ -122,17 +122,30 @@ std::size_t UniqueRandomPool::TakeKth(std::size_t k) {
   return w * 64 + bit;
 }
 
-std::size_t UniqueRandomPool::DrawPosition(std::size_t size) {
-  if (size > kSingleDrawLimit) {
-    std::uint64_t high = rt::NextRandom();
-    std::uint64_t low = rt::NextRandom();
+namespace {
+// A draw's position from the generator outputs `next` gives.
+template <typename Next>
+std::size_t PositionOf(std::size_t size, Next&& next) {
+  if (size > UniqueRandomPool::kSingleDrawLimit) {
+    std::uint64_t high = next();
+    std::uint64_t low = next();
     std::uint64_t v = (high << 15) | low;  // 30 bits
     // Beyond 2^30 entries a third output keeps every position reachable.
-    if (size > (std::size_t{1} << 30)) v = (v << 15) | rt::NextRandom();
+    if (size > (std::size_t{1} << 30)) v = (v << 15) | next();
     return static_cast<std::size_t>(v % size);
   }
   // Random(1, size) - 1: no generator output is taken for a single entry.
-  return static_cast<std::size_t>(rt::Random(1, static_cast<std::int32_t>(size)) - 1);
+  if (size <= 1) return 0;
+  return static_cast<std::size_t>(next() % size);
+}
+}  // namespace
+
+std::size_t UniqueRandomPool::DrawPosition(std::size_t size) {
+  return PositionOf(size, [] { return rt::NextRandom(); });
+}
+
+std::size_t UniqueRandomPool::DrawPositionFrom(std::uint32_t state, std::size_t size) {
+  return PositionOf(size, [&state] { return rt::StepRandom(state); });
 }
 
 std::int32_t UniqueRandomPool::Draw(std::int32_t low, std::int32_t high) {

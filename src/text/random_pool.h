@@ -34,6 +34,9 @@ class UniqueRandomPool {
   // The 0-based position a draw takes from a pool of `size` entries, using
   // the generator as it is now.
   static std::size_t DrawPosition(std::size_t size);
+  // The position the same draw takes when the generator's state is `state`
+  // (the generator itself is left alone).
+  static std::size_t DrawPositionFrom(std::uint32_t state, std::size_t size);
 
   // For a sequence of draws whose positions were taken beforehand: fills
   // the pool with 0..count-1, takes the number at a 0-based position among

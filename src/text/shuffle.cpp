@@ -29,13 +29,22 @@ namespace {
 template <typename Index>
 void DrawOrder(Index* order, std::size_t n) {
   {
+    // Only the seeding is a chain; the positions come from the states it
+    // leaves, side by side. The last draw (one entry) takes no output, so
+    // the generator ends as it always has.
     rt::YieldClock clock;
     for (std::size_t i = 0; i < n; ++i) {
       rt::SeedRandom();
-      order[i] = static_cast<Index>(UniqueRandomPool::DrawPosition(n - i));
+      order[i] = static_cast<Index>(rt::RandomState());
       clock.Step();
     }
   }
+  const unsigned positionParts = PartsFor(n);
+  RunParts(positionParts, [&](unsigned p) {
+    const std::size_t from = PartBegin(n, positionParts, p), to = PartBegin(n, positionParts, p + 1);
+    for (std::size_t i = from; i < to; ++i)
+      order[i] = static_cast<Index>(UniqueRandomPool::DrawPositionFrom(static_cast<std::uint32_t>(order[i]), n - i));
+  });
   const unsigned parts = std::min<unsigned>(PartsFor(n), 2);
   if (parts == 1) {
     UniqueRandomPool pool;

@@ -151,6 +151,23 @@ TEST(RandomPool, DrawsEveryNumberOnceThenRefills) {
   EXPECT_EQ(pool.Remaining(), 2u);
 }
 
+// A position worked out from a saved state is the one the generator gives
+// from that state, on either side of one output (32768) and of 2^30, where
+// a draw takes one, two or three outputs.
+TEST(RandomPool, PositionFromAStateIsTheGeneratorsPosition) {
+  for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{1000}, std::size_t{32768}, std::size_t{32769},
+                           std::size_t{4000000}, std::size_t{1} << 30, (std::size_t{1} << 30) + 1,
+                           std::size_t{3000000000u}}) {
+    for (std::int32_t seed : {0, 1, 77, -5, 2147483647}) {
+      rt::SeedRandom(seed);
+      const std::size_t want = UniqueRandomPool::DrawPosition(size);
+      EXPECT_EQ(UniqueRandomPool::DrawPositionFrom(static_cast<std::uint32_t>(seed), size), want)
+          << "size=" << size << " seed=" << seed;
+      EXPECT_LT(want, size);
+    }
+  }
+}
+
 // Taking by position agrees with a plain list at sizes around the pool's
 // 64-bit words and 512-bit blocks and their power-of-two padding, with
 // positions at both ends and in between.

@@ -26,10 +26,7 @@ void SeedRandom(std::optional<std::int32_t> seed) {
   t_state = s;
 }
 
-std::uint32_t NextRandom() {
-  t_state = t_state * 214013u + 2531011u;
-  return (t_state >> 16) & 0x7FFF;
-}
+std::uint32_t NextRandom() { return StepRandom(t_state); }
 
 std::int32_t Random(std::optional<std::int32_t> low, std::optional<std::int32_t> high) {
   std::int64_t a = low ? (*low < 0 ? 0 : *low) : 0;
