@@ -25,6 +25,7 @@ tac "$in_lf" | awk '!s[$0]++' | tac | head -c -1 > "$out/awk.txt"
 cmp -s "$out/tl.txt" "$out/awk.txt" || { echo "tidyline-cli -d and the awk recipe disagree" >&2; exit 1; }
 
 awk_recipe="tac $in_lf | awk '!s[\$0]++' | tac"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 results=$(python3 bench/timing.py "$runs" \
   "tl_dedupe=$cli -d < $in_crlf > /dev/null" \
   "awk_dedupe=$awk_recipe > /dev/null" \
@@ -33,7 +34,7 @@ results=$(python3 bench/timing.py "$runs" \
   "tl_both=$cli -d -s < $in_crlf > /dev/null" \
   "awk_shuf=$awk_recipe | shuf > /dev/null")
 
-echo "input: $(awk -v s="$size" 'BEGIN{printf "%.1f MB", s/1e6}'), 4,000,000 records; median of $runs runs"
+echo "input: $(awk -v s="$size" 'BEGIN{printf "%.1f MB", s/1e6}'), 4,000,000 records; median of $runs runs; load average before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "$results" | awk -F'\t' -v size="$size" '
   { t[$1] = $2; m[$1] = $3; printf "  %-12s %7.3f s   peak %7.1f MB\n", $1, $2, $3 / 1024 }
   END {

@@ -45,12 +45,14 @@ std::string ErrnoText() { return errno ? std::strerror(errno) : "unknown error";
 // text it leaves as it is (fewer than two records to de-duplicate) keeps it.
 // Standard input follows the Unix convention instead: a final break in means
 // a final break out. Returns the break to append, or nothing.
-std::string FinalBreakToRestore(std::string_view in, std::string_view out, text::FixedOptions& options) {
+// `out` is left out for a result known to be rebuilt (shuffled).
+std::string FinalBreakToRestore(std::string_view in, std::optional<std::string_view> out,
+                                text::FixedOptions& options) {
   if (!options.lineBreakMode || in.empty()) return {};
   std::string lineBreak = text::EffectiveSeparator(options, in);
   // A rebuilt text is always shorter than an input that ends with a
   // separator, so only an unchanged text compares equal.
-  if (!in.ends_with(lineBreak) || out == in) return {};
+  if (!in.ends_with(lineBreak) || (out && *out == in)) return {};
   return lineBreak;
 }
 
@@ -114,6 +116,15 @@ int ProcessInMemory(std::string_view bytes, const std::string& inputName, text::
   const text::ContentStart at = text::EncodingOfBytes(bytes, options.encoding);
   const std::string_view content = bytes.substr(at.start);
   if (at.code == text::kEncodingAnsi && !(text::HasHighByte(content) && rt::automation::IsValidUtf8(content))) {
+    if (options.shuffle) {
+      // A shuffled result goes out as it is gathered, a few megabytes at a
+      // time, instead of into a block the size of the input first.
+      if (!dest.Open()) return 1;
+      if (!text::ProcessBytesInto(bytes, options, [&](std::string_view b) { return dest.Write(b); }) ||
+          !dest.Write(FinalBreakToRestore(bytes, std::nullopt, options)))
+        return dest.WriteFailed();
+      return dest.Commit();
+    }
     text::Bytes result = text::ProcessBytes(bytes, options);
     const std::string lineBreak = FinalBreakToRestore(bytes, result.view(), options);
     if (!dest.Open()) return 1;
@@ -226,6 +237,11 @@ bool BelowThirtyHex(std::string_view s) {
 int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const std::string& inputName,
                     const StreamRequest& request, text::FixedOptions& options, Destination& dest,
                     ProgressLine& progress, bool asBatch = false) {
+  // In a batch every failure names the file it stopped, as the batch's own
+  // lines do.
+  auto fail = [&](const std::string& message) {
+    return Fail(asBatch && message.find(inputName) == std::string::npos ? inputName + ": " + message : message);
+  };
   namespace ext = text::external;
   const std::string head = BytesAt(h, begin, static_cast<std::size_t>(std::min<std::int64_t>(size - begin, 1 << 16)));
   const text::ContentStart at = text::EncodingOfBytes(head, options.encoding);
@@ -240,20 +256,20 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   bool convertsAsUtf8 = false;  // ANSI text that reads as UTF-8 is not read raw
   auto convertIn = [&](const char* charset, std::int64_t from) -> int {
     ext::Transcoder dec(ext::kProgramCharset, charset);
-    if (!dec.ok()) return Fail(inputName + ": cannot convert from " + charset + " here");
+    if (!dec.ok()) return fail(inputName + ": cannot convert from " + charset + " here");
     if (!converted.Create(request.tempDir))
-      return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+      return fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
     bool sinkFailed = false;
     const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
       if (converted.Append(b)) return true;
       sinkFailed = true;
       return false;
     }, progress, "converting");
-    if (sinkFailed) return Fail(tempWhere + ErrnoText());
+    if (sinkFailed) return fail(tempWhere + ErrnoText());
     if (dec.invalidAt() >= 0)
-      return Fail(inputName + ": " + text::InvalidTextReason(code, from - begin + dec.invalidAt()));
-    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
-    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+      return fail(inputName + ": " + text::InvalidTextReason(code, from - begin + dec.invalidAt()));
+    if (!ok) return fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return fail(inputName + " cannot be read whole as text in its encoding");
     return 0;
   };
 
@@ -272,7 +288,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
           sinkFailed = true;
           return false;
         }, progress, "checking");
-        if (sinkFailed) return Fail(tempWhere + ErrnoText());
+        if (sinkFailed) return fail(tempWhere + ErrnoText());
         convertsAsUtf8 = ok && !dec.sawNul();
         if (convertsAsUtf8 && (dec.sawHighByte() || marked)) {
           code = text::kEncodingUtf8;
@@ -285,15 +301,15 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   } else if (code == text::kEncodingUtf8 && plainCuts) {
     // Checked, not converted: invalid UTF-8 is refused as in memory.
     ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
-    if (!dec.ok()) return Fail(inputName + ": cannot convert from UTF-8 here");
+    if (!dec.ok()) return fail(inputName + ": cannot convert from UTF-8 here");
     const bool ok = Transcode(h, contentStart, size, dec, [](std::string_view) { return true; }, progress, "checking");
     if (dec.invalidAt() >= 0)
-      return Fail(inputName + ": " + text::InvalidTextReason(code, contentStart - begin + dec.invalidAt()));
-    if (!ok) return Fail("cannot read " + inputName + ": " + ErrnoText());
-    if (dec.sawNul()) return Fail(inputName + " cannot be read whole as text in its encoding");
+      return fail(inputName + ": " + text::InvalidTextReason(code, contentStart - begin + dec.invalidAt()));
+    if (!ok) return fail("cannot read " + inputName + ": " + ErrnoText());
+    if (dec.sawNul()) return fail(inputName + " cannot be read whole as text in its encoding");
   } else {
     const char* charset = text::CharsetOfEncoding(code);
-    if (!charset) return Fail(inputName + ": cannot convert this encoding here");
+    if (!charset) return fail(inputName + ": cannot convert this encoding here");
     if (int failed = convertIn(charset, contentStart)) return failed;
   }
 
@@ -309,15 +325,15 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
       const auto want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buf.size()),
                                                                         input.end - pos));
       const std::int64_t got = fio::ReadAt(h, pos, buf.data(), want);
-      if (got <= 0) return Fail("cannot read " + inputName + ": " + ErrnoText());
-      if (std::memchr(buf.data(), 0, static_cast<std::size_t>(got))) return Fail(inputName + ": cannot be read whole as text");
+      if (got <= 0) return fail("cannot read " + inputName + ": " + ErrnoText());
+      if (std::memchr(buf.data(), 0, static_cast<std::size_t>(got))) return fail(inputName + ": cannot be read whole as text");
       pos += got;
     }
   }
   std::unique_ptr<ext::Transcoder> enc;
   if (viaGb) {
     enc = std::make_unique<ext::Transcoder>(text::CharsetOfEncoding(code), ext::kProgramCharset);
-    if (!enc->ok()) return Fail(inputName + ": cannot convert back to " + text::CharsetOfEncoding(code) + " here");
+    if (!enc->ok()) return fail(inputName + ": cannot convert back to " + text::CharsetOfEncoding(code) + " here");
   }
   bool encodeFailed = false;
   auto write = [&](std::string_view bytes) {
@@ -327,7 +343,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     return false;
   };
   auto writeFailed = [&]() {
-    return encodeFailed ? Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)))
+    return encodeFailed ? fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)))
                         : dest.WriteFailed();
   };
 
@@ -353,16 +369,22 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
 
   bool unchanged = false;
   SpoolFile between;  // the de-duplicated text, to be shuffled
+  std::string betweenFailed;  // why it could not be written
   ext::Input shuffleInput = input;
   if (options.dedupe) {
     ext::Sink sink = toDest;
     if (options.shuffle) {
       if (!between.Create(request.tempDir))
-        return Fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
-      sink = [&](std::string_view bytes) { return between.Append(bytes); };
+        return fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
+      sink = [&](std::string_view bytes) {
+        if (between.Append(bytes)) return true;
+        betweenFailed = tempWhere + ErrnoText();
+        return false;
+      };
     }
     const ext::Outcome d = ext::Dedupe(input, sep, options.keepFirst, limits, sink);
-    if (!d.ok) return encodeFailed ? writeFailed() : Fail(d.error);
+    // The de-duplicated text waiting for the shuffle is a temporary file too.
+    if (!d.ok) return encodeFailed ? writeFailed() : fail(betweenFailed.empty() ? d.error : betweenFailed);
     options.recordsIn += d.recordsIn;
     options.recordsOut += d.recordsOut;
     unchanged = d.unchanged;
@@ -372,7 +394,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
     const std::string shuffleSep = options.dedupe ? LineBreakOf(shuffleInput, options) : sep;
     const std::uint64_t seed = request.seed ? *request.seed : std::random_device{}();
     const ext::Outcome s = ext::Shuffle(shuffleInput, shuffleSep, seed, limits, toDest);
-    if (!s.ok) return encodeFailed ? writeFailed() : Fail(s.error);
+    if (!s.ok) return encodeFailed ? writeFailed() : fail(s.error);
     if (!options.dedupe) {
       options.recordsIn += s.recordsIn;
       options.recordsOut += s.recordsOut;
@@ -386,7 +408,7 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
               sep.size()) == sep) {
     if (!write(sep)) return writeFailed();
   }
-  if (enc && !enc->Finish()) return Fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)));
+  if (enc && !enc->Finish()) return fail("the result cannot be converted back to " + std::string(text::CharsetOfEncoding(code)));
   progress.Clear();
   return dest.Commit();
 }
@@ -515,8 +537,16 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
     return ProcessInMemory(bytes.view(), "'" + ToTerminal(request.input) + "'", options, dest);
   }
 
+  // A regular file that fits is viewed in place where the system allows it
+  // (not when the result replaces a file, as above).
+  if (std::optional<fio::FileView> view = request.output.empty() ? os::ViewStdinToEnd(fits) : std::nullopt) {
+    const ViewRelease release{*view};
+    return ProcessInMemory({view->data, view->size}, "standard input", options, dest);
+  }
+
   // Standard input that is a regular file too large for memory is read in
-  // place, from where it stands.
+  // place, from where it stands; one that fits is read as a named file is,
+  // in pieces side by side.
   if (const std::optional<os::StdinFile> f = os::StdinAsRegularFile()) {
     const fio::Handle h = fio::Open(f->path, fio::Access::kRead, fio::Disposition::kOpenExisting,
                                     fio::Share::kReadWrite);
@@ -528,14 +558,13 @@ int RunStreamMode(const StreamRequest& request, text::FixedOptions& options) {
       const std::int64_t size = fio::Size(h);
       if (size > f->offset && static_cast<std::uint64_t>(size - f->offset) > fits)
         return ProcessExternal(h, f->offset, size, "standard input", request, options, dest, progress);
+      if (size >= f->offset) {
+        Block bytes;
+        if (!ReadWhole(h, f->offset, size, bytes)) return Fail("cannot read standard input: " + ErrnoText());
+        os::SeekStdin(f->offset + static_cast<std::int64_t>(bytes.size));
+        return ProcessInMemory(bytes.view(), "standard input", options, dest);
+      }
     }
-  }
-
-  // A regular file that fits is viewed in place where the system allows it
-  // (not when the result replaces a file, as above).
-  if (std::optional<fio::FileView> view = request.output.empty() ? os::ViewStdinToEnd(fits) : std::nullopt) {
-    const ViewRelease release{*view};
-    return ProcessInMemory({view->data, view->size}, "standard input", options, dest);
   }
 
   // Standard input is read into memory while it fits; the rest goes with

@@ -25,7 +25,13 @@ std::string EffectiveSeparator(ProcessOptions& options, std::string_view text) {
   return sep;
 }
 
-Bytes ProcessBytes(std::string_view text, ProcessOptions& options) {
+namespace {
+// The steps before the shuffle: de-duplication when chosen (nothing when it
+// leaves the text as it is), with its counts. `shuffle` is called with the
+// text and separator to shuffle when a shuffle is chosen; a shuffle alone
+// counts its records when asked.
+template <typename ShuffleFn>
+std::optional<Bytes> RunSteps(std::string_view text, ProcessOptions& options, ShuffleFn&& shuffle) {
   std::optional<Bytes> current;
   auto view = [&] { return current ? current->view() : text; };
   DedupeCounts counts;
@@ -43,11 +49,31 @@ Bytes ProcessBytes(std::string_view text, ProcessOptions& options) {
       const std::uint64_t n = RecordIndex(view(), separator.empty() ? "\r\n" : separator).size();
       counts = {n, n};
     }
-    current = ShuffleBytes(view(), separator);
+    shuffle(view(), separator, current);
   }
   options.recordsIn += counts.in;
   options.recordsOut += counts.out;
+  return current;
+}
+}  // namespace
+
+Bytes ProcessBytes(std::string_view text, ProcessOptions& options) {
+  std::optional<Bytes> current =
+      RunSteps(text, options, [](std::string_view in, std::string_view separator, std::optional<Bytes>& result) {
+        result = ShuffleBytes(in, separator);
+      });
   return current ? std::move(*current) : Bytes(text);
+}
+
+bool ProcessBytesInto(std::string_view text, ProcessOptions& options, const ByteSink& sink) {
+  bool shuffled = false, ok = true;
+  std::optional<Bytes> current =
+      RunSteps(text, options, [&](std::string_view in, std::string_view separator, std::optional<Bytes>&) {
+        shuffled = true;
+        ok = ShuffleInto(in, separator, sink);
+      });
+  if (shuffled) return ok;
+  return sink(current ? current->view() : text);
 }
 
 rt::Text ProcessText(std::string_view text, ProcessOptions& options) {

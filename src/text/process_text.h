@@ -6,6 +6,7 @@
 
 #include "runtime/core/value.h"
 #include "text/bytes.h"
+#include "text/shuffle.h"
 
 namespace tl::text {
 
@@ -42,6 +43,10 @@ std::string EffectiveSeparator(ProcessOptions& options, std::string_view text);
 rt::Text ProcessText(std::string_view text, ProcessOptions& options);
 // The same on raw bytes (NUL is an ordinary byte).
 Bytes ProcessBytes(std::string_view text, ProcessOptions& options);
+// ProcessBytes with the result handed to `sink`: a shuffled result a piece
+// at a time as it is gathered (ShuffleInto), never whole in memory. False
+// when the sink refused.
+bool ProcessBytesInto(std::string_view text, ProcessOptions& options, const ByteSink& sink);
 
 // Fixed choices, for the command-line tool and tests.
 struct FixedOptions : ProcessOptions {

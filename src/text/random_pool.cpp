@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cstring>
 
 #include "runtime/core/random.h"
 
@@ -57,55 +58,94 @@ void UniqueRandomPool::Fill(std::int64_t low, std::uint64_t count) {
     bits_[w] = (w + 1 < words || n % 64 == 0) ? ~0ull : (1ull << (n % 64)) - 1;
     wordCount_[w] = static_cast<std::uint8_t>(std::popcount(bits_[w]));
   }
-  // Fenwick tree (1-based) built in linear time, padded with empty blocks to
-  // a power of two so the descent needs no bounds test.
-  std::size_t padded = blocks ? std::bit_ceil(blocks) : 0;
-  tree_.assign(padded + 1, 0);
-  for (std::size_t b = 1; b <= blocks; ++b) {
-    for (std::size_t w = 0; w < kWordsPerBlock; ++w) tree_[b] += wordCount_[(b - 1) * kWordsPerBlock + w];
+  // The blocks, padded with empty ones to a power of two, are the leaves of
+  // a complete binary tree kept as an array (node i has children 2i and
+  // 2i+1); each inner node holds the count of its left subtree.
+  const std::size_t padded = blocks ? std::bit_ceil(blocks) : 0;
+  std::vector<std::uint32_t> sums(2 * padded, 0);
+  for (std::size_t b = 0; b < blocks; ++b) {
+    for (std::size_t w = 0; w < kWordsPerBlock; ++w) sums[padded + b] += wordCount_[b * kWordsPerBlock + w];
   }
-  for (std::size_t b = 1; b <= padded; ++b) {
-    std::size_t parent = b + (b & (~b + 1));
-    if (parent <= padded) tree_[parent] += tree_[b];
+  tree_.assign(padded, 0);
+  for (std::size_t i = padded; i-- > 1;) {
+    sums[i] = sums[2 * i] + sums[2 * i + 1];
+    tree_[i] = sums[2 * i];
   }
   top_ = padded;
 }
 
 std::size_t UniqueRandomPool::TakeKth(std::size_t k) {
-  // Descend the tree to the block holding the k-th remaining entry.
-  // Past the real blocks every prefix covers all that remains (> k), so the
-  // descent never leaves them. Masks instead of branches: those would be
-  // mispredicted half the time.
-  std::size_t b = 0;
-  const std::size_t blocks = tree_.size() - 1;
-  for (std::size_t step = top_; step; step >>= 1) {
-    std::size_t v = tree_[b + step];
-    std::size_t take = std::size_t{0} - static_cast<std::size_t>(v <= k);  // all ones or zero
-    b += step & take;
-    k -= v & take;
+  // Descend to the block holding the k-th remaining entry, taking one from
+  // every left count passed on the way left: the search and the update are
+  // one walk. The right subtree of a node holds more than k - (left count)
+  // entries whenever the walk goes right, so it never reaches a padding
+  // block. Masks instead of branches: those would be mispredicted half the
+  // time.
+  std::size_t i = 1;
+  std::uint32_t* tree = tree_.data();
+  while (i < top_) {
+    const std::size_t c = tree[i];
+    const std::size_t right = static_cast<std::size_t>(k >= c);
+    tree[i] = static_cast<std::uint32_t>(c - (right ^ 1));
+    k -= c & (std::size_t{0} - right);
+    i = 2 * i + right;
   }
-  // b is the 0-based block now: find the word, then the bit.
-  std::size_t w = b * kWordsPerBlock;
-  while (k >= wordCount_[w]) k -= wordCount_[w++];
+  // The block, then the word, then the bit.
+  std::size_t w = (i - top_) * kWordsPerBlock;
+  if constexpr (std::endian::native == std::endian::little && kWordsPerBlock == 8) {
+    // The eight words' counts as running sums in 16-bit lanes, compared
+    // with k all at once: the words whose sums are <= k come before.
+    std::uint64_t counts;
+    std::memcpy(&counts, &wordCount_[w], 8);
+    constexpr std::uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+    auto lanes = [](std::uint64_t v) {  // the low four bytes, one to a lane
+      v &= 0xFFFFFFFFull;
+      v = (v | (v << 16)) & 0x0000FFFF0000FFFFull;
+      return (v | (v << 8)) & 0x00FF00FF00FF00FFull;
+    };
+    const std::uint64_t low = lanes(counts) * kOnes;  // lane j: words 0..j
+    const std::uint64_t high = lanes(counts >> 32) * kOnes + (low >> 48) * kOnes;  // words 0..4+j
+    const std::uint64_t kk = k * kOnes | kHighs;
+    const auto passed = static_cast<unsigned>(((((kk - low) & kHighs) >> 15) * kOnes >> 48) +
+                                              ((((kk - high) & kHighs) >> 15) * kOnes >> 48));
+    const std::uint64_t sums = passed < 4 ? low : high;
+    const auto through = static_cast<std::size_t>((sums >> (16 * (passed & 3))) & 0xFFFF);
+    w += passed;
+    k -= through - wordCount_[w];
+  } else {
+    while (k >= wordCount_[w]) k -= wordCount_[w++];
+  }
   const std::size_t bit = SelectBit(bits_[w], static_cast<unsigned>(k));
   bits_[w] &= ~(1ull << bit);
   --wordCount_[w];
-  for (std::size_t i = b + 1; i <= blocks; i += i & (~i + 1)) --tree_[i];
   --remaining_;
   return w * 64 + bit;
 }
 
-std::size_t UniqueRandomPool::DrawPosition(std::size_t size) {
-  if (size > kSingleDrawLimit) {
-    std::uint64_t high = rt::NextRandom();
-    std::uint64_t low = rt::NextRandom();
+namespace {
+// A draw's position from the generator outputs `next` gives.
+template <typename Next>
+std::size_t PositionOf(std::size_t size, Next&& next) {
+  if (size > UniqueRandomPool::kSingleDrawLimit) {
+    std::uint64_t high = next();
+    std::uint64_t low = next();
     std::uint64_t v = (high << 15) | low;  // 30 bits
     // Beyond 2^30 entries a third output keeps every position reachable.
-    if (size > (std::size_t{1} << 30)) v = (v << 15) | rt::NextRandom();
+    if (size > (std::size_t{1} << 30)) v = (v << 15) | next();
     return static_cast<std::size_t>(v % size);
   }
   // Random(1, size) - 1: no generator output is taken for a single entry.
-  return static_cast<std::size_t>(rt::Random(1, static_cast<std::int32_t>(size)) - 1);
+  if (size <= 1) return 0;
+  return static_cast<std::size_t>(next() % size);
+}
+}  // namespace
+
+std::size_t UniqueRandomPool::DrawPosition(std::size_t size) {
+  return PositionOf(size, [] { return rt::NextRandom(); });
+}
+
+std::size_t UniqueRandomPool::DrawPositionFrom(std::uint32_t state, std::size_t size) {
+  return PositionOf(size, [&state] { return rt::StepRandom(state); });
 }
 
 std::int32_t UniqueRandomPool::Draw(std::int32_t low, std::int32_t high) {

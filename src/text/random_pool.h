@@ -3,11 +3,12 @@
 // counter, then picks position k of the remaining numbers, which stay in
 // ascending order.
 //
-// The remaining numbers are kept as a bitmap over the range. A Fenwick tree
-// counts what is left in each 512-bit block (one cache line of the bitmap),
-// and a byte per 64-bit word counts within the block, so finding the k-th
-// remaining number costs O(log n) in a tree small enough to stay in cache,
-// instead of moving the rest of the pool down after every draw.
+// The remaining numbers are kept as a bitmap over the range. A binary tree
+// over the 512-bit blocks (one cache line of the bitmap each) holds what is
+// left in the left half below each node, and a byte per 64-bit word counts
+// within the block, so finding and taking the k-th remaining number is one
+// walk down a tree small enough to stay in cache, instead of moving the rest
+// of the pool down after every draw.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,9 @@ class UniqueRandomPool {
   // The 0-based position a draw takes from a pool of `size` entries, using
   // the generator as it is now.
   static std::size_t DrawPosition(std::size_t size);
+  // The position the same draw takes when the generator's state is `state`
+  // (the generator itself is left alone).
+  static std::size_t DrawPositionFrom(std::uint32_t state, std::size_t size);
 
   // For a sequence of draws whose positions were taken beforehand: fills
   // the pool with 0..count-1, takes the number at a 0-based position among
@@ -56,8 +60,8 @@ class UniqueRandomPool {
   static constexpr std::size_t kWordsPerBlock = 8;
   std::vector<std::uint64_t> bits_;    // 1 = still in the pool
   std::vector<std::uint8_t> wordCount_;  // set bits per word
-  std::vector<std::uint32_t> tree_;    // Fenwick tree over the blocks' counts
-  std::size_t top_ = 0;                // highest power of two <= block count
+  std::vector<std::uint32_t> tree_;    // [1, top_): left-subtree counts; leaves are the blocks
+  std::size_t top_ = 0;                // block count rounded up to a power of two
 };
 
 }  // namespace tl::text

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -135,6 +136,41 @@ TEST_F(CliBatch, FilesLargerThanTheBudgetComeOutAsInMemory) {
   EXPECT_FALSE(HasResult("bad.txt"));
   EXPECT_EQ(Result("good.txt"), std::string(6000, 'c') + "\r\nb");
   EXPECT_NE(r.err.find("总 2 个文件，成功处理 1 个文件"), std::string::npos) << r.err;
+}
+
+// A temporary file of external mode that cannot be made or written fails
+// the file with a line that names it, after de-duplication alone or before a
+// shuffle, and leaves nothing behind. (A file-size limit stands in for a
+// full disk.)
+TEST_F(CliBatch, TemporaryFileFailuresNameTheFile) {
+  std::string lines;
+  for (int i = 0; i < 20000; ++i) lines += "line " + std::to_string(i % 7000) + "\n";
+  const std::string path = Put("big.txt", lines);
+  const std::string small = Put("small.txt", "b\na\nb\n");
+  const std::string spill = (dir_ / "spill").string(), missing = (dir_ / "missing").string();
+  fsys::create_directories(spill);
+  const std::string cli = TIDYLINE_CLI_PATH;
+  const struct {
+    std::string name, command, message;
+  } cases[] = {
+      {"no temporary folder", cli + " --memory 4K --temp-dir " + missing + " -d " + small + " " + path,
+       "'" + path + "': cannot create a temporary file in '" + missing + "'"},
+      {"de-duplicate", "trap '' XFSZ; ulimit -f 100; exec " + cli + " --memory 4K --temp-dir " + spill + " -d " + path,
+       "'" + path + "': cannot write a temporary file in '" + spill + "': File too large"},
+      {"de-duplicate and shuffle",
+       "trap '' XFSZ; ulimit -f 100; exec " + cli + " --memory 4K --temp-dir " + spill + " -d -s " + path,
+       "'" + path + "': cannot write a temporary file in '" + spill + "': File too large"},
+  };
+  for (const auto& c : cases) {
+    const std::string err = (dir_ / "err").string();
+    const int status = std::system(("sh -c " + test::ShellQuote(c.command + " 2> " + err)).c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1) << c.name;
+    const std::string got = test::ReadWholeFile(err);
+    EXPECT_NE(got.find(c.message), std::string::npos) << c.name << ": " << got;
+    EXPECT_TRUE(fsys::is_empty(spill)) << c.name;
+    EXPECT_FALSE(HasResult("big.txt")) << c.name;
+    EXPECT_EQ(test::ReadWholeFile(path), lines) << c.name;
+  }
 }
 
 TEST_F(CliBatch, FilesComeBackInTheirOwnEncodingAndMark) {

@@ -15,10 +15,12 @@
 #include <random>
 #include <thread>
 
+#include "runtime/core/random.h"
 #include "support/gbk.h"
 #include "support/paths.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
+#include "text/process_text.h"
 
 namespace tl {
 namespace {
@@ -220,6 +222,75 @@ TEST_F(StreamMode, ExternalShuffle) {
     EXPECT_TRUE(a.out.ends_with("\n"));
     EXPECT_TRUE(Leftovers(spill_).empty());
   }
+}
+
+// A shuffle in memory goes out a few megabytes at a time: results larger
+// than such a piece, with a record larger than one, in CR LF and LF, with
+// and without a final break, alone and after de-duplication, are the bytes
+// the engine gives whole for the same seed.
+TEST_F(StreamMode, InMemoryShuffleInPieces) {
+  const std::string huge(3u << 20, 'h');
+  const struct {
+    std::string name, input;
+  } inputs[] = {
+      {"lf", Lines(400000, 150000, "\n", 21)},
+      {"crlf, no final break", Lines(400000, 150000, "\r\n", 22) + "end"},
+      {"a record larger than a piece", Lines(200000, 100000, "\n", 23) + huge + "\n" + Lines(50000, 900, "\n", 24)},
+  };
+  for (const auto& in : inputs) {
+    for (bool dedupe : {false, true}) {
+      std::vector<std::string> args = {"-s", "--seed", "12345"};
+      if (dedupe) args.push_back("-d");
+      const auto got = Cli(args, in.input);
+      ASSERT_EQ(got.exitCode, 0) << in.name << ": " << got.err;
+      text::FixedOptions options;
+      options.dedupe = dedupe;
+      options.shuffle = true;
+      rt::SetTickCountOverride(12345);
+      rt::SetSeedCounter(0);
+      std::string want(text::ProcessBytes(in.input, options).view());
+      rt::SetTickCountOverride(std::nullopt);
+      if (in.input.ends_with("\n")) want += text::EffectiveSeparator(options, in.input);
+      ASSERT_EQ(got.out.size(), want.size()) << in.name << " dedupe=" << dedupe;
+      EXPECT_TRUE(got.out == want) << in.name << " dedupe=" << dedupe;
+    }
+  }
+}
+
+// Standard output that cannot take the result, a full device or a pipe
+// closed early while SIGPIPE is ignored, is an error (exit 1) for the
+// shuffle that writes as it goes, whatever piece the failure meets.
+TEST_F(StreamMode, ShuffleToAnOutputThatFails) {
+  const std::string path = dir_ + "/in.txt";
+  test::WriteWholeFile(path, Lines(600000, 300000, "\n", 25));
+  const std::string cli = TIDYLINE_CLI_PATH;
+  const struct {
+    std::string name, command;
+  } cases[] = {
+      {"full device", cli + " -s < " + path + " > /dev/full 2> " + dir_ + "/err; echo $? > " + dir_ + "/status"},
+      {"closed pipe", "trap '' PIPE; (" + cli + " -s < " + path + " 2> " + dir_ + "/err; echo $? > " + dir_ +
+                          "/status) | head -c 100 > /dev/null"},
+      {"closed pipe after de-duplication", "trap '' PIPE; (" + cli + " -d -s < " + path + " 2> " + dir_ +
+                                               "/err; echo $? > " + dir_ + "/status) | head -c 3000000 > /dev/null"},
+  };
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  for (const auto& c : cases) {
+    ASSERT_EQ(std::system(("sh -c " + test::ShellQuote(c.command)).c_str()), 0) << c.name;
+    EXPECT_EQ(test::ReadWholeFile(dir_ + "/status"), "1\n") << c.name;
+    EXPECT_NE(test::ReadWholeFile(dir_ + "/err").find("cannot write standard output"), std::string::npos)
+        << c.name << ": " << test::ReadWholeFile(dir_ + "/err");
+  }
+}
+
+// A regular file on standard input is read in place, yet left at its end
+// as a read through the stream leaves it, from wherever it stood.
+TEST_F(StreamMode, StandardInputFileIsLeftAtItsEnd) {
+  const std::string path = dir_ + "/in.txt";
+  test::WriteWholeFile(path, "skip\nb\na\nb\n");
+  const std::string cmd = "{ read first; " + std::string(TIDYLINE_CLI_PATH) + " -d; echo end; cat; } < " + path +
+                          " > " + dir_ + "/out";
+  ASSERT_EQ(std::system(("sh -c " + test::ShellQuote(cmd)).c_str()), 0);
+  EXPECT_EQ(test::ReadWholeFile(dir_ + "/out"), "a\nb\nend\n");
 }
 
 TEST_F(StreamMode, KeepStatsAndQuiet) {

@@ -151,6 +151,48 @@ TEST(RandomPool, DrawsEveryNumberOnceThenRefills) {
   EXPECT_EQ(pool.Remaining(), 2u);
 }
 
+// A position worked out from a saved state is the one the generator gives
+// from that state, on either side of one output (32768) and of 2^30, where
+// a draw takes one, two or three outputs.
+TEST(RandomPool, PositionFromAStateIsTheGeneratorsPosition) {
+  for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{1000}, std::size_t{32768}, std::size_t{32769},
+                           std::size_t{4000000}, std::size_t{1} << 30, (std::size_t{1} << 30) + 1,
+                           std::size_t{3000000000u}}) {
+    for (std::int32_t seed : {0, 1, 77, -5, 2147483647}) {
+      rt::SeedRandom(seed);
+      const std::size_t want = UniqueRandomPool::DrawPosition(size);
+      EXPECT_EQ(UniqueRandomPool::DrawPositionFrom(static_cast<std::uint32_t>(seed), size), want)
+          << "size=" << size << " seed=" << seed;
+      EXPECT_LT(want, size);
+    }
+  }
+}
+
+// Taking by position agrees with a plain list at sizes around the pool's
+// 64-bit words and 512-bit blocks and their power-of-two padding, with
+// positions at both ends and in between.
+TEST(RandomPool, TakesTheSameNumbersAsAPlainList) {
+  std::mt19937 rng(12);
+  for (std::size_t n : {1u, 2u, 63u, 64u, 65u, 511u, 512u, 513u, 1024u, 1536u, 4097u, 20001u}) {
+    UniqueRandomPool pool;
+    pool.Start(n);
+    std::vector<std::uint64_t> list(n);
+    for (std::size_t i = 0; i < n; ++i) list[i] = i;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t left = n - i;
+      const std::size_t pos = i % 3 == 0 ? 0 : i % 3 == 1 ? left - 1 : rng() % left;
+      const std::uint64_t got = pool.TakeAt(pos);
+      ASSERT_EQ(got, list[pos]) << "n=" << n << " draw " << i;
+      list.erase(list.begin() + static_cast<std::ptrdiff_t>(pos));
+      if (i == n / 2) {
+        std::vector<std::uint64_t> rest(n - i - 1);
+        pool.CopyRemaining(rest.data());
+        ASSERT_EQ(rest, list) << "n=" << n;
+      }
+    }
+  }
+}
+
 // A live options source whose separator changes after the first read, as a
 // control edited while the work yields would.
 struct ChangingOptions : ProcessOptions {

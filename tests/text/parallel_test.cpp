@@ -130,6 +130,71 @@ TEST(SharedWork, ShuffleDrawsTheSameOrder) {
   }
 }
 
+// The shuffle handed on in pieces gives ShuffleBytes's bytes in one part and
+// in several, with pieces smaller than one record, runs that end at every
+// kind of record, empty records, records larger than a piece and separators
+// of one to three bytes; no piece is larger than asked unless it is one
+// record (or its separator) as it stands in the text.
+TEST(SharedWork, ShuffleInPiecesGivesTheSameBytes) {
+  std::mt19937 rng(35);
+  const std::string big(5000, 'B');
+  for (const std::string sep : {"\r\n", "\n", ",\n,"}) {
+    // Under wine every hand-over between the threads is dear: the largest
+    // texts, which test nothing the others do not, are left out there.
+    for (std::size_t records : {1u, 2u, 5u, 300u, tl::test::UnderWine() ? 30u : 3000u}) {
+      std::string text;
+      for (std::size_t i = 0; i < records; ++i) {
+        const unsigned kind = rng() % 10;
+        text += kind == 0 ? std::string() : kind == 1 ? big : std::to_string(rng() % 1000);
+        if (i + 1 < records || rng() % 2) text += sep;
+      }
+      for (unsigned parts : {1u, 2u, 3u}) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{4096}, kShuffleChunk}) {
+          const std::uint32_t tick = rng();
+          std::string want, got;
+          {
+            FixedClock clock(tick, 3);
+            want = test::ReferenceShuffle(text, sep);
+          }
+          Parts p(parts);
+          FixedClock clock(tick, 3);
+          std::size_t pieces = 0;
+          ASSERT_TRUE(ShuffleInto(text, sep, [&](std::string_view piece) {
+            ++pieces;
+            EXPECT_FALSE(piece.size() > chunk && piece != sep && text.find(piece) == std::string::npos)
+                << piece.size();
+            got += piece;
+            return true;
+          }, chunk));
+          ASSERT_EQ(got, want) << "records=" << records << " parts=" << parts << " chunk=" << chunk;
+          if (chunk >= text.size()) {
+            EXPECT_LE(pieces, parts);
+          }
+        }
+      }
+    }
+  }
+}
+
+// A sink that refuses stops the shuffle: false, and nothing more is handed
+// on, whichever piece was refused.
+TEST(SharedWork, ShuffleStopsWhenTheSinkRefuses) {
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "record " + std::to_string(i) + "\n";
+  for (unsigned parts : {1u, 2u, 3u}) {
+    for (int refuse : {1, 2, 40}) {
+      Parts p(parts);
+      FixedClock clock(9);
+      int calls = 0;
+      EXPECT_FALSE(ShuffleInto(text, "\n", [&](std::string_view) { return ++calls < refuse; }, 512));
+      EXPECT_EQ(calls, refuse) << "parts=" << parts;
+    }
+  }
+  std::string all;
+  EXPECT_TRUE(ShuffleInto("", "\n", [&](std::string_view piece) { all += piece; return true; }));
+  EXPECT_EQ(all, "");
+}
+
 TEST(SharedWork, ConversionInPiecesGivesTheTextAndTheFirstBadOffset) {
   // "中文" in UTF-8 on lines, with a stray byte, a cut-off character or a
   // character GB18030 needs four bytes for, at places that land in

@@ -31,9 +31,10 @@ void SeedRandom(std::optional<std::int32_t> seed) {
 }
 
 std::uint32_t NextRandom() {
-  const std::uint32_t state = State() * 214013u + 2531011u;
+  std::uint32_t state = State();
+  const std::uint32_t out = StepRandom(state);
   SetState(state);
-  return (state >> 16) & 0x7FFF;
+  return out;
 }
 
 std::int32_t Random(std::optional<std::int32_t> low, std::optional<std::int32_t> high) {

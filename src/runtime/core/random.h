@@ -16,6 +16,12 @@ void SetTickCountOverride(std::optional<std::uint32_t> fixedTick);
 void SeedRandom(std::optional<std::int32_t> seed = std::nullopt);
 // Next generator output, 0..32767.
 std::uint32_t NextRandom();
+// The same step on a state the caller keeps (NextRandom steps this
+// thread's), for work that replays the generator from states it saved.
+inline std::uint32_t StepRandom(std::uint32_t& state) {
+  state = state * 214013u + 2531011u;
+  return (state >> 16) & 0x7FFF;
+}
 // lo + output mod (span + 1), with the argument rules of the Random command.
 std::int32_t Random(std::optional<std::int32_t> low = std::nullopt,
                     std::optional<std::int32_t> high = std::nullopt);

@@ -42,6 +42,7 @@ std::optional<StdinFile> StdinAsRegularFile() {
 
 // Read, never mapped (see rt::fileio::ViewForReading).
 std::optional<rt::fileio::FileView> ViewStdinToEnd(std::size_t) { return std::nullopt; }
+void SeekStdin(std::int64_t offset) { ::lseek(STDIN_FILENO, static_cast<off_t>(offset), SEEK_SET); }
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 

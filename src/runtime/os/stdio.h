@@ -44,6 +44,9 @@ struct StdinFile {
   std::int64_t offset = 0;
 };
 std::optional<StdinFile> StdinAsRegularFile();
+// Moves standard input, a regular file read in place, to `offset`, as though
+// it had been read up to there.
+void SeekStdin(std::int64_t offset);
 
 // Standard input from where it stands to its end as a view
 // (rt::fileio::ViewForReading) when it is a regular file of 1 to `limit`

@@ -77,6 +77,8 @@ std::optional<rt::fileio::FileView> ViewStdinToEnd(std::size_t limit) {
   return view;
 }
 
+void SeekStdin(std::int64_t offset) { _lseeki64(_fileno(stdin), offset, SEEK_SET); }
+
 bool StderrIsTerminal() {
   HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
