@@ -75,6 +75,30 @@ void DrawOrder(Index* order, std::size_t n) {
   });
 }
 
+// How far ahead the gather prefetches: the record starts of the order, and
+// the record texts.
+constexpr std::size_t kIndexAhead = 16, kTextAhead = 8;
+
+// Copies the records of order[from, to) with the separators after them
+// (none after the last of all n) to `o`; returns the end.
+template <typename Index>
+char* GatherRun(const RecordIndex& records, const Index* order, std::size_t from, std::size_t to, std::size_t n,
+                std::string_view separator, char* o) {
+  const std::size_t m = separator.size();
+  for (std::size_t i = from; i < to; ++i) {
+    if (i + kIndexAhead < to) records.PrefetchStart(order[i + kIndexAhead]);
+    if (i + kTextAhead < to) records.PrefetchRecord(order[i + kTextAhead]);
+    const std::string_view rec = records[order[i]];
+    std::memcpy(o, rec.data(), rec.size());
+    o += rec.size();
+    if (i + 1 < n) {
+      std::memcpy(o, separator.data(), m);
+      o += m;
+    }
+  }
+  return o;
+}
+
 // Gathers the records in the drawn order with prefetching: the gather is a
 // random walk over the text and would otherwise wait on memory for every
 // record. Parts gather runs of the order side by side, each where the bytes
@@ -91,7 +115,6 @@ Bytes DrawAndGather(const RecordIndex& records, std::string_view separator, std:
   const unsigned parts = PartsFor(n);
   std::vector<std::size_t> at(parts + 1, 0);
   const std::size_t m = separator.size();
-  constexpr std::size_t kIndexAhead = 16, kTextAhead = 8;
   if (parts > 1) {
     // Each run's length, from the record starts alone.
     RunParts(parts, [&](unsigned p) {
@@ -107,44 +130,11 @@ Bytes DrawAndGather(const RecordIndex& records, std::string_view separator, std:
   }
   char* base = out.data();
   RunParts(parts, [&](unsigned p) {
-    const std::size_t from = PartBegin(n, parts, p), to = PartBegin(n, parts, p + 1);
-    char* o = base + at[p];
-    for (std::size_t i = from; i < to; ++i) {
-      if (i + kIndexAhead < to) records.PrefetchStart(order[i + kIndexAhead]);
-      if (i + kTextAhead < to) records.PrefetchRecord(order[i + kTextAhead]);
-      const std::string_view rec = records[order[i]];
-      std::memcpy(o, rec.data(), rec.size());
-      o += rec.size();
-      if (i + 1 < n) {
-        std::memcpy(o, separator.data(), m);
-        o += m;
-      }
-    }
+    GatherRun(records, order.data(), PartBegin(n, parts, p), PartBegin(n, parts, p + 1), n, separator, base + at[p]);
   });
   out.SetSize(total);
   out.Finish();
   return out;
-}
-
-// Copies the records of order[from, to) with the separators after them
-// (none after the last of all n) to `o`; returns the end.
-template <typename Index>
-char* GatherRun(const RecordIndex& records, const Index* order, std::size_t from, std::size_t to, std::size_t n,
-                std::string_view separator, char* o) {
-  constexpr std::size_t kIndexAhead = 16, kTextAhead = 8;
-  const std::size_t m = separator.size();
-  for (std::size_t i = from; i < to; ++i) {
-    if (i + kIndexAhead < to) records.PrefetchStart(order[i + kIndexAhead]);
-    if (i + kTextAhead < to) records.PrefetchRecord(order[i + kTextAhead]);
-    const std::string_view rec = records[order[i]];
-    std::memcpy(o, rec.data(), rec.size());
-    o += rec.size();
-    if (i + 1 < n) {
-      std::memcpy(o, separator.data(), m);
-      o += m;
-    }
-  }
-  return o;
 }
 
 // A record too large for a block goes out as it stands in the text.
@@ -204,7 +194,6 @@ bool WriteInParts(const RecordIndex& records, const Index* order, std::string_vi
   };
   std::vector<std::vector<Run>> partRuns(parts);
   RunParts(parts, [&](unsigned p) {
-    constexpr std::size_t kIndexAhead = 16;
     const std::size_t from = PartBegin(n, parts, p), to = PartBegin(n, parts, p + 1);
     std::size_t start = from, bytes = 0;
     for (std::size_t i = from; i < to; ++i) {

@@ -27,24 +27,6 @@ std::pair<std::string_view, std::string_view> SplitItemPath(std::string_view pat
   return {path.substr(0, cut), path.substr(cut + 1)};
 }
 
-// No empty component ("A\\B", "\A", "A\"): such a path names no key, and
-// registries differ in what they make of it (wine drops the empty part).
-// The empty path is the root itself.
-bool ValidKeyPath(std::string_view key) {
-  if (key.empty()) return true;
-  std::size_t length = 0;  // of the current component
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    if (key[i] == '\\') {
-      if (length == 0) return false;
-      length = 0;
-      continue;
-    }
-    ++length;
-    if (gbk::IsLead(key[i])) ++i;
-  }
-  return length != 0;
-}
-
 }  // namespace
 
 RegistryBackend* SetRegistryBackend(RegistryBackend* backend) { return std::exchange(g_backend, backend); }
@@ -75,9 +57,11 @@ std::string ExpandEnvironmentReferences(std::string_view text) {
   return out;
 }
 
+// A key path with an empty piece names no key, and registries differ in what
+// they make of it (wine drops the empty piece): it is refused on every system.
 Text ReadRegistryText(int root, std::string_view itemPath, std::optional<std::string_view> defaultText) {
   auto [key, name] = SplitItemPath(itemPath);
-  auto value = ValidKeyPath(key) ? ReadValue(NormaliseRegistryRoot(root), key, name) : std::nullopt;
+  auto value = gbk::PiecesNonEmpty(key, '\\') ? ReadValue(NormaliseRegistryRoot(root), key, name) : std::nullopt;
   if (value && (value->type == RegistryType::kText || value->type == RegistryType::kExpandText)) {
     std::string_view text(value->data);
     text = text.substr(0, text.find('\0'));
@@ -107,7 +91,7 @@ bool WriteRegistryItem(int root, std::string_view itemPath, const TypedArg& valu
     return false;
   }
   auto [key, name] = SplitItemPath(itemPath);
-  return ValidKeyPath(key) && WriteValue(NormaliseRegistryRoot(root), key, name, v);
+  return gbk::PiecesNonEmpty(key, '\\') && WriteValue(NormaliseRegistryRoot(root), key, name, v);
 }
 
 namespace {

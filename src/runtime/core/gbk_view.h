@@ -79,6 +79,23 @@ inline std::size_t FindLastCharacter(std::string_view text, char c) {
   return found;
 }
 
+// True when every piece between whole `c` characters is non-empty: the key
+// paths A\\B, \A and A\ have an empty one. The empty text has none.
+inline bool PiecesNonEmpty(std::string_view text, char c) {
+  if (text.empty()) return true;
+  std::size_t length = 0;  // of the current piece
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == c) {
+      if (length == 0) return false;
+      length = 0;
+      continue;
+    }
+    ++length;
+    if (IsLead(text[i])) ++i;
+  }
+  return length != 0;
+}
+
 inline std::size_t FindLastSeparator(std::string_view path) { return FindLastCharacter(path, os::kSeparator); }
 
 }  // namespace tl::gbk

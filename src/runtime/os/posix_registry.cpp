@@ -39,23 +39,6 @@ std::string Fold(std::string_view s) {
   return out;
 }
 
-// A key path is valid when no component is empty (the empty path is the root).
-// Only a whole "\\" separates: it can be the second byte of a GBK character.
-bool ValidKey(std::string_view key) {
-  if (key.empty()) return true;
-  std::size_t length = 0;  // of the current component
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    if (key[i] == '\\') {
-      if (length == 0) return false;
-      length = 0;
-      continue;
-    }
-    ++length;
-    if (gbk::IsLead(key[i])) ++i;
-  }
-  return length != 0;
-}
-
 bool ReadWholeFile(const std::string& path, std::string& out, bool& missing) {
   missing = false;
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -151,7 +134,7 @@ std::string RegistryRootFile(int root) {
 }
 
 std::optional<RegistryValue> FileRegistry::Read(int root, std::string_view key, std::string_view name) {
-  if (!ValidKey(key)) return std::nullopt;
+  if (!gbk::PiecesNonEmpty(key, '\\')) return std::nullopt;
   std::vector<Entry> entries;
   if (!Load(RegistryRootFile(root), entries)) return std::nullopt;
   const Entry* e = FindEntry(entries, key, name);
@@ -160,7 +143,7 @@ std::optional<RegistryValue> FileRegistry::Read(int root, std::string_view key, 
 }
 
 bool FileRegistry::Write(int root, std::string_view key, std::string_view name, const RegistryValue& value) {
-  if (!ValidKey(key)) return false;
+  if (!gbk::PiecesNonEmpty(key, '\\')) return false;
   std::string path = RegistryRootFile(root);
   std::vector<Entry> entries;
   if (!Load(path, entries)) return false;
