@@ -16,9 +16,29 @@ export WINEPREFIX
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tidyline-wine-XXXXXX")
 export WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 xvfb_pid=
+# Every process of this prefix, found by its environment: after some test
+# runs the server no longer holds the lock `wineserver -k` looks for, and
+# would outlive the suite with the prefix's service processes.
+prefix_processes() {
+  local env pid
+  for env in /proc/[0-9]*/environ; do
+    pid=${env#/proc/}
+    pid=${pid%/environ}
+    [ "$pid" != "$$" ] || continue
+    if { tr '\0' '\n' <"$env"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+    fi
+  done
+  return 0
+}
 stop() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
+  local left
+  left=$(prefix_processes || true)
+  if [ -n "$left" ]; then
+    kill -9 $left 2>/dev/null || true
+  fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
