@@ -39,14 +39,9 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from xsession import ClientArea, Failure, XSession, poll  # noqa: E402
+from xsession import COPY, PASTE, PROCESS, SOURCE, ClientArea, Failure, XSession, poll  # noqa: E402
 
 TITLE = "Tidyline v1.20"
-# Control rectangles (left, top, width, height) in the window's client area.
-PASTE = (128, 100, 192, 24)
-COPY = (450, 100, 192, 24)
-PROCESS = (384, 380, 120, 32)
-SOURCE = (8, 128, 312, 248)
 STEP_TIMEOUT = 120
 TRACE = bool(os.environ.get("WINDOW_BENCH_TRACE"))
 
@@ -107,11 +102,7 @@ class Window(ClientArea):
             found[:] = [int(x) for x in out.split()]
             return bool(found) and s.run(["xdotool", "getactivewindow", "getwindowname"]).strip() == TITLE
         poll(shown, 20, f'the window "{TITLE}" to appear and take the focus')
-        vals = {}
-        for line in s.run(["xwininfo", "-id", str(found[0])]).splitlines():
-            if ":" in line:
-                k, v = line.strip().split(":", 1)
-                vals[k] = v.strip()
+        vals = s.window_info(found[0])
         self.x, self.y = int(vals["Absolute upper-left X"]), int(vals["Absolute upper-left Y"])
 
     def _read(self):

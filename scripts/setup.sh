@@ -15,7 +15,7 @@ packages=(
   # std::mutex and friends), wine to run the 64-bit tests, the zh_CN locale
   # that gives wine the ANSI code page 936.
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine locales
-  # wine's own fonts: the caption buttons of scripts/screenshot-windows.sh
+  # wine's own fonts: the caption buttons of the Windows screenshot (scripts/screenshot.sh)
   fonts-wine
 )
 

@@ -27,7 +27,9 @@ import sys
 import tempfile
 import time
 
-from xsession import ClientArea, Failure, XSession, poll
+from xsession import (CHOOSE_FILES, COPY, DEDUPE, PASTE, PROCESS, RADIO_LINES, RADIO_OWN, RESULT,
+                      SEPARATOR, SHUFFLE, SOURCE, ClientArea, Failure, XSession, expect, gbk_ini,
+                      poll, step, STEP, T0)
 
 WINE = "/usr/lib/wine/wine64"
 TITLE = "Tidyline v1.20"
@@ -37,19 +39,7 @@ SECTION = "基本配置"
 SCREEN = (1024, 768)
 OUTER = (662, 521)
 
-# Control rectangles (left, top, width, height) in the main window's client
-# area, as the window template places them.
-PASTE = (128, 100, 192, 24)
-COPY = (450, 100, 192, 24)
-PROCESS = (384, 380, 120, 32)
-SOURCE = (8, 128, 312, 248)
-RESULT = (328, 128, 312, 248)
-DEDUPE = (528, 384, 56, 24)
-SHUFFLE = (592, 384, 56, 24)
-RADIO_LINES = (112, 384, 72, 24)
-RADIO_OWN = (192, 384, 88, 24)
-SEPARATOR = (280, 384, 88, 24)
-CHOOSE_FILES = (8, 423, 168, 32)
+# The rectangles of controls only this test looks at.
 FILTER = (376, 427, 64, 24)
 ENCODING = (552, 427, 88, 23)
 PROGRESS = (8, 459, 632, 24)
@@ -143,12 +133,7 @@ class Window(ClientArea):
         self.outer, self.client = rects["window"], rects["client"]
         # ... and where X shows it: openbox frames the client area, which is
         # the X window wine made.
-        info = s.run(["xwininfo", "-id", str(self.id)])
-        vals = {}
-        for line in info.splitlines():
-            if ":" in line:
-                k, v = line.strip().split(":", 1)
-                vals[k] = v.strip()
+        vals = s.window_info(self.id)
         self.x = int(vals["Absolute upper-left X"])
         self.y = int(vals["Absolute upper-left Y"])
 
@@ -189,27 +174,6 @@ class Window(ClientArea):
             raise Failure("the window did not close on Alt+F4")
         if code != 0:
             raise Failure(f"tidyline.exe exited with status {code}")
-
-
-def expect(cond, what):
-    if not cond:
-        raise Failure(what)
-
-
-def gbk_ini(pairs):
-    text = "[基本配置]" + "".join(f"\r\n{k}={v}" for k, v in pairs)
-    return text.encode("gbk")
-
-
-T0 = time.monotonic()
-STEP = ["starting"]
-
-
-def step(what):
-    """Names what the person is doing now (reported on failure)."""
-    STEP[0] = what
-    if os.environ.get("E2E_TRACE"):
-        print(f"{time.monotonic() - T0:6.2f} s  {what}", file=sys.stderr)
 
 
 def paste_process_copy(win, text):

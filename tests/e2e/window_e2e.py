@@ -18,7 +18,8 @@ import sys
 import tempfile
 import time
 
-from xsession import ClientArea, Failure, XSession, poll
+from xsession import (CHOOSE_FILES, COPY, DEDUPE, PASTE, PROCESS, RADIO_OWN, RESULT, SEPARATOR,
+                      SHUFFLE, SOURCE, ClientArea, Failure, XSession, expect, gbk_ini, poll, step)
 
 TIDYLINE, CLI = sys.argv[1], sys.argv[2]
 FAILSHOT = os.path.abspath(sys.argv[3] if len(sys.argv) > 3 else "e2e_failure.png")
@@ -26,17 +27,7 @@ TITLE = "Tidyline v1.20"
 CHOOSER_TITLE = "请选择需要处理的文件："
 QUESTION_TITLE = "信息："
 
-# Control rectangles (left, top, width, height) in the main window's client area.
-PASTE = (128, 100, 192, 24)
-COPY = (450, 100, 192, 24)
-PROCESS = (384, 380, 120, 32)
-SOURCE = (8, 128, 312, 248)
-RESULT = (328, 128, 312, 248)
-DEDUPE = (528, 384, 56, 24)
-SHUFFLE = (592, 384, 56, 24)
-RADIO_OWN = (192, 384, 88, 24)
-SEPARATOR = (280, 384, 88, 24)
-CHOOSE_FILES = (8, 423, 168, 32)
+# The rectangles of controls only this test looks at.
 STATUS = (24, 459, 600, 24)
 
 
@@ -57,12 +48,7 @@ class Window(ClientArea):
             return bool(found) and s.active_name() == TITLE
         poll(shown, 20, f'the window "{TITLE}" to appear and take the focus')
         self.id = found[0]
-        info = s.run(["xwininfo", "-id", str(self.id)])
-        vals = {}
-        for line in info.splitlines():
-            if ":" in line:
-                k, v = line.strip().split(":", 1)
-                vals[k] = v.strip()
+        vals = s.window_info(self.id)
         self.x = int(vals["Absolute upper-left X"])
         self.y = int(vals["Absolute upper-left Y"])
         self.w = int(vals["Width"])
@@ -129,24 +115,6 @@ def paste_process_copy(win, text):
     win.click(COPY)
     poll(lambda: s.clipboard() not in (None, marker), 10, "复制 to put the result on the clipboard")
     return s.clipboard()
-
-
-def expect(cond, what):
-    if not cond:
-        raise Failure(what)
-
-
-def gbk_ini(pairs):
-    text = "[基本配置]" + "".join(f"\r\n{k}={v}" for k, v in pairs)
-    return text.encode("gbk")
-
-
-T0 = time.monotonic()
-
-
-def step(what):
-    if os.environ.get("E2E_TRACE"):
-        print(f"{time.monotonic() - T0:6.2f} s  {what}", file=sys.stderr)
 
 
 def main():

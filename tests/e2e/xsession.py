@@ -26,6 +26,43 @@ def poll(check, seconds, what):
         delay = min(delay * 1.5, 0.25)
 
 
+# Control rectangles (left, top, width, height) in the main window's client
+# area, as the window template places them (the same on both systems).
+PASTE = (128, 100, 192, 24)
+COPY = (450, 100, 192, 24)
+PROCESS = (384, 380, 120, 32)
+SOURCE = (8, 128, 312, 248)
+RESULT = (328, 128, 312, 248)
+DEDUPE = (528, 384, 56, 24)
+SHUFFLE = (592, 384, 56, 24)
+RADIO_LINES = (112, 384, 72, 24)
+RADIO_OWN = (192, 384, 88, 24)
+SEPARATOR = (280, 384, 88, 24)
+CHOOSE_FILES = (8, 423, 168, 32)
+
+
+def expect(cond, what):
+    if not cond:
+        raise Failure(what)
+
+
+def gbk_ini(pairs):
+    """The bytes of Tidyline.ini holding `pairs` (key, value) in order."""
+    text = "[基本配置]" + "".join(f"\r\n{k}={v}" for k, v in pairs)
+    return text.encode("gbk")
+
+
+T0 = time.monotonic()
+STEP = ["starting"]
+
+
+def step(what):
+    """Names what the person is doing now (reported on failure)."""
+    STEP[0] = what
+    if os.environ.get("E2E_TRACE"):
+        print(f"{time.monotonic() - T0:6.2f} s  {what}", file=sys.stderr)
+
+
 class XSession:
     def __init__(self):
         self.procs = []
@@ -104,6 +141,15 @@ class XSession:
     def windows(self, name):
         out = self.run(["xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"])
         return [int(x) for x in out.split()]
+
+    def window_info(self, wid):
+        """What xwininfo says of an X window, by its labels."""
+        vals = {}
+        for line in self.run(["xwininfo", "-id", str(wid)]).splitlines():
+            if ":" in line:
+                k, v = line.strip().split(":", 1)
+                vals[k] = v.strip()
+        return vals
 
     def active_name(self):
         return self.run(["xdotool", "getactivewindow", "getwindowname"]).strip()
