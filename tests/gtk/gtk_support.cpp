@@ -156,6 +156,22 @@ Handle GtkTest::Make(WidgetKind kind, Handle parent, Rect r, const std::string& 
   return Make(s);
 }
 
+bool GtkTest::SetTextReplacedMidway(Handle edit, const std::string& text, const std::string& replacement) {
+  platform::TimerId timer = os.StartTimer(1);
+  bool replaced = false;
+  rec.reply = [&](Handle, const Event& e) {
+    if (e.type == EventType::kTimer && !replaced) {
+      replaced = true;
+      os.SetText(edit, replacement);
+    }
+    return EventReply{};
+  };
+  os.SetText(edit, text);
+  os.StopTimer(timer);
+  rec.reply = nullptr;
+  return replaced;
+}
+
 void GtkTest::Show(Handle window) {
   os.SetVisible(window, true);
   GtkWidget* w = G(window);

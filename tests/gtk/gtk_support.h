@@ -106,6 +106,9 @@ class GtkTest : public ::testing::Test {
   Handle Make(WidgetSpec spec);
   // Shows a window and waits until X has it mapped and laid out.
   void Show(Handle window);
+  // Sets `text` into an edit box while a timer, at its first tick during the
+  // insertion, sets `replacement`; true when that tick came.
+  bool SetTextReplacedMidway(Handle edit, const std::string& text, const std::string& replacement);
   platform::gtk::GtkBackend& os = Backend();
   Recorder rec;
   std::vector<Handle> windows;

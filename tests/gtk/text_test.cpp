@@ -261,18 +261,7 @@ TEST_F(LargeTextTest, ALargeTextGoesInByPiecesWhileTheWindowIsServed) {
 TEST_F(LargeTextTest, ATextSetWhileAnotherGoesInReplacesIt) {
   Handle win = Window({10, 10, 400, 300});
   Handle edit = Make(WidgetKind::kEditBox, win, {5, 5, 300, 200});
-  platform::TimerId timer = os.StartTimer(1);
-  bool replaced = false;
-  rec.reply = [&](Handle, const Event& e) {
-    if (e.type == EventType::kTimer && !replaced) {
-      replaced = true;
-      os.SetText(edit, Gbk("新的\r\n"));
-    }
-    return EventReply{};
-  };
-  os.SetText(edit, Lines(100000));
-  os.StopTimer(timer);
-  ASSERT_TRUE(replaced);
+  ASSERT_TRUE(SetTextReplacedMidway(edit, Lines(100000), Gbk("新的\r\n")));
   EXPECT_EQ(os.GetText(edit), Gbk("新的\r\n"));
   EXPECT_TRUE(gtk_text_view_get_editable(View(edit)));
 }
@@ -549,18 +538,7 @@ TEST_F(KeptTextTest, AnyChangeToTheBufferIsSeen) {
       EXPECT_TRUE(os.GetText(edit) == c.expect(text));
     }
   // A text set while another goes in: the later one is what the box holds.
-  platform::TimerId timer = os.StartTimer(1);
-  bool replaced = false;
-  rec.reply = [&](Handle, const Event& e) {
-    if (e.type == EventType::kTimer && !replaced) {
-      replaced = true;
-      os.SetText(edit, Gbk("新的\r\n"));
-    }
-    return EventReply{};
-  };
-  os.SetText(edit, large);
-  os.StopTimer(timer);
-  ASSERT_TRUE(replaced);
+  ASSERT_TRUE(SetTextReplacedMidway(edit, large, Gbk("新的\r\n")));
   EXPECT_EQ(os.GetText(edit), Gbk("新的\r\n"));
   TouchBuffer(edit);
   EXPECT_EQ(os.GetText(edit), Gbk("新的\r\n"));

@@ -1,5 +1,9 @@
 // The open-file dialog and the folder browser, answered from a timer as a
 // person would: names typed into the dialog, OK pressed.
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "runtime/window/shell_commands.h"
 #include "support/gbk.h"
 #include "win32/win32_support.h"
@@ -49,6 +53,19 @@ class DialogTest : public Win32Test {
       return EventReply{};
     };
   }
+  // The open-file dialog on the scratch folder, answered by the timer.
+  std::optional<std::vector<std::string>> OpenFiles(const std::string& title,
+                                                    std::vector<std::pair<std::string, std::string>> filters = {}) {
+    platform::TimerId t = os.StartTimer(50);
+    platform::OpenFilesRequest request;
+    request.title = title;
+    request.filters = std::move(filters);
+    request.initial_directory = dir_;
+    request.keep_current_directory = true;
+    auto chosen = os.OpenFilesDialog(request);
+    os.StopTimer(t);
+    return chosen;
+  }
   static void CancelOurDialogs() {
     HWND dlg = nullptr;
     while ((dlg = FindWindowExA(nullptr, dlg, "#32770", nullptr)))
@@ -80,14 +97,7 @@ TEST_F(DialogTest, SeveralFilesChosenComeBackAsFullPathsInTheDialogsOrder) {
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
     return true;
   });
-  platform::TimerId t = os.StartTimer(50);
-  platform::OpenFilesRequest request;
-  request.title = title;
-  request.filters = {{Gbk("文本文件"), "*.txt"}, {Gbk("所有文件"), "*.*"}};
-  request.initial_directory = dir_;
-  request.keep_current_directory = true;
-  auto chosen = os.OpenFilesDialog(request);
-  os.StopTimer(t);
+  auto chosen = OpenFiles(title, {{Gbk("文本文件"), "*.txt"}, {Gbk("所有文件"), "*.*"}});
   ASSERT_TRUE(answered_) << "the dialog was not found";
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, (std::vector<std::string>{a, b}));
@@ -111,13 +121,7 @@ TEST_F(DialogTest, ASelectionLargerThanTheBufferIsAskedForAgainAndComesBackWhole
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
     return true;
   }, 2);
-  platform::TimerId t = os.StartTimer(50);
-  platform::OpenFilesRequest request;
-  request.title = title;
-  request.initial_directory = dir_;
-  request.keep_current_directory = true;
-  auto chosen = os.OpenFilesDialog(request);
-  os.StopTimer(t);
+  auto chosen = OpenFiles(title);
   EXPECT_EQ(answers_, 2) << "the dialog is shown again with room for the selection";
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(chosen->size(), want.size());
@@ -134,13 +138,7 @@ TEST_F(DialogTest, ACancelledDialogGivesNothing) {
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDCANCEL)));
     return true;
   });
-  platform::TimerId t = os.StartTimer(50);
-  platform::OpenFilesRequest request;
-  request.title = title;
-  request.initial_directory = dir_;
-  request.keep_current_directory = true;
-  auto chosen = os.OpenFilesDialog(request);
-  os.StopTimer(t);
+  auto chosen = OpenFiles(title);
   EXPECT_TRUE(answered_);
   EXPECT_EQ(chosen, std::nullopt);
 }

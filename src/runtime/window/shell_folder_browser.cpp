@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/core/declared_commands.h"
+#include "runtime/core/gbk_view.h"
 
 namespace tl::rt {
 
@@ -34,18 +35,13 @@ void SelectInitial(void* window) {
 }
 
 // Folder names as the shell compares them: letters in either case, and a
-// separator at the end or not.
+// separator at the end or not (a whole one: "乗" ends in the same byte).
 bool SameFolder(std::string_view a, std::string_view b) {
-  while (a.size() > 1 && a.back() == '\\') a.remove_suffix(1);
-  while (b.size() > 1 && b.back() == '\\') b.remove_suffix(1);
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+  const auto trim = [](std::string_view p) {
+    while (p.size() > 1 && gbk::FindLastCharacter(p, '\\') == p.size() - 1) p.remove_suffix(1);
+    return p;
+  };
+  return gbk::EqualsNoCase(trim(a), trim(b));
 }
 
 }  // namespace
