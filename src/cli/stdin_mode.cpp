@@ -254,18 +254,24 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
   std::int64_t contentStart = begin + static_cast<std::int64_t>(at.start);
   SpoolFile converted;  // the content in GB18030, when it is converted
   bool convertsAsUtf8 = false;  // ANSI text that reads as UTF-8 is not read raw
+  // Converts the input from `from` on into `converted`; `spoolFailed` tells
+  // a refused temporary-file write from a failed read.
+  bool spoolFailed = false;
+  auto transcodeToSpool = [&](ext::Transcoder& dec, std::int64_t from, const char* phase) {
+    spoolFailed = false;
+    return Transcode(h, from, size, dec, [&](std::string_view b) {
+      if (converted.Append(b)) return true;
+      spoolFailed = true;
+      return false;
+    }, progress, phase);
+  };
   auto convertIn = [&](const char* charset, std::int64_t from) -> int {
     ext::Transcoder dec(ext::kProgramCharset, charset);
     if (!dec.ok()) return fail(inputName + ": cannot convert from " + charset + " here");
     if (!converted.Create(request.tempDir))
       return fail("cannot create a temporary file in '" + ToTerminal(request.tempDir) + "': " + ErrnoText());
-    bool sinkFailed = false;
-    const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
-      if (converted.Append(b)) return true;
-      sinkFailed = true;
-      return false;
-    }, progress, "converting");
-    if (sinkFailed) return fail(tempWhere + ErrnoText());
+    const bool ok = transcodeToSpool(dec, from, "converting");
+    if (spoolFailed) return fail(tempWhere + ErrnoText());
     if (dec.invalidAt() >= 0)
       return fail(inputName + ": " + text::InvalidTextReason(code, from - begin + dec.invalidAt()));
     if (!ok) return fail("cannot read " + inputName + ": " + ErrnoText());
@@ -282,13 +288,8 @@ int ProcessExternal(fio::Handle h, std::int64_t begin, std::int64_t size, const 
       const std::int64_t from = contentStart + (marked ? static_cast<std::int64_t>(utf8Mark.size()) : 0);
       ext::Transcoder dec(ext::kProgramCharset, "UTF-8");
       if (dec.ok() && converted.Create(request.tempDir)) {
-        bool sinkFailed = false;
-        const bool ok = Transcode(h, from, size, dec, [&](std::string_view b) {
-          if (converted.Append(b)) return true;
-          sinkFailed = true;
-          return false;
-        }, progress, "checking");
-        if (sinkFailed) return fail(tempWhere + ErrnoText());
+        const bool ok = transcodeToSpool(dec, from, "checking");
+        if (spoolFailed) return fail(tempWhere + ErrnoText());
         convertsAsUtf8 = ok && !dec.sawNul();
         if (convertsAsUtf8 && (dec.sawHighByte() || marked)) {
           code = text::kEncodingUtf8;
